@@ -1,0 +1,44 @@
+# The two commands of the README: `make run` and `make test`; `make demo`
+# starts the panel with a virtual unit.
+NORMAL := build/normal
+SANITIZE := build/sanitize
+JOBS ?= $(shell nproc)
+
+.PHONY: run demo test build build-sanitize check-normal check-sanitize check-kernel clean
+
+run: build
+	$(NORMAL)/bin/tarvenik
+
+demo: build
+	$(NORMAL)/demo/tarvenik
+
+test:
+	@scripts/deps.sh test
+	$(MAKE) check-normal
+	$(MAKE) check-sanitize
+	$(MAKE) check-kernel
+
+build:
+	@scripts/deps.sh build
+	cmake -S . -B $(NORMAL) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(NORMAL) -j $(JOBS)
+
+build-sanitize:
+	cmake -S . -B $(SANITIZE) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DTARVENIK_SANITIZE=ON -DTARVENIK_FUZZ=ON
+	cmake --build $(SANITIZE) -j $(JOBS)
+
+check-normal: build
+	ctest --test-dir $(NORMAL) --output-on-failure -j $(JOBS)
+
+check-sanitize: build-sanitize
+	ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
+
+# Real-kernel tests of the Linux HID modules, in a virtual machine.
+check-kernel: build
+	@if [ -x tests/kernel/run ]; then tests/kernel/run $(NORMAL); \
+	else echo "no kernel tests yet"; fi
+
+clean:
+	rm -rf build

@@ -1,0 +1,37 @@
+#!/bin/sh
+# Installs the Debian packages a task needs, when they are missing.
+# Usage: scripts/deps.sh build|test|demo
+set -eu
+
+build="cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libjpeg62-turbo-dev libudev-dev fonts-wine"
+testing="clang libclang-rt-14-dev qemu-system-x86 busybox-static xz-utils cpio"
+
+case "${1:-build}" in
+  build|run|demo) want="$build" ;;
+  test) want="$build $testing" ;;
+  *) echo "usage: $0 build|test|demo" >&2; exit 2 ;;
+esac
+
+missing=""
+for p in $want; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" = 0 ]; then
+  run=""
+elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+  run="sudo"
+elif command -v sudo >/dev/null 2>&1 && [ -t 0 ]; then
+  run="sudo"
+else
+  echo "Missing Debian packages. Install them with:" >&2
+  echo "  sudo apt-get install -y$missing" >&2
+  exit 1
+fi
+
+echo "Installing:$missing"
+$run env DEBIAN_FRONTEND=noninteractive apt-get update -q
+$run env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
