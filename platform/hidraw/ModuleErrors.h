@@ -1,0 +1,41 @@
+#pragma once
+// The modules report failures the Windows way: a false answer, with the
+// Windows error code left in errno for the program's GetLastError.
+
+#include "platform/win32/WinTypes.h"
+
+#include <cerrno>
+
+namespace hidmodules {
+
+inline BOOLEAN failHid(int windowsError) {
+    errno = windowsError;
+    return FALSE;
+}
+
+inline BOOL failSetup(int windowsError) {
+    errno = windowsError;
+    return FALSE;
+}
+
+// Maps what the kernel says about a device node to the code the program expects.
+inline int windowsErrorFromErrno(int err) {
+    switch (err) {
+    case ENODEV:
+    case ENOENT:
+    case ENXIO:
+        return ERROR_DEVICE_NOT_CONNECTED;
+    case EACCES:
+    case EPERM:
+        return ERROR_ACCESS_DENIED;
+    case EBADF:
+        return ERROR_INVALID_HANDLE;
+    case EINVAL:
+    case EFAULT:
+        return ERROR_INVALID_PARAMETER;
+    default:
+        return ERROR_GEN_FAILURE;
+    }
+}
+
+} // namespace hidmodules

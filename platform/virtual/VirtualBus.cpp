@@ -1,0 +1,471 @@
+#include "platform/virtual/VirtualBus.h"
+
+#include "platform/hidraw/UniqueFd.h"
+#include "platform/hidraw/WideStrings.h"
+#include "platform/virtual/UnitModel.h"
+#include "platform/virtual/VirtualUnitControl.h"
+
+#include <fcntl.h>
+#include <sys/eventfd.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+using hidmodules::UniqueFd;
+
+namespace virtualunit {
+
+namespace {
+
+constexpr const char* kProduct = "Tarvenik";
+constexpr const char* kManufacturer = "Mirdal-vk";
+constexpr uint8_t kFixedTrailer = 0xA5;
+
+struct NodeIdentity {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    bool operator==(const NodeIdentity&) const = default;
+};
+
+// A plugged unit's device node: a FIFO, so input reports written into it make
+// the program's handle readable. The unit keeps one end open for writing them.
+struct Node {
+    std::string path;
+    UniqueFd fd;
+    NodeIdentity identity;
+    DWORD devInst = 0;
+};
+
+struct Unit {
+    explicit Unit(uint64_t seed) : model(seed) {}
+    UnitModel model;
+    std::optional<Node> node;
+    std::u16string product;
+    std::u16string manufacturer;
+    std::optional<std::array<uint8_t, kBlockSize>> fixedBlock;
+    bool failGet = false;
+    bool failSet = false;
+    std::array<uint8_t, kInputReportSize - 1> lastInput{};
+
+    void restoreDefaults() {
+        product = hidmodules::utf8ToUtf16(kProduct);
+        manufacturer = hidmodules::utf8ToUtf16(kManufacturer);
+        fixedBlock.reset();
+        failGet = failSet = false;
+        lastInput.fill(0);
+        model.factoryReset();
+    }
+};
+
+long long monotonicNanoseconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1'000'000'000LL + ts.tv_nsec;
+}
+
+std::string makeNodeFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tarvenik-vu-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr)
+        return {};
+    return pattern;
+}
+
+void drain(int fd) {
+    uint8_t scratch[512];
+    while (read(fd, scratch, sizeof scratch) > 0) {
+    }
+}
+
+class Bus {
+public:
+    Bus() : folder_(makeNodeFolder()), units_{Unit(0x7A2E0001), Unit(0x7A2E0002)} {
+        for (Unit& u : units_)
+            u.restoreDefaults();
+        plug(0);
+    }
+
+    ~Bus() {
+        for (int i = 0; i < kUnitCount; ++i)
+            unplug(i);
+        for (int fd : notifiers_)
+            ::close(fd);
+        if (!folder_.empty())
+            rmdir(folder_.c_str());
+    }
+
+    Bus(const Bus&) = delete;
+    Bus& operator=(const Bus&) = delete;
+
+    std::mutex mutex;
+
+    static bool validUnit(int unit) { return unit >= 0 && unit < kUnitCount; }
+    Unit& unit(int i) { return units_[static_cast<size_t>(i)]; }
+
+    bool plug(int i) {
+        Unit& u = unit(i);
+        if (u.node || folder_.empty())
+            return false;
+        Node node;
+        node.devInst = nextDevInst_++;
+        node.path = folder_ + "/hidraw-vu" + std::to_string(node.devInst);
+        if (mkfifo(node.path.c_str(), 0600) != 0)
+            return false;
+        node.fd.reset(::open(node.path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+        struct stat st {};
+        if (!node.fd.valid() || fstat(node.fd.get(), &st) != 0) {
+            unlink(node.path.c_str());
+            return false;
+        }
+        node.identity = {st.st_dev, st.st_ino};
+        u.node = std::move(node);
+        u.model.powerUp();
+        return true;
+    }
+
+    bool unplug(int i) {
+        Unit& u = unit(i);
+        if (!u.node)
+            return false;
+        // Reports still queued die with the node; the unit's own end goes
+        // too, so a reader left alone on the node sees it end.
+        drain(u.node->fd.get());
+        unlink(u.node->path.c_str());
+        retired_.push_back(u.node->identity);
+        u.node.reset();
+        return true;
+    }
+
+    void resetAll() {
+        for (int i = 0; i < kUnitCount; ++i) {
+            unplug(i);
+            unit(i).restoreDefaults();
+        }
+        log_.clear();
+        plug(0);
+    }
+
+    void notify() {
+        const uint64_t one = 1;
+        for (int fd : notifiers_) {
+            [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
+        }
+    }
+
+    std::vector<InterfaceSnapshot> present() const {
+        std::vector<InterfaceSnapshot> list;
+        for (const Unit& u : units_)
+            if (u.node)
+                list.push_back({u.node->path, u.node->devInst});
+        return list;
+    }
+
+    // The unit behind an open handle, or a Windows error.
+    int lookup(HANDLE handle, bool needReadWrite, int& found) {
+        const auto value = reinterpret_cast<intptr_t>(handle);
+        if (value < 0 || value > INT_MAX)
+            return ERROR_INVALID_HANDLE;
+        const int fd = static_cast<int>(value);
+        struct stat st {};
+        if (fstat(fd, &st) != 0)
+            return ERROR_INVALID_HANDLE;
+        const NodeIdentity id{st.st_dev, st.st_ino};
+        for (int i = 0; i < kUnitCount; ++i) {
+            if (unit(i).node && unit(i).node->identity == id) {
+                if (needReadWrite) {
+                    const int flags = fcntl(fd, F_GETFL);
+                    if (flags < 0 || (flags & O_PATH) != 0 || (flags & O_ACCMODE) != O_RDWR)
+                        return ERROR_ACCESS_DENIED;
+                }
+                found = i;
+                return ERROR_SUCCESS;
+            }
+        }
+        if (std::find(retired_.begin(), retired_.end(), id) != retired_.end())
+            return ERROR_DEVICE_NOT_CONNECTED;
+        return ERROR_INVALID_HANDLE;
+    }
+
+    void record(int unitNumber, int direction, const uint8_t* report, size_t length) {
+        VirtualUnitLogEntry entry{};
+        entry.unit = unitNumber;
+        entry.direction = direction;
+        entry.length = static_cast<int>(std::min<size_t>(length, INT_MAX));
+        std::memcpy(entry.report, report, kReportSize);
+        entry.monotonic_ns = monotonicNanoseconds();
+        if (log_.size() >= kLogLimit)
+            log_.pop_front();
+        log_.push_back(entry);
+    }
+
+    std::vector<int>& notifiers() { return notifiers_; }
+    std::deque<VirtualUnitLogEntry>& log() { return log_; }
+
+private:
+    std::string folder_;
+    std::array<Unit, kUnitCount> units_;
+    DWORD nextDevInst_ = 1;
+    std::vector<NodeIdentity> retired_;
+    std::vector<int> notifiers_;
+    std::deque<VirtualUnitLogEntry> log_;
+};
+
+Bus& bus() {
+    static Bus instance;
+    return instance;
+}
+
+template <typename Action> int withUnit(HANDLE handle, bool needReadWrite, Action&& action) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    int found = -1;
+    if (const int error = b.lookup(handle, needReadWrite, found); error != ERROR_SUCCESS)
+        return error;
+    return action(b, found);
+}
+
+} // namespace
+
+std::vector<InterfaceSnapshot> presentInterfaces() {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    return b.present();
+}
+
+int checkHandle(HANDLE handle) {
+    return withUnit(handle, false, [](Bus&, int) { return ERROR_SUCCESS; });
+}
+
+int deviceString(HANDLE handle, StringKind kind, std::u16string& out) {
+    return withUnit(handle, false, [&](Bus& b, int i) {
+        const Unit& u = b.unit(i);
+        switch (kind) {
+        case StringKind::Product:
+            out = u.product;
+            break;
+        case StringKind::Manufacturer:
+            out = u.manufacturer;
+            break;
+        case StringKind::Serial:
+            out = hidmodules::utf8ToUtf16("VU" + std::to_string(i) + "-" +
+                                          std::to_string(u.node->devInst));
+            break;
+        }
+        return ERROR_SUCCESS;
+    });
+}
+
+int getFeature(HANDLE handle, uint8_t* buffer, size_t length) {
+    if (buffer == nullptr || length < kReportSize)
+        return ERROR_INVALID_PARAMETER;
+    return withUnit(handle, true, [&](Bus& b, int i) {
+        Unit& u = b.unit(i);
+        if (buffer[0] != 0) // the unit has no numbered reports
+            return ERROR_INVALID_PARAMETER;
+        if (u.failGet)
+            return ERROR_GEN_FAILURE;
+        if (u.fixedBlock) {
+            buffer[0] = 0;
+            std::copy(u.fixedBlock->begin(), u.fixedBlock->end(), buffer + 1);
+            buffer[kReportSize - 1] = kFixedTrailer;
+        } else {
+            u.model.nextReport(buffer);
+        }
+        b.record(i, 1, buffer, length);
+        return ERROR_SUCCESS;
+    });
+}
+
+int setFeature(HANDLE handle, const uint8_t* buffer, size_t length) {
+    if (buffer == nullptr || length < kReportSize)
+        return ERROR_INVALID_PARAMETER;
+    return withUnit(handle, true, [&](Bus& b, int i) {
+        Unit& u = b.unit(i);
+        if (buffer[0] != 0)
+            return ERROR_INVALID_PARAMETER;
+        if (u.failSet)
+            return ERROR_GEN_FAILURE;
+        u.model.acceptReport(buffer);
+        b.record(i, 0, buffer, length);
+        return ERROR_SUCCESS;
+    });
+}
+
+int flushInput(HANDLE handle) {
+    return withUnit(handle, false, [](Bus& b, int i) {
+        drain(b.unit(i).node->fd.get());
+        return ERROR_SUCCESS;
+    });
+}
+
+int lastInputReport(HANDLE handle, uint8_t* buffer, size_t length) {
+    if (buffer == nullptr || length < kInputReportSize)
+        return ERROR_INVALID_PARAMETER;
+    return withUnit(handle, true, [&](Bus& b, int i) {
+        if (buffer[0] != 0)
+            return ERROR_INVALID_PARAMETER;
+        const auto& last = b.unit(i).lastInput;
+        std::copy(last.begin(), last.end(), buffer + 1);
+        return ERROR_SUCCESS;
+    });
+}
+
+int openNotifier() {
+    UniqueFd fd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    if (!fd.valid())
+        return -1;
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    b.notifiers().push_back(fd.get());
+    return fd.release();
+}
+
+int readNotifier(int fd) {
+    {
+        Bus& b = bus();
+        std::lock_guard lock(b.mutex);
+        const auto& list = b.notifiers();
+        if (std::find(list.begin(), list.end(), fd) == list.end()) {
+            errno = ERROR_INVALID_HANDLE;
+            return -1;
+        }
+    }
+    uint64_t count = 0;
+    const ssize_t n = ::read(fd, &count, sizeof count);
+    if (n == sizeof count)
+        return static_cast<int>(std::min<uint64_t>(count, INT_MAX));
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return 0;
+    errno = ERROR_GEN_FAILURE;
+    return -1;
+}
+
+void closeNotifier(int fd) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    auto& list = b.notifiers();
+    const auto it = std::find(list.begin(), list.end(), fd);
+    if (it == list.end())
+        return; // not ours: never close a descriptor someone else owns
+    list.erase(it);
+    ::close(fd);
+}
+
+} // namespace virtualunit
+
+using virtualunit::Bus;
+using virtualunit::bus;
+
+extern "C" {
+
+void VirtualUnit_Reset(void) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    b.resetAll();
+    b.notify();
+}
+
+int VirtualUnit_Plug(int unit) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    if (!Bus::validUnit(unit) || !b.plug(unit))
+        return -1;
+    b.notify();
+    return 0;
+}
+
+int VirtualUnit_Unplug(int unit) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    if (!Bus::validUnit(unit) || !b.unplug(unit))
+        return -1;
+    b.notify();
+    return 0;
+}
+
+int VirtualUnit_IsPlugged(int unit) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    return Bus::validUnit(unit) && b.unit(unit).node ? 1 : 0;
+}
+
+void VirtualUnit_SetStrings(int unit, const char* product_utf8, const char* manufacturer_utf8) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    if (!Bus::validUnit(unit))
+        return;
+    if (product_utf8)
+        b.unit(unit).product = hidmodules::utf8ToUtf16(product_utf8);
+    if (manufacturer_utf8)
+        b.unit(unit).manufacturer = hidmodules::utf8ToUtf16(manufacturer_utf8);
+}
+
+void VirtualUnit_SetFixedBlock(int unit, const unsigned char* block250) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    if (!Bus::validUnit(unit))
+        return;
+    auto& fixed = b.unit(unit).fixedBlock;
+    if (block250 == nullptr) {
+        fixed.reset();
+        return;
+    }
+    fixed.emplace();
+    std::copy(block250, block250 + virtualunit::kBlockSize, fixed->begin());
+}
+
+void VirtualUnit_SetFailures(int unit, int fail_get, int fail_set) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    if (!Bus::validUnit(unit))
+        return;
+    b.unit(unit).failGet = fail_get != 0;
+    b.unit(unit).failSet = fail_set != 0;
+}
+
+int VirtualUnit_QueueInputReport(int unit, const unsigned char* data8) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    if (!Bus::validUnit(unit) || data8 == nullptr || !b.unit(unit).node)
+        return -1;
+    std::array<uint8_t, virtualunit::kInputReportSize> report{};
+    std::copy(data8, data8 + report.size() - 1, report.begin() + 1);
+    // A pipe write this small is atomic: a reader gets whole reports or none.
+    if (::write(b.unit(unit).node->fd.get(), report.data(), report.size()) !=
+        static_cast<ssize_t>(report.size()))
+        return -1;
+    std::copy(data8, data8 + report.size() - 1, b.unit(unit).lastInput.begin());
+    return 0;
+}
+
+int VirtualUnit_LogCount(void) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    return static_cast<int>(b.log().size());
+}
+
+int VirtualUnit_LogEntry(int index, VirtualUnitLogEntry* out) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    if (out == nullptr || index < 0 || static_cast<size_t>(index) >= b.log().size())
+        return -1;
+    *out = b.log()[static_cast<size_t>(index)];
+    return 0;
+}
+
+void VirtualUnit_ClearLog(void) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    b.log().clear();
+}
+
+} // extern "C"

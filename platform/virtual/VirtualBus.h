@@ -1,0 +1,46 @@
+#pragma once
+// The virtual units as the two modules see them: plugged or not, the device
+// node of each, the node-change notifications and the exchange log. Lives in
+// libsetupsvc.so; libhidsvc.so of the same pair links it and calls in here,
+// so both modules share one state. Every call is thread-safe.
+
+#include "platform/win32/WinTypes.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace virtualunit {
+
+inline constexpr int kUnitCount = 2;
+inline constexpr size_t kInputReportSize = 9; // report id byte + 8 data bytes
+// The log keeps the newest entries: plenty for a test, bounded for a long demo.
+inline constexpr size_t kLogLimit = 16384;
+
+struct InterfaceSnapshot {
+    std::string path;
+    DWORD devInst = 0;
+};
+
+// Plugged units in unit order, as the setup module lists them.
+std::vector<InterfaceSnapshot> presentInterfaces();
+
+enum class StringKind { Product, Manufacturer, Serial };
+
+// Each answers a Windows error code, ERROR_SUCCESS when done. A handle is an
+// open file of a unit's node; one of an unplugged unit gives
+// ERROR_DEVICE_NOT_CONNECTED, any other file ERROR_INVALID_HANDLE.
+int checkHandle(HANDLE handle);
+int deviceString(HANDLE handle, StringKind kind, std::u16string& out);
+// Feature reports need a handle opened for reading and writing.
+int getFeature(HANDLE handle, uint8_t* buffer, size_t length);
+int setFeature(HANDLE handle, const uint8_t* buffer, size_t length);
+int flushInput(HANDLE handle);
+int lastInputReport(HANDLE handle, uint8_t* buffer, size_t length);
+
+int openNotifier();
+int readNotifier(int fd);
+void closeNotifier(int fd);
+
+} // namespace virtualunit

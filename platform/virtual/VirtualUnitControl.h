@@ -1,0 +1,117 @@
+#pragma once
+// Control of the virtual units, exported by the virtual libsetupsvc.so: plug
+// and unplug them, change what they answer, queue input reports and read the
+// log of feature reports. Tests and the demo steer the virtual units with it.
+//
+// Units 0 and 1. At load unit 0 is plugged in, unit 1 is not; both carry the
+// product string "Tarvenik" and the manufacturer string "Mirdal-vk".
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Back to the load state: unit 0 plugged (fresh DevInst), unit 1 unplugged,
+// default strings, live data, no failures, EEPROM defaults, log and input
+// queues empty. Raises one node-change notification.
+void VirtualUnit_Reset(void);
+// 0 done, -1 for a bad unit number or a unit already in that state. Each
+// change raises a node-change notification; a plug gives a fresh DevInst.
+int VirtualUnit_Plug(int unit);
+int VirtualUnit_Unplug(int unit);
+int VirtualUnit_IsPlugged(int unit);
+// UTF-8 strings; NULL keeps the current one.
+void VirtualUnit_SetStrings(int unit, const char* product_utf8, const char* manufacturer_utf8);
+// Every HidD_GetFeature answers [0x00, these 250 bytes, 0xA5]; NULL goes back
+// to live data.
+void VirtualUnit_SetFixedBlock(int unit, const unsigned char* block250);
+// Nonzero: HidD_GetFeature / HidD_SetFeature fail with ERROR_GEN_FAILURE.
+void VirtualUnit_SetFailures(int unit, int fail_get, int fail_set);
+// Queues one input report (8 data bytes), read from the node as
+// [0x00, 8 bytes]. 0 done, -1 for a bad or unplugged unit or a full queue.
+int VirtualUnit_QueueInputReport(int unit, const unsigned char* data8);
+
+typedef struct VirtualUnitLogEntry {
+    int unit;
+    int direction; // 0: HidD_SetFeature (program to unit), 1: HidD_GetFeature (unit to program)
+    int length;    // the caller's buffer length
+    unsigned char report[252];
+    long long monotonic_ns; // CLOCK_MONOTONIC
+} VirtualUnitLogEntry;
+
+// Every successful feature call, oldest first.
+int VirtualUnit_LogCount(void);
+int VirtualUnit_LogEntry(int index, VirtualUnitLogEntry* out); // 0 done, -1 out of range
+void VirtualUnit_ClearLog(void);
+
+#ifdef __cplusplus
+} // extern "C"
+
+#include <dlfcn.h>
+#include <string>
+#include <type_traits>
+#include <unistd.h>
+
+namespace virtualunit {
+
+// The control functions, resolved at run time from the libsetupsvc.so in the
+// folder of the running program file, so a test steers the very module the
+// program under test has loaded.
+struct VirtualUnitControl {
+    void* module = nullptr;
+    decltype(&VirtualUnit_Reset) Reset = nullptr;
+    decltype(&VirtualUnit_Plug) Plug = nullptr;
+    decltype(&VirtualUnit_Unplug) Unplug = nullptr;
+    decltype(&VirtualUnit_IsPlugged) IsPlugged = nullptr;
+    decltype(&VirtualUnit_SetStrings) SetStrings = nullptr;
+    decltype(&VirtualUnit_SetFixedBlock) SetFixedBlock = nullptr;
+    decltype(&VirtualUnit_SetFailures) SetFailures = nullptr;
+    decltype(&VirtualUnit_QueueInputReport) QueueInputReport = nullptr;
+    decltype(&VirtualUnit_LogCount) LogCount = nullptr;
+    decltype(&VirtualUnit_LogEntry) LogEntry = nullptr;
+    decltype(&VirtualUnit_ClearLog) ClearLog = nullptr;
+
+    // True when the module was found and exports every control function.
+    bool complete() const {
+        return Reset && Plug && Unplug && IsPlugged && SetStrings && SetFixedBlock && SetFailures &&
+               QueueInputReport && LogCount && LogEntry && ClearLog;
+    }
+};
+
+inline std::string programFolder() {
+    std::string path(4096, '\0');
+    const ssize_t n = readlink("/proc/self/exe", path.data(), path.size() - 1);
+    if (n <= 0)
+        return {};
+    path.resize(static_cast<size_t>(n));
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string{} : path.substr(0, slash);
+}
+
+// The module stays loaded for the rest of the process.
+inline VirtualUnitControl resolveVirtualUnitControl() {
+    VirtualUnitControl c;
+    const std::string file = programFolder() + "/libsetupsvc.so";
+    c.module = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (!c.module)
+        c.module = dlopen(file.c_str(), RTLD_NOW);
+    if (!c.module)
+        return c;
+    auto resolve = [&](auto& entry, const char* name) {
+        entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(dlsym(c.module, name));
+    };
+    resolve(c.Reset, "VirtualUnit_Reset");
+    resolve(c.Plug, "VirtualUnit_Plug");
+    resolve(c.Unplug, "VirtualUnit_Unplug");
+    resolve(c.IsPlugged, "VirtualUnit_IsPlugged");
+    resolve(c.SetStrings, "VirtualUnit_SetStrings");
+    resolve(c.SetFixedBlock, "VirtualUnit_SetFixedBlock");
+    resolve(c.SetFailures, "VirtualUnit_SetFailures");
+    resolve(c.QueueInputReport, "VirtualUnit_QueueInputReport");
+    resolve(c.LogCount, "VirtualUnit_LogCount");
+    resolve(c.LogEntry, "VirtualUnit_LogEntry");
+    resolve(c.ClearLog, "VirtualUnit_ClearLog");
+    return c;
+}
+
+} // namespace virtualunit
+#endif
