@@ -9,7 +9,15 @@ namespace framework {
 
 namespace {
 
+// Far above any window's picture. Refusing larger bitmaps up front keeps an
+// absurd size from committing gigabytes that filling would then touch.
+constexpr qint64 kMaxPixelBytes = qint64(1) << 30;
+
 QImage AllocateWhite(int width, int height, QImage::Format format) {
+    const qint64 bitsPerPixel = QImage::toPixelFormat(format).bitsPerPixel();
+    const qint64 bytesPerLine = (qint64(width) * bitsPerPixel + 31) / 32 * 4;
+    if (bytesPerLine * height > kMaxPixelBytes)
+        throw EOutOfMemory();
     QImage image(width, height, format);
     if (image.isNull())
         throw EOutOfMemory();

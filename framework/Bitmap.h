@@ -35,7 +35,8 @@ public:
     int Width() const override { return width_; }
     int Height() const override { return height_; }
     // A negative side raises EInvalidGraphic; a size whose pixels cannot be
-    // allocated raises EOutOfMemory and leaves the bitmap as it was.
+    // allocated, or would take more than 1 GiB, raises EOutOfMemory and
+    // leaves the bitmap as it was.
     void SetWidth(int value) override { SetSize(value, height_); }
     void SetHeight(int value) override { SetSize(width_, value); }
     void SetSize(int width, int height);
