@@ -1,0 +1,54 @@
+#pragma once
+// A USB HID device made with configfs on the dummy host controller, so the
+// kernel enumerates it as a real USB device with real string descriptors. Its
+// one function is f_hid without an OUT endpoint: feature reports the host sets
+// are read from /dev/hidgN.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kerneltest {
+
+struct GadgetIdentity {
+    uint16_t vendor = 0;
+    uint16_t product = 0;
+    std::string manufacturer;
+    std::string productName;
+    std::string serial;
+};
+
+class UsbGadget {
+public:
+    explicit UsbGadget(GadgetIdentity identity);
+    ~UsbGadget();
+    UsbGadget(const UsbGadget&) = delete;
+    UsbGadget& operator=(const UsbGadget&) = delete;
+
+    // Builds the gadget (first time) and binds it to the first UDC: the
+    // device appears on the dummy host's bus. False with a reason on failure.
+    bool plugIn(std::string& error);
+    // Unbinds it: the device leaves the bus, the gadget stays configured.
+    void unplug();
+
+    // /dev/hidrawN of the enumerated device once it exists, or empty after
+    // `timeoutMs`.
+    std::string waitForHidraw(int timeoutMs) const;
+
+    // Reads one report the host set through the function's /dev/hidgN, waiting
+    // at most `timeoutMs`. Empty when none came.
+    std::vector<uint8_t> readSetReport(int timeoutMs);
+
+private:
+    bool build(std::string& error);
+    void teardown();
+    std::string functionNode() const;
+
+    GadgetIdentity identity_;
+    std::string root_;
+    bool built_ = false;
+    bool bound_ = false;
+    int hidg_ = -1;
+};
+
+} // namespace kerneltest
