@@ -131,14 +131,13 @@ void UnitModel::capture(uint8_t* blk) {
         timeInState1 += comparator_ ? 1 : 0;
     }
 
-    position_ += direction_ * static_cast<int>(3 + random(4));
-    if (position_ > 255) {
-        position_ = 510 - position_;
+    // The sweep turns at either end; stopping on the end value keeps it
+    // moving on every capture.
+    position_ = std::clamp(position_ + direction_ * static_cast<int>(3 + random(4)), 0, 255);
+    if (position_ == 255)
         direction_ = -1;
-    } else if (position_ < 0) {
-        position_ = -position_;
+    else if (position_ == 0)
         direction_ = 1;
-    }
 
     std::copy(working_.begin(), working_.end(), blk + block::kPollPeriod);
     blk[block::kScale] = kScaleByte;
