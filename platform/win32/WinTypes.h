@@ -36,6 +36,11 @@ typedef void* PVOID;
 #define FALSE 0
 #endif
 
+// The calling convention of Windows API functions: nothing to say on x86-64.
+#ifndef WINAPI
+#define WINAPI
+#endif
+
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 
 typedef struct _GUID {
@@ -129,5 +134,52 @@ static_assert(sizeof(HIDP_CAPS) == 64);
 // Device-change notification.
 #define WM_DEVICECHANGE 0x0219
 #define DBT_DEVNODES_CHANGED 0x0007
+
+// File and overlapped I/O (platform/win32/FileIo.h).
+extern "C" {
+
+typedef unsigned int UINT;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+typedef const char* LPCSTR;
+typedef void* LPVOID;
+typedef DWORD* LPDWORD;
+typedef void* LPSECURITY_ATTRIBUTES;
+typedef void (*FARPROC)(void);
+
+// Internal holds STATUS_PENDING while a read runs, then 0 or an error status;
+// InternalHigh holds the bytes transferred.
+typedef struct _OVERLAPPED {
+    ULONG_PTR Internal;
+    ULONG_PTR InternalHigh;
+    DWORD Offset;
+    DWORD OffsetHigh;
+    HANDLE hEvent;
+} OVERLAPPED, *LPOVERLAPPED;
+
+typedef void (*LPOVERLAPPED_COMPLETION_ROUTINE)(DWORD dwErrorCode, DWORD dwNumberOfBytesTransfered,
+                                                LPOVERLAPPED lpOverlapped);
+
+} // extern "C"
+
+static_assert(sizeof(OVERLAPPED) == 32);
+
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x00000001u
+#define FILE_SHARE_WRITE 0x00000002u
+#define OPEN_EXISTING 3u
+#define FILE_FLAG_OVERLAPPED 0x40000000u
+#define INFINITE 0xFFFFFFFFu
+#define WAIT_IO_COMPLETION 0x000000C0u
+#define STATUS_PENDING 0x00000103u
+#define SEM_NOOPENFILEERRORBOX 0x8000u
+
+#define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_HANDLE_EOF 38
+#define ERROR_MOD_NOT_FOUND 126
+#define ERROR_PROC_NOT_FOUND 127
+#define ERROR_IO_INCOMPLETE 996
 
 #endif // _WIN32

@@ -1,0 +1,293 @@
+#pragma once
+// HID device access: the controller that keeps one THidDevice per HID
+// device interface present, the device itself, and the device's optional
+// read thread.
+//
+// Ownership
+//   The controller owns every listed device that is not checked out (as its
+//   Qt child) and destroys it when it vanishes or when the controller ends.
+//   CheckOutAt lends a device to its caller, the holder: the device loses its
+//   Qt parent, the holder owns the object and gives it back by destroying it
+//   (`delete device`, or a std::unique_ptr). If the
+//   interface is still present at that moment, a fresh checked-in twin takes
+//   the released device's list slot; otherwise the slot goes. A holder may
+//   also keep its device to the end: the controller's destruction closes the
+//   device's handles and leaves the object to the holder, which may still
+//   destroy it later.
+//
+// Threads
+//   Everything runs on the thread that created the controller (the
+//   user-interface thread), except a device's read thread, which exists only
+//   while the device is checked out and has a data handler. That thread
+//   hands every report and error to the user-interface thread and waits
+//   until the handler has returned.
+//
+// Texts
+//   Product and manufacturer strings are QString (UTF-16, as the HID
+//   services deliver them).
+
+#include "framework/BoundEvent.h"
+#include "framework/Exceptions.h"
+#include "platform/win32/WinTypes.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class THidDevice;
+class THidDeviceController;
+class THidDeviceReadThread;
+class THidNotifyWindow;
+class THidDeliveryMailbox;
+
+// Opening or identifying a device failed.
+class EControllerError : public framework::Exception {
+public:
+    using framework::Exception::Exception;
+};
+
+// The identity of one HID device interface. Devices of two scans are the
+// same device when their InstanceHandle values are equal.
+struct THidPnPInfo {
+    uint32_t InstanceHandle = 0; // DevInst of the interface
+    std::string InterfacePath;   // the path the device is opened under
+};
+
+using THidPlugEvent = framework::TBoundEvent<void(THidDevice* HidDev)>;
+// Answers true to go on with the next device, false to stop.
+using THidEnumerateEvent = framework::TBoundEvent<bool(THidDevice* HidDev, int Idx)>;
+// Data: the report bytes after the report id; Size: their count.
+using THidDataEvent = framework::TBoundEvent<void(THidDevice* HidDev, uint8_t ReportID,
+                                                  const uint8_t* Data, uint16_t Size)>;
+using THidDataErrorEvent = framework::TBoundEvent<void(THidDevice* HidDev, uint32_t Error)>;
+using framework::TNotifyEvent;
+
+// One HID device interface. Usable while it is attached and either checked
+// out or inside a controller event about it (MayOpen); otherwise only its
+// cached texts answer, and report calls fail at once.
+class THidDevice : public QObject {
+    Q_OBJECT
+public:
+    // Releases the device: stops its read thread, closes its handles and, for
+    // a listed device that is still attached, puts a checked-in twin into its
+    // list slot (the slot goes if the twin can't be built, or if the device
+    // is no longer attached). Nothing escapes.
+    ~THidDevice() override;
+
+    THidDeviceController* Controller() const { return Controller_; }
+    bool Attached() const { return Attached_; }
+    bool CheckedOut() const { return CheckedOut_; }
+    bool InCallback() const { return InCallback_; }
+    bool MayOpen() const { return Attached_ && (CheckedOut_ || InCallback_); }
+    bool ReadWriteAllowed() const { return ReadWriteAllowed_; }
+    HANDLE MainHandle() const { return MainHandle_; }
+    HANDLE ReadHandle() const;
+    const HIDD_ATTRIBUTES& HidAttributes() const { return HidAttributes_; }
+    const THidPnPInfo& InterfaceInfo() const { return InterfaceInfo_; }
+    PHIDP_PREPARSED_DATA PreparsedData() const { return PreparsedData_; }
+    int ReadSleepTime() const { return ReadSleepTime_; }
+    const THidDataEvent& DataHandler() const { return DataHandler_; }
+    const THidDataErrorEvent& DataErrorHandler() const { return DataErrorHandler_; }
+    const THidPlugEvent& UnplugHandler() const { return UnplugHandler_; }
+    THidDeviceReadThread* ReadThread() const { return ReadThread_.get(); }
+
+    // MainHandle: opened read/write, or query-only when that is refused.
+    // True when it is open. An open handle stays open until closed.
+    bool OpenMainHandle();
+    void CloseMainHandle();
+    // ReadHandle: opened for overlapped reads, no query-only fallback.
+    bool OpenReadHandle();
+    void CloseReadHandle();
+    // Cancels this thread's pending read on ReadHandle (CancelIo, looked up
+    // in kernel32.dll at each call).
+    bool CancelPendingRead();
+
+    // Fetched once while the device may be opened, then cached; up to 254
+    // characters. Empty while never fetched.
+    QString GetManufacturerText();
+    QString GetProductText();
+
+    PHIDP_PREPARSED_DATA EnsurePreparsedData();
+    void QueryCapabilities(HIDP_CAPS& caps);
+
+    // One feature report through MainHandle, buf[0] being the report id.
+    // False without a platform call when the device can't be opened.
+    bool GetFeatureReport(unsigned char* buf, int len);
+    bool SetFeatureReport(unsigned char* buf, int len);
+
+    // Starts one overlapped read on ReadHandle; the completion routine runs
+    // in a later alertable SleepEx of the calling thread.
+    bool ReadReportOverlapped(unsigned char* buffer, DWORD length,
+                              LPOVERLAPPED_COMPLETION_ROUTINE completion);
+    DWORD LastReadByteCount();
+
+    void SetDataHandler(const THidDataEvent& handler);
+    void SetDataErrorHandler(const THidDataErrorEvent& handler) { DataErrorHandler_ = handler; }
+    void SetUnplugHandler(const THidPlugEvent& handler) { UnplugHandler_ = handler; }
+    void StartReadThread();
+    // Waits for the thread to end, serving its pending deliveries meanwhile.
+    void StopReadThread();
+    // Accepts 10 to 10000 ms; other values are ignored.
+    void SetReadSleepTime(int ms);
+    // The interface has vanished: handles close, Attached clears, and the
+    // unplug handler fires (once in the device's life).
+    void HandleUnplug();
+
+private:
+    friend class THidDeviceController;
+    friend class THidDeviceReadThread;
+
+    // Opens and identifies the interface; throws EControllerError when it
+    // can't. Only the controller (and a released device) builds devices.
+    THidDevice(const THidPnPInfo& info, THidDeviceController* controller);
+
+    void OpenMainHandleUnchecked();
+    QString FetchText(QString& cache, BOOLEAN(WINAPI* fetch)(HANDLE, PVOID, ULONG));
+    void ReplaceWithTwin();
+    // Serves the read thread's pending delivery; runs on this device's thread.
+    void ServeDelivery(const std::shared_ptr<THidDeliveryMailbox>& mailbox);
+
+    THidDeviceController* Controller_;
+    std::atomic<bool> Attached_{true};
+    std::atomic<bool> CheckedOut_{false};
+    std::atomic<bool> InCallback_{false};
+    HANDLE MainHandle_ = INVALID_HANDLE_VALUE;
+    // ReadHandle_ and ReadOverlapped_ are shared with the read thread.
+    mutable std::mutex ReadMutex_;
+    HANDLE ReadHandle_ = INVALID_HANDLE_VALUE;
+    OVERLAPPED ReadOverlapped_{};
+    HIDD_ATTRIBUTES HidAttributes_{};
+    THidPnPInfo InterfaceInfo_;
+    QString ManufacturerText_;
+    QString ProductText_;
+    std::atomic<PHIDP_PREPARSED_DATA> PreparsedData_{nullptr};
+    std::atomic<int> ReadSleepTime_{100};
+    THidDataEvent DataHandler_;
+    THidDataErrorEvent DataErrorHandler_;
+    THidPlugEvent UnplugHandler_;
+    bool ReadWriteAllowed_ = false;
+    std::unique_ptr<THidDeviceReadThread> ReadThread_;
+};
+
+// The HID device list with its events. A QObject, owned by its Qt parent.
+class THidDeviceController : public QObject {
+    Q_OBJECT
+public:
+    // Loads the platform services and, when they are there, posts itself the
+    // first device-change message: the first scan runs when the event loop
+    // dispatches it.
+    explicit THidDeviceController(QObject* owner);
+    ~THidDeviceController() override;
+
+    // The rescan.
+    void DeviceChange();
+    // Offers each attached device to OnEnumerate until it answers false;
+    // answers the number of devices offered (without a handler, the first
+    // attached device counts and ends the walk). Devices not checked out by
+    // the handler have their handles closed afterwards.
+    int EnumerateDevices();
+    // Lends the device at Idx to the caller. False, with HidDev null, for an
+    // index out of range or a device already checked out.
+    bool CheckOutAt(int Idx, THidDevice*& HidDev);
+
+    int CheckedInCount() const { return CheckedInCount_; }
+    int CheckedOutCount() const { return CheckedOutCount_; }
+    int UnpluggedCount() const { return UnpluggedCount_; }
+    int DeviceCount() const { return static_cast<int>(Devices_.size()); }
+    THidDevice* DeviceAt(int Idx) const;
+    const GUID& HidInterfaceGuid() const { return HidInterfaceGuid_; }
+    int32_t LastChangeParam() const { return LastChangeParam_; }
+    bool RescanRunning() const { return RescanRunning_; }
+    // Null while the HID services are not available.
+    THidNotifyWindow* NotifyWindow() const { return NotifyWindow_.get(); }
+
+    int DevThreadSleepTime() const { return DevThreadSleepTime_; }
+    void SetDevThreadSleepTime(int value);
+    QString Version() const { return QString::fromLatin1(VersionText_); }
+    void SetVersion(const QString& value);
+
+    const THidPlugEvent& OnArrival() const { return OnArrival_; }
+    void SetOnArrival(const THidPlugEvent& handler) { OnArrival_ = handler; }
+    const THidEnumerateEvent& OnEnumerate() const { return OnEnumerate_; }
+    void SetOnEnumerate(const THidEnumerateEvent& handler) { OnEnumerate_ = handler; }
+    const TNotifyEvent& OnDeviceChange() const { return OnDeviceChange_; }
+    void SetOnDeviceChange(const TNotifyEvent& handler);
+    const THidDataEvent& OnDeviceData() const { return OnDeviceData_; }
+    void SetOnDeviceData(const THidDataEvent& handler);
+    const THidDataErrorEvent& OnDeviceDataError() const { return OnDeviceDataError_; }
+    void SetOnDeviceDataError(const THidDataErrorEvent& handler);
+    const THidPlugEvent& OnDeviceUnplug() const { return OnDeviceUnplug_; }
+    void SetOnDeviceUnplug(const THidPlugEvent& handler);
+    const THidPlugEvent& OnRemoval() const { return OnRemoval_; }
+    void SetOnRemoval(const THidPlugEvent& handler) { OnRemoval_ = handler; }
+
+private:
+    friend class THidDevice;
+    using TFreshList = std::vector<std::unique_ptr<THidDevice>>;
+
+    // A new device, owned by this controller as its Qt child until it is
+    // checked out; throws what the device's construction throws.
+    THidDevice* CreateDevice(const THidPnPInfo& info);
+    LRESULT NotificationHandler(UINT Msg, WPARAM wParam, LPARAM lParam);
+    TFreshList ScanInterfaces();
+    void ScanOneInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& data, TFreshList& fresh);
+    void Recount();
+    int IndexOf(const THidDevice* device) const;
+    std::vector<QPointer<THidDevice>> Snapshot() const;
+
+    std::vector<THidDevice*> Devices_;
+    GUID HidInterfaceGuid_{};
+    std::unique_ptr<THidNotifyWindow> NotifyWindow_;
+    int32_t LastChangeParam_ = 0;
+    bool RescanRunning_ = false;
+    bool Destroying_ = false;
+    bool SetupAcquired_ = false;
+    bool HidAcquired_ = false;
+    int CheckedInCount_ = 0;
+    int CheckedOutCount_ = 0;
+    int UnpluggedCount_ = 0;
+    int DevThreadSleepTime_ = 100;
+    const char* VersionText_ = "1.0.35";
+    THidPlugEvent OnArrival_;
+    THidEnumerateEvent OnEnumerate_;
+    TNotifyEvent OnDeviceChange_;
+    THidDataEvent OnDeviceData_;
+    THidDataErrorEvent OnDeviceDataError_;
+    THidPlugEvent OnDeviceUnplug_;
+    THidPlugEvent OnRemoval_;
+};
+
+// Reads input reports from one checked-out device and hands each to the
+// device's data handler on the user-interface thread. Created and destroyed
+// by the device only.
+class THidDeviceReadThread : public QThread {
+    Q_OBJECT
+public:
+    explicit THidDeviceReadThread(THidDevice* device);
+    ~THidDeviceReadThread() override;
+
+    THidDevice* OwnerDevice() const { return OwnerDevice_; }
+    DWORD ReadErrorCode() const { return ReadErrorCode_; }
+    DWORD ByteCount() const { return ByteCount_; }
+    const std::shared_ptr<THidDeliveryMailbox>& Mailbox() const { return Mailbox_; }
+
+protected:
+    void run() override;
+
+private:
+    void Deliver(bool isError, DWORD error, DWORD byteCount);
+
+    THidDevice* OwnerDevice_;
+    std::atomic<DWORD> ReadErrorCode_{0};
+    std::atomic<DWORD> ByteCount_{0};
+    std::vector<uint8_t> ReportBuffer_;
+    std::shared_ptr<THidDeliveryMailbox> Mailbox_;
+};

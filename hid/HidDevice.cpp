@@ -1,0 +1,290 @@
+// THidDevice: handles, identification, texts, reports, overlapped reads.
+
+#include "hid/HidControllerClass.h"
+
+#include "hid/Hid.h"
+#include "hid/HidDeliveryMailbox.h"
+#include "platform/win32/FileIo.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace {
+
+constexpr int kMinReadSleepTime = 10;
+constexpr int kMaxReadSleepTime = 10000;
+constexpr int kTextCharacters = 254;
+
+HANDLE openInterface(const std::string& path, DWORD access, DWORD flags) {
+    return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, flags, nullptr);
+}
+
+void closeIfOpen(HANDLE& handle) {
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    handle = INVALID_HANDLE_VALUE;
+}
+
+} // namespace
+
+THidDevice::THidDevice(const THidPnPInfo& info, THidDeviceController* controller)
+    : Controller_(controller), InterfaceInfo_(info) {
+    if (Controller_ != nullptr) {
+        SetDataHandler(Controller_->OnDeviceData());
+        UnplugHandler_ = Controller_->OnDeviceUnplug();
+    }
+    OpenMainHandleUnchecked();
+    if (MainHandle_ == INVALID_HANDLE_VALUE)
+        throw EControllerError(QStringLiteral("Device cannot be opened"));
+    HidAttributes_.Size = sizeof(HIDD_ATTRIBUTES);
+    if (Hid::HidD_GetAttributes == nullptr ||
+        !Hid::HidD_GetAttributes(MainHandle_, &HidAttributes_)) {
+        CloseMainHandle();
+        throw EControllerError(QStringLiteral("Device cannot be identified"));
+    }
+    CloseMainHandle();
+}
+
+THidDevice::~THidDevice() {
+    const THidDataEvent dataHandler = DataHandler_;
+    const THidPlugEvent unplugHandler = UnplugHandler_;
+    SetDataHandler(THidDataEvent());
+    UnplugHandler_ = THidPlugEvent();
+    CloseMainHandle();
+    CloseReadHandle();
+    if (PHIDP_PREPARSED_DATA data = PreparsedData_.exchange(nullptr))
+        if (Hid::HidD_FreePreparsedData != nullptr)
+            Hid::HidD_FreePreparsedData(data);
+
+    if (Controller_ == nullptr)
+        return;
+    const int index = Controller_->IndexOf(this);
+    if (index < 0)
+        return;
+    auto& list = Controller_->Devices_;
+    if (!Attached_) {
+        list.erase(list.begin() + index);
+        --Controller_->UnpluggedCount_;
+        return;
+    }
+    // A released device that is still present comes back as a checked-in
+    // twin. If the twin can't be built, the slot goes: the list must never
+    // keep a destroyed object.
+    try {
+        THidDevice* twin = Controller_->CreateDevice(InterfaceInfo_);
+        twin->SetDataHandler(dataHandler);
+        twin->UnplugHandler_ = unplugHandler;
+        twin->SetReadSleepTime(ReadSleepTime_);
+        list[static_cast<size_t>(index)] = twin;
+        if (CheckedOut_) {
+            --Controller_->CheckedOutCount_;
+            ++Controller_->CheckedInCount_;
+        }
+    } catch (...) {
+        list.erase(list.begin() + index);
+        if (CheckedOut_)
+            --Controller_->CheckedOutCount_;
+        else
+            --Controller_->CheckedInCount_;
+    }
+}
+
+HANDLE THidDevice::ReadHandle() const {
+    std::lock_guard lock(ReadMutex_);
+    return ReadHandle_;
+}
+
+void THidDevice::OpenMainHandleUnchecked() {
+    MainHandle_ = openInterface(InterfaceInfo_.InterfacePath, GENERIC_READ | GENERIC_WRITE, 0);
+    ReadWriteAllowed_ = MainHandle_ != INVALID_HANDLE_VALUE;
+    if (!ReadWriteAllowed_) // query only: enough for attributes and strings
+        MainHandle_ = openInterface(InterfaceInfo_.InterfacePath, 0, 0);
+}
+
+bool THidDevice::OpenMainHandle() {
+    if (MayOpen() && MainHandle_ == INVALID_HANDLE_VALUE)
+        OpenMainHandleUnchecked();
+    return MainHandle_ != INVALID_HANDLE_VALUE;
+}
+
+void THidDevice::CloseMainHandle() {
+    closeIfOpen(MainHandle_);
+}
+
+bool THidDevice::OpenReadHandle() {
+    if (!MayOpen())
+        return false;
+    std::lock_guard lock(ReadMutex_);
+    if (ReadHandle_ == INVALID_HANDLE_VALUE)
+        ReadHandle_ =
+            openInterface(InterfaceInfo_.InterfacePath, GENERIC_READ, FILE_FLAG_OVERLAPPED);
+    return ReadHandle_ != INVALID_HANDLE_VALUE;
+}
+
+void THidDevice::CloseReadHandle() {
+    std::lock_guard lock(ReadMutex_);
+    closeIfOpen(ReadHandle_);
+}
+
+bool THidDevice::CancelPendingRead() {
+    std::lock_guard lock(ReadMutex_);
+    if (ReadHandle_ == INVALID_HANDLE_VALUE)
+        return false;
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (kernel == nullptr)
+        return false;
+    using TCancelIo = BOOL(WINAPI*)(HANDLE);
+    const auto cancelIo = reinterpret_cast<TCancelIo>(GetProcAddress(kernel, "CancelIo"));
+    if (cancelIo == nullptr)
+        return false;
+    return cancelIo(ReadHandle_) != 0;
+}
+
+QString THidDevice::FetchText(QString& cache, BOOLEAN(WINAPI* fetch)(HANDLE, PVOID, ULONG)) {
+    if (cache.isEmpty() && OpenMainHandle()) {
+        std::array<char16_t, kTextCharacters> buffer{};
+        if (fetch != nullptr &&
+            fetch(MainHandle_, buffer.data(), static_cast<ULONG>(sizeof buffer)) != 0) {
+            const auto end = std::find(buffer.begin(), buffer.end(), u'\0');
+            cache = QString::fromUtf16(buffer.data(), end - buffer.begin());
+        }
+        CloseMainHandle();
+    }
+    return cache;
+}
+
+QString THidDevice::GetManufacturerText() {
+    return FetchText(ManufacturerText_, Hid::HidD_GetManufacturerString);
+}
+
+QString THidDevice::GetProductText() {
+    return FetchText(ProductText_, Hid::HidD_GetProductString);
+}
+
+PHIDP_PREPARSED_DATA THidDevice::EnsurePreparsedData() {
+    if (PreparsedData_ == nullptr && OpenMainHandle()) {
+        PHIDP_PREPARSED_DATA data = nullptr;
+        if (Hid::HidD_GetPreparsedData != nullptr && Hid::HidD_GetPreparsedData(MainHandle_, &data))
+            PreparsedData_ = data;
+        CloseMainHandle();
+    }
+    return PreparsedData_;
+}
+
+void THidDevice::QueryCapabilities(HIDP_CAPS& caps) {
+    std::memset(&caps, 0, sizeof caps);
+    PHIDP_PREPARSED_DATA data = EnsurePreparsedData();
+    // The status is of no interest: a failed call leaves the zeroed record.
+    if (data != nullptr && Hid::HidP_GetCaps != nullptr)
+        Hid::HidP_GetCaps(data, &caps);
+}
+
+bool THidDevice::GetFeatureReport(unsigned char* buf, int len) {
+    if (buf == nullptr || len <= 0 || !OpenMainHandle() || Hid::HidD_GetFeature == nullptr)
+        return false;
+    return Hid::HidD_GetFeature(MainHandle_, buf, static_cast<ULONG>(len)) != 0;
+}
+
+bool THidDevice::SetFeatureReport(unsigned char* buf, int len) {
+    if (buf == nullptr || len <= 0 || !OpenMainHandle() || Hid::HidD_SetFeature == nullptr)
+        return false;
+    return Hid::HidD_SetFeature(MainHandle_, buf, static_cast<ULONG>(len)) != 0;
+}
+
+bool THidDevice::ReadReportOverlapped(unsigned char* buffer, DWORD length,
+                                      LPOVERLAPPED_COMPLETION_ROUTINE completion) {
+    if (!OpenReadHandle()) {
+        if (!MayOpen())
+            SetLastError(Attached_ ? ERROR_ACCESS_DENIED : ERROR_DEVICE_NOT_CONNECTED);
+        return false;
+    }
+    // Held across the start, so the user-interface thread can't close the
+    // handle between the test above and ReadFileEx.
+    std::lock_guard lock(ReadMutex_);
+    if (ReadHandle_ == INVALID_HANDLE_VALUE) {
+        SetLastError(ERROR_DEVICE_NOT_CONNECTED);
+        return false;
+    }
+    std::memset(&ReadOverlapped_, 0, sizeof ReadOverlapped_);
+    return ReadFileEx(ReadHandle_, buffer, length, &ReadOverlapped_, completion) != 0;
+}
+
+DWORD THidDevice::LastReadByteCount() {
+    std::lock_guard lock(ReadMutex_);
+    if (ReadHandle_ == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD count = 0;
+    if (!GetOverlappedResult(ReadHandle_, &ReadOverlapped_, &count, FALSE))
+        return 0;
+    return count;
+}
+
+void THidDevice::SetDataHandler(const THidDataEvent& handler) {
+    if (!handler)
+        StopReadThread();
+    DataHandler_ = handler;
+    StartReadThread();
+}
+
+void THidDevice::StartReadThread() {
+    if (!DataHandler_ || !Attached_ || !CheckedOut_ || !ReadWriteAllowed_ || ReadThread_)
+        return;
+    ReadThread_ = std::make_unique<THidDeviceReadThread>(this);
+    ReadThread_->start();
+}
+
+void THidDevice::StopReadThread() {
+    if (!ReadThread_)
+        return;
+    ReadThread_->requestInterruption();
+    const std::shared_ptr<THidDeliveryMailbox> mailbox = ReadThread_->Mailbox();
+    while (mailbox->WaitForDeliveryOrEnd())
+        ServeDelivery(mailbox);
+    // A handler served above may have stopped the thread itself.
+    if (ReadThread_) {
+        ReadThread_->wait();
+        ReadThread_.reset();
+    }
+}
+
+void THidDevice::ServeDelivery(const std::shared_ptr<THidDeliveryMailbox>& mailbox) {
+    std::optional<THidDelivery> delivery = mailbox->Take();
+    if (!delivery)
+        return;
+    // The handler may stop the thread or destroy this device; from here on
+    // only the mailbox, held by this frame, is touched after it returns.
+    struct Finisher {
+        std::shared_ptr<THidDeliveryMailbox> Mailbox;
+        ~Finisher() { Mailbox->Finish(); }
+    } finisher{mailbox};
+    try {
+        if (delivery->IsError) {
+            if (DataErrorHandler_)
+                DataErrorHandler_(this, delivery->Error);
+        } else if (DataHandler_) {
+            DataHandler_(this, delivery->ReportID, delivery->Data.data(),
+                         static_cast<uint16_t>(delivery->Data.size()));
+        }
+    } catch (...) {
+        // A delivery has no caller to take an exception: the read thread
+        // can't, and it must not cross the event loop either.
+    }
+}
+
+void THidDevice::SetReadSleepTime(int ms) {
+    if (ms >= kMinReadSleepTime && ms <= kMaxReadSleepTime)
+        ReadSleepTime_ = ms;
+}
+
+void THidDevice::HandleUnplug() {
+    CloseMainHandle();
+    CloseReadHandle();
+    Attached_ = false;
+    const THidPlugEvent handler = UnplugHandler_;
+    UnplugHandler_ = THidPlugEvent();
+    // Cleared before the call, so a handler that pumps messages into another
+    // rescan can't fire it twice.
+    handler(this);
+}

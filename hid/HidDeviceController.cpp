@@ -1,0 +1,356 @@
+// THidDeviceController: services, the device list, rescans, events.
+
+#include "hid/HidControllerClass.h"
+
+#include "hid/Hid.h"
+#include "hid/HidNotifyWindow.h"
+#include "hid/SetupApi.h"
+#include "platform/win32/FileIo.h"
+
+#include <QPointer>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
+namespace {
+
+// The HID device-interface class, for when the HID services can't tell it.
+constexpr GUID kHidInterfaceClass = {
+    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+
+// A device path runs to a few hundred bytes; a larger size from the setup
+// services is not believed.
+constexpr DWORD kMaxDetailSize = 64 * 1024;
+
+// InCallback for the duration of one controller event about a device. The
+// handler may destroy the device; the flag is then left alone.
+class TCallbackScope {
+public:
+    TCallbackScope(THidDevice* device, std::atomic<bool>& flag)
+        : device_(device), flag_(flag), previous_(flag.exchange(true)) {}
+    ~TCallbackScope() {
+        if (device_)
+            flag_ = previous_;
+    }
+    TCallbackScope(const TCallbackScope&) = delete;
+    TCallbackScope& operator=(const TCallbackScope&) = delete;
+
+private:
+    QPointer<THidDevice> device_;
+    std::atomic<bool>& flag_;
+    bool previous_;
+};
+
+class TDeviceInfoList {
+public:
+    explicit TDeviceInfoList(HDEVINFO set) : set_(set) {}
+    ~TDeviceInfoList() {
+        if (SetupApi::SetupDiDestroyDeviceInfoList != nullptr)
+            SetupApi::SetupDiDestroyDeviceInfoList(set_);
+    }
+    TDeviceInfoList(const TDeviceInfoList&) = delete;
+    TDeviceInfoList& operator=(const TDeviceInfoList&) = delete;
+    HDEVINFO get() const { return set_; }
+
+private:
+    HDEVINFO set_;
+};
+
+} // namespace
+
+THidDeviceController::THidDeviceController(QObject* owner) : QObject(owner) {
+    SetupAcquired_ = SetupApi::AcquireSetupApi();
+    if (SetupAcquired_)
+        HidAcquired_ = Hid::AcquireHidApi();
+    if (HidAcquired_ && Hid::HidApiAvailable()) {
+        Hid::HidD_GetHidGuid(&HidInterfaceGuid_);
+        NotifyWindow_ = std::make_unique<THidNotifyWindow>(
+            TWindowProc(this, &THidDeviceController::NotificationHandler));
+        NotifyWindow_->PostMessage(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, -1);
+    } else {
+        HidInterfaceGuid_ = kHidInterfaceClass;
+    }
+}
+
+THidDeviceController::~THidDeviceController() {
+    Destroying_ = true;
+    OnDeviceChange_ = TNotifyEvent();
+    OnDeviceUnplug_ = THidPlugEvent();
+    OnEnumerate_ = THidEnumerateEvent();
+    NotifyWindow_.reset();
+
+    std::vector<THidDevice*> devices;
+    devices.swap(Devices_);
+    for (THidDevice* device : devices) {
+        device->Controller_ = nullptr;
+        if (device->CheckedOut_) {
+            // Stays with its holder, closed and unattached.
+            device->HandleUnplug();
+        } else {
+            std::unique_ptr<THidDevice> owned(device);
+        }
+    }
+
+    // Only what this controller acquired is released.
+    if (SetupAcquired_)
+        SetupApi::ReleaseSetupApi();
+    if (HidAcquired_)
+        Hid::ReleaseHidApi();
+}
+
+THidDevice* THidDeviceController::CreateDevice(const THidPnPInfo& info) {
+    std::unique_ptr<THidDevice> device(new THidDevice(info, this));
+    device->setParent(this);
+    return device.release();
+}
+
+THidDevice* THidDeviceController::DeviceAt(int Idx) const {
+    if (Idx < 0 || Idx >= DeviceCount())
+        return nullptr;
+    return Devices_[static_cast<size_t>(Idx)];
+}
+
+int THidDeviceController::IndexOf(const THidDevice* device) const {
+    const auto it = std::find(Devices_.begin(), Devices_.end(), device);
+    return it == Devices_.end() ? -1 : static_cast<int>(it - Devices_.begin());
+}
+
+std::vector<QPointer<THidDevice>> THidDeviceController::Snapshot() const {
+    return {Devices_.begin(), Devices_.end()};
+}
+
+LRESULT THidDeviceController::NotificationHandler(UINT Msg, WPARAM wParam, LPARAM lParam) {
+    if (!Destroying_ && Msg == WM_DEVICECHANGE && wParam == DBT_DEVNODES_CHANGED &&
+        !RescanRunning_) {
+        LastChangeParam_ = static_cast<int32_t>(lParam);
+        RescanRunning_ = true;
+        struct Reset {
+            bool& Flag;
+            ~Reset() { Flag = false; }
+        } reset{RescanRunning_};
+        DeviceChange();
+    }
+    return DefWindowProcA(NotifyWindow_.get(), Msg, wParam, lParam);
+}
+
+void THidDeviceController::ScanOneInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& data,
+                                            TFreshList& fresh) {
+    SP_DEVINFO_DATA devinfo{};
+    devinfo.cbSize = sizeof devinfo;
+    DWORD required = 0;
+    SetupApi::SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &required, &devinfo);
+    if (required == 0 || GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return;
+    constexpr DWORD pathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
+    if (required <= pathOffset || required > kMaxDetailSize)
+        return;
+
+    std::vector<char> block(required, 0);
+    const DWORD cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+    std::memcpy(block.data(), &cbSize, sizeof cbSize);
+    auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(block.data());
+    if (!SetupApi::SetupDiGetDeviceInterfaceDetailA(set, &data, detail, required, &required,
+                                                    &devinfo))
+        return;
+
+    const char* path = block.data() + pathOffset;
+    THidPnPInfo info;
+    info.InstanceHandle = devinfo.DevInst;
+    info.InterfacePath.assign(path, strnlen(path, block.size() - pathOffset));
+    try {
+        fresh.emplace_back(CreateDevice(info));
+    } catch (...) {
+        // Can't be opened or identified: skipped, and tried again next scan.
+    }
+}
+
+THidDeviceController::TFreshList THidDeviceController::ScanInterfaces() {
+    TFreshList fresh;
+    if (!Hid::HidApiAvailable() || SetupApi::SetupDiGetClassDevsA == nullptr ||
+        SetupApi::SetupDiEnumDeviceInterfaces == nullptr ||
+        SetupApi::SetupDiGetDeviceInterfaceDetailA == nullptr)
+        return fresh;
+    HDEVINFO set = SetupApi::SetupDiGetClassDevsA(&HidInterfaceGuid_, nullptr, nullptr,
+                                                  DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE)
+        return fresh;
+    TDeviceInfoList list(set);
+    for (DWORD i = 0;; ++i) {
+        SP_DEVICE_INTERFACE_DATA data{};
+        data.cbSize = sizeof data;
+        if (!SetupApi::SetupDiEnumDeviceInterfaces(list.get(), nullptr, &HidInterfaceGuid_, i,
+                                                   &data))
+            break;
+        ScanOneInterface(list.get(), data, fresh);
+    }
+    return fresh;
+}
+
+void THidDeviceController::DeviceChange() {
+    bool changed = LastChangeParam_ == -1;
+    TFreshList fresh = ScanInterfaces();
+    auto inFresh = [&fresh](uint32_t instance) {
+        return std::any_of(fresh.begin(), fresh.end(), [instance](const auto& device) {
+            return device && device->InterfaceInfo_.InstanceHandle == instance;
+        });
+    };
+
+    // Removal, from the end of the list towards the start.
+    for (int i = DeviceCount() - 1; i >= 0; --i) {
+        if (i >= DeviceCount())
+            continue; // a handler released devices meanwhile
+        THidDevice* device = Devices_[static_cast<size_t>(i)];
+        if (device->Attached_ && inFresh(device->InterfaceInfo_.InstanceHandle))
+            continue;
+        changed = true;
+        const QPointer<THidDevice> alive(device);
+        device->HandleUnplug();
+        if (!alive)
+            continue;
+        {
+            TCallbackScope scope(device, device->InCallback_);
+            OnRemoval_(device);
+        }
+        if (!alive || device->CheckedOut_)
+            continue;
+        const int index = IndexOf(device);
+        if (index >= 0)
+            Devices_.erase(Devices_.begin() + index);
+        std::unique_ptr<THidDevice> discarded(device);
+    }
+
+    // Devices already listed: the fresh object is not needed.
+    for (auto& candidate : fresh) {
+        const uint32_t instance = candidate->InterfaceInfo_.InstanceHandle;
+        const bool known = std::any_of(Devices_.begin(), Devices_.end(), [instance](auto* device) {
+            return device->Attached_ && device->InterfaceInfo_.InstanceHandle == instance;
+        });
+        if (known) {
+            candidate->Controller_ = nullptr;
+            candidate.reset();
+        }
+    }
+
+    // Arrivals, in scan order.
+    for (auto& candidate : fresh) {
+        if (!candidate)
+            continue;
+        THidDevice* device = candidate.release();
+        Devices_.push_back(device);
+        changed = true;
+        TCallbackScope scope(device, device->InCallback_);
+        OnArrival_(device);
+    }
+
+    Recount();
+    if (changed)
+        OnDeviceChange_(this);
+}
+
+void THidDeviceController::Recount() {
+    int checkedIn = 0;
+    int checkedOut = 0;
+    int unplugged = 0;
+    for (const THidDevice* device : Devices_) {
+        if (device->CheckedOut_)
+            ++checkedOut;
+        else
+            ++checkedIn;
+        if (!device->Attached_)
+            ++unplugged;
+    }
+    CheckedInCount_ = checkedIn;
+    UnpluggedCount_ = unplugged;
+    CheckedOutCount_ = checkedOut - unplugged;
+}
+
+int THidDeviceController::EnumerateDevices() {
+    int offered = 0;
+    const int count = DeviceCount();
+    for (int Idx = 0; Idx < count && Idx < DeviceCount(); ++Idx) {
+        THidDevice* device = Devices_[static_cast<size_t>(Idx)];
+        if (!device->Attached_)
+            continue;
+        ++offered;
+        if (!OnEnumerate_)
+            break;
+        const QPointer<THidDevice> alive(device);
+        bool goOn;
+        {
+            TCallbackScope scope(device, device->InCallback_);
+            goOn = OnEnumerate_(device, Idx);
+        }
+        if (alive && !device->CheckedOut_) {
+            device->CloseMainHandle();
+            device->CloseReadHandle();
+        }
+        if (!goOn)
+            break;
+    }
+    return offered;
+}
+
+bool THidDeviceController::CheckOutAt(int Idx, THidDevice*& HidDev) {
+    HidDev = nullptr;
+    THidDevice* device = DeviceAt(Idx);
+    if (device == nullptr || device->CheckedOut_)
+        return false;
+    device->setParent(nullptr); // the holder owns it now
+    HidDev = device;
+    device->CheckedOut_ = true;
+    ++CheckedOutCount_;
+    --CheckedInCount_;
+    device->StartReadThread();
+    return true;
+}
+
+void THidDeviceController::SetDevThreadSleepTime(int value) {
+    if (value == DevThreadSleepTime_)
+        return;
+    for (THidDevice* device : Devices_)
+        if (device->ReadSleepTime() == DevThreadSleepTime_)
+            device->SetReadSleepTime(value);
+    DevThreadSleepTime_ = value;
+}
+
+void THidDeviceController::SetVersion(const QString& /*value*/) {
+    // The version is the code's own; a write is accepted and changes nothing.
+}
+
+void THidDeviceController::SetOnDeviceChange(const TNotifyEvent& handler) {
+    if (handler == OnDeviceChange_)
+        return;
+    OnDeviceChange_ = handler;
+    DeviceChange();
+}
+
+void THidDeviceController::SetOnDeviceData(const THidDataEvent& handler) {
+    if (handler == OnDeviceData_)
+        return;
+    const THidDataEvent previous = OnDeviceData_;
+    // Stopping a thread serves its deliveries, whose handlers may release
+    // devices: walk a snapshot that notices them going.
+    for (const QPointer<THidDevice>& device : Snapshot())
+        if (device && device->DataHandler_ == previous)
+            device->SetDataHandler(handler);
+    OnDeviceData_ = handler;
+}
+
+void THidDeviceController::SetOnDeviceDataError(const THidDataErrorEvent& handler) {
+    if (handler == OnDeviceDataError_)
+        return;
+    for (THidDevice* device : Devices_)
+        if (device->DataErrorHandler_ == OnDeviceDataError_)
+            device->DataErrorHandler_ = handler;
+    OnDeviceDataError_ = handler;
+}
+
+void THidDeviceController::SetOnDeviceUnplug(const THidPlugEvent& handler) {
+    if (handler == OnDeviceUnplug_)
+        return;
+    for (THidDevice* device : Devices_)
+        if (device->UnplugHandler_ == OnDeviceUnplug_)
+            device->UnplugHandler_ = handler;
+    OnDeviceUnplug_ = handler;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The controller's hidden notify window: a Qt object on the user-interface
+// thread that receives device-change messages and hands them to its message
+// handler. Messages come from PostMessage (queued on the event loop), from
+// SendMessage (handled at once), and from the device-node notification of
+// the setup services: each readable notification that consumed at least one
+// node change arrives as WM_DEVICECHANGE / DBT_DEVNODES_CHANGED, lParam 0.
+
+#include "framework/BoundEvent.h"
+#include "platform/win32/WinTypes.h"
+
+#include <QObject>
+
+#include <memory>
+
+class QSocketNotifier;
+
+using TWindowProc = framework::TBoundEvent<LRESULT(UINT Msg, WPARAM wParam, LPARAM lParam)>;
+
+// What a window does with a message nobody handled: nothing.
+LRESULT DefWindowProcA(QObject* window, UINT Msg, WPARAM wParam, LPARAM lParam);
+
+class THidNotifyWindow : public QObject {
+    Q_OBJECT
+public:
+    explicit THidNotifyWindow(const TWindowProc& handler);
+    ~THidNotifyWindow() override;
+
+    // Queues the message; the event loop delivers it. Messages still queued
+    // when the window ends are dropped.
+    void PostMessage(UINT Msg, WPARAM wParam, LPARAM lParam);
+    LRESULT SendMessage(UINT Msg, WPARAM wParam, LPARAM lParam);
+    // True while node-change notifications are watched.
+    bool Watching() const;
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void NotificationReadable();
+
+    TWindowProc Handler_;
+    int NotifyFd_ = -1;
+    std::unique_ptr<QSocketNotifier> Notifier_;
+};

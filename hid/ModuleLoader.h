@@ -1,0 +1,52 @@
+#pragma once
+// Loading a service library at run time and resolving its exports by name.
+//
+// On Windows the library is loaded by its system name ("HID.dll",
+// "SetupApi.dll"); on Linux by its module file name ("libhidsvc.so",
+// "libsetupsvc.so"), first from the folder of the program file, then through
+// the dynamic loader's ordinary search (docs/hid-modules.md).
+
+#include <string>
+
+namespace ModuleLoader {
+
+// One loaded library. Closing happens through CloseModule, or when the
+// object ends; a handle is never copied, so it is closed exactly once.
+class TModuleHandle {
+public:
+    TModuleHandle() = default;
+    ~TModuleHandle();
+    TModuleHandle(const TModuleHandle&) = delete;
+    TModuleHandle& operator=(const TModuleHandle&) = delete;
+
+    bool Loaded() const { return handle_ != nullptr; }
+    void* Native() const { return handle_; }
+
+private:
+    friend bool OpenModule(TModuleHandle&, const char*, const char*);
+    friend void CloseModule(TModuleHandle&);
+    friend void* FindExport(const TModuleHandle&, const char*);
+    void* handle_ = nullptr;
+};
+
+// Loads the library unless it is loaded already. True when it is loaded.
+bool OpenModule(TModuleHandle& module, const char* windowsName, const char* linuxFileName);
+
+// Unloads the library if it is loaded.
+void CloseModule(TModuleHandle& module);
+
+// The address of an export, or null (also without a loaded library).
+void* FindExport(const TModuleHandle& module, const char* name);
+
+// Fills one table entry by export name; `ok` is and-ed with "found".
+template <typename F>
+void ResolveEntry(const TModuleHandle& module, F& entry, const char* name, bool& ok) {
+    entry = reinterpret_cast<F>(FindExport(module, name));
+    ok = ok && entry != nullptr;
+}
+
+// The folder of the running program file, without a trailing slash; empty
+// when it can't be found.
+std::string ProgramFolder();
+
+} // namespace ModuleLoader
