@@ -1,0 +1,92 @@
+#pragma once
+// Shared pieces of the widget tests: event and beep counters, a locale
+// switch, and ready-made fields shaped like the window's.
+
+#include "framework/BoundEvent.h"
+#include "widgets/NumSpin.h"
+#include "widgets/NumSpinHooks.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QLocale>
+#include <functional>
+#include <memory>
+
+namespace widgettest {
+
+struct EventCounter {
+    int count = 0;
+    void* lastSender = nullptr;
+    void Fire(void* sender) {
+        ++count;
+        lastSender = sender;
+    }
+    framework::TNotifyEvent Slot() { return framework::TNotifyEvent(this, &EventCounter::Fire); }
+};
+
+// Counts default beeps for as long as it lives.
+class BeepCounter {
+public:
+    BeepCounter() : saved_(numspin::MessageBeep) {
+        numspin::MessageBeep = [this] { ++count; };
+    }
+    ~BeepCounter() { numspin::MessageBeep = saved_; }
+    BeepCounter(const BeepCounter&) = delete;
+    BeepCounter& operator=(const BeepCounter&) = delete;
+    int count = 0;
+
+private:
+    std::function<void()> saved_;
+};
+
+class LocaleScope {
+public:
+    explicit LocaleScope(const char* name) : saved_(QLocale()) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+    }
+    ~LocaleScope() { QLocale::setDefault(saved_); }
+    LocaleScope(const LocaleScope&) = delete;
+    LocaleScope& operator=(const LocaleScope&) = delete;
+
+private:
+    QLocale saved_;
+};
+
+// Replaces the reported system version for as long as it lives.
+class SystemVersionScope {
+public:
+    explicit SystemVersionScope(int major) : saved_(numspin::SystemMajorVersion) {
+        numspin::SystemMajorVersion = [major] { return major; };
+    }
+    ~SystemVersionScope() { numspin::SystemMajorVersion = saved_; }
+    SystemVersionScope(const SystemVersionScope&) = delete;
+    SystemVersionScope& operator=(const SystemVersionScope&) = delete;
+
+private:
+    std::function<int()> saved_;
+};
+
+inline void SendFocus(QWidget* w, QEvent::Type type, Qt::FocusReason reason = Qt::TabFocusReason) {
+    QFocusEvent e(type, reason);
+    QApplication::sendEvent(w, &e);
+}
+
+// Like SpinEdit35: integer, 1 to 255.
+inline void MakeByteField(TNumSpinEdit& f, long double minimum = 1) {
+    f.SetValueType(vtInteger);
+    f.SetMinValue(minimum);
+    f.SetMaxValue(255);
+    f.SetValue(minimum);
+}
+
+// Like SpinEdit36: fixed point, two places, 0.01 to 4 in steps of 0.01.
+inline void MakeVoltField(TNumSpinEdit& f) {
+    f.SetValueType(vtFloat);
+    f.SetDecimal(2);
+    f.SetIncrement(0.01L);
+    f.SetMinValue(0.01L);
+    f.SetMaxValue(4);
+    f.SetValue(0.01L);
+}
+
+} // namespace widgettest
