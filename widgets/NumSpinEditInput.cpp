@@ -52,9 +52,11 @@ void TNumSpinEdit::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    // Delete carries a character on some platforms, but it is an editing key,
-    // not typing.
-    if (key != Qt::Key_Delete) {
+    // Delete carries a character on some platforms, and Ctrl with a letter is
+    // a shortcut; neither types anything.
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    const bool shortcut = (modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier);
+    if (key != Qt::Key_Delete && !shortcut) {
         const QString typed = event->text();
         for (QChar c : typed) {
             if (!IsAcceptedChar(c)) {
