@@ -1,0 +1,94 @@
+#pragma once
+// The control window of the Tarvenik unit, the program's only window. Its controls are built from
+// the design tables in Design.h and are reachable by their designed names; the panel's logic lives
+// in the window's event handlers and routines.
+
+#include "framework/BoundEvent.h"
+#include "framework/Image.h"
+#include "widgets/NumSpin.h"
+
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QTimer;
+
+class TTarvenik_Control_Form : public QWidget {
+    Q_OBJECT
+public:
+    explicit TTarvenik_Control_Form(QWidget* parent = nullptr);
+    ~TTarvenik_Control_Form() override;
+
+    // Controls, as designed. The window owns them all.
+    framework::TImage* Image = nullptr;
+    QLabel* Label40 = nullptr;
+    QLabel* Label400 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label_max = nullptr;
+    QLabel* Label_min = nullptr;
+    QLabel* sig_Label = nullptr;
+    QLabel* Pos_Label = nullptr;
+    QFrame* Panel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    TNumSpinEdit* SpinEdit35 = nullptr;
+    TNumSpinEdit* SpinEdit36 = nullptr;
+    TNumSpinEdit* SpinEdit37 = nullptr;
+    TNumSpinEdit* SpinEdit38 = nullptr;
+    TNumSpinEdit* SpinEdit39 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QCheckBox* CheckBox2 = nullptr;
+    QLabel* Label41 = nullptr;
+    QLabel* Label42 = nullptr;
+    QLabel* Label45 = nullptr;
+    QLabel* Label46 = nullptr;
+    QLabel* Label47 = nullptr;
+    QLabel* Label48 = nullptr;
+    QComboBox* FuncComboBox = nullptr;
+    QPushButton* GoButton = nullptr;
+    QTimer* Timer = nullptr; // 500 ms, stopped until the connect box starts it
+
+    // The HID device controller and its enumeration handler, HidDeviceControllerEnumerate, are
+    // the connection's and join the window beside the controls above.
+
+    // Event wiring: each slot is fired by its event and holds the handler below. CheckBox1's
+    // slot fires on every change of its ticked state, whether by the user or from code.
+    framework::TNotifyEvent OnCreate;
+    framework::TNotifyEvent OnDestroy;
+    framework::TNotifyEvent CheckBox1OnClick;
+    framework::TNotifyEvent GoButtonOnClick;
+    framework::TNotifyEvent TimerOnTimer;
+
+    // Event handlers; Sender is not used.
+    void FormCreate(void* Sender);
+    void FormDestroy(void* Sender);
+    void CheckBox1Click(void* Sender);
+    void GoButtonClick(void* Sender);
+    void TimerTimer(void* Sender);
+
+    // Puts the window into its disconnected look (see Unit1.cpp for what it leaves alone).
+    void init_app();
+
+    // Set by FormCreate: every repaint of the window is composed off screen and shown in one step.
+    bool DoubleBuffered = false;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildControls();
+    void WireEvents();
+    void SetTabOrder();
+
+    bool placed_ = false;
+};
+
+// The application's main window while the program runs; set by the program's start.
+extern TTarvenik_Control_Form* Tarvenik_Control_Form;
