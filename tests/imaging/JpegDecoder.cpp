@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <jpeglib.h>
 
@@ -62,7 +63,49 @@ void Quiet(j_common_ptr, int) {}
     return true;
 }
 
+[[gnu::noinline]] bool CompressAll(jpeg_compress_struct* info, ErrorJump* error, JSAMPARRAY rows,
+                                   int width, int height, int quality, bool floatDct,
+                                   unsigned char** buffer, unsigned long* size) {
+    if (setjmp(error->jump))
+        return false;
+    jpeg_create_compress(info);
+    jpeg_mem_dest(info, buffer, size);
+    info->image_width = JDIMENSION(width);
+    info->image_height = JDIMENSION(height);
+    info->input_components = 3;
+    info->in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(info);
+    jpeg_set_quality(info, quality, TRUE);
+    info->dct_method = floatDct ? JDCT_FLOAT : JDCT_ISLOW;
+    jpeg_start_compress(info, TRUE);
+    jpeg_write_scanlines(info, rows, JDIMENSION(height));
+    jpeg_finish_compress(info);
+    return true;
+}
+
 } // namespace
+
+QByteArray ReferenceEncode(const framework::TBitmap& bgr24, int quality, bool floatDct) {
+    std::vector<JSAMPROW> rows;
+    for (int y = 0; y < bgr24.Height(); ++y)
+        rows.push_back(const_cast<JSAMPROW>(bgr24.ConstScanLine(y)));
+    jpeg_compress_struct info;
+    std::memset(&info, 0, sizeof info);
+    ErrorJump error;
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = JumpOut;
+    error.manager.emit_message = Quiet;
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    const bool ok = CompressAll(&info, &error, rows.data(), bgr24.Width(), bgr24.Height(), quality,
+                                floatDct, &buffer, &size);
+    jpeg_destroy_compress(&info);
+    QByteArray result;
+    if (ok)
+        result = QByteArray(reinterpret_cast<const char*>(buffer), qsizetype(size));
+    std::free(buffer);
+    return result;
+}
 
 QColor Decoded::At(int x, int y) const {
     const size_t at = (size_t(y) * size_t(width) + size_t(x)) * size_t(components);

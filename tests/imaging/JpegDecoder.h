@@ -40,6 +40,11 @@ extern const std::array<int, 64> kChrominanceK2;
 // A table scaled as the library does for a quality, baseline forced.
 std::array<int, 64> Scaled(const std::array<int, 64>& table, int quality);
 
+// The library's own baseline compression of a 24-bit bitmap, with its
+// defaults at the given quality and the floating-point or the accurate
+// integer transform; empty when the library fails.
+QByteArray ReferenceEncode(const framework::TBitmap& bgr24, int quality, bool floatDct);
+
 // Makes bitmap 24-bit of one colour, given as the bytes blue, green, red.
 void FillBgr(framework::TBitmap& bitmap, std::uint8_t b, std::uint8_t g, std::uint8_t r);
 

@@ -75,6 +75,26 @@ TEST(JpegOutput, IsAJfifStreamWithTheStandardLayout) {
     ExpectNear(jpeg.At(20, 12), Qt::white, 2, "white bitmap");
 }
 
+TEST(JpegOutput, MatchesTheLibrarysOwnFloatingPointEncode) {
+    // Same defaults, tables, sampling, Huffman coding and transform as the
+    // library gives on its own with the floating-point DCT: the same bytes.
+    TBitmap bitmap(61, 35);
+    for (int y = 0; y < 35; ++y)
+        for (int x = 0; x < 61; ++x)
+            bitmap.Image().setPixel(x, y, qRgb((x * 37) & 255, (y * 91 + x) & 255, (x ^ y) * 5));
+    TBitmap bgr;
+    bgr.AssignFrom(bitmap);
+    bgr.SetPixelFormat24();
+    for (int quality : {50, 90}) {
+        const QByteArray ours = Encode(bitmap, quality);
+        const QByteArray floating = ReferenceEncode(bgr, quality, true);
+        ASSERT_FALSE(floating.isEmpty());
+        EXPECT_EQ(ours, floating) << quality;
+        // The picture is busy enough that another transform would show.
+        EXPECT_NE(ours, ReferenceEncode(bgr, quality, false)) << quality;
+    }
+}
+
 TEST(JpegOutput, QuantisationTablesFollowTheStoredQuality) {
     TBitmap bitmap(16, 16);
     struct Case {

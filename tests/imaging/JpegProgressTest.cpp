@@ -217,43 +217,54 @@ TEST(JpegProgress, OtherHandlerErrorsPassOnAfterTheCleanUps) {
 
 namespace {
 
-// A target that fails in one of three ways.
-class FailingDevice : public QIODevice {
+// A target that fails in one of three ways, or takes everything and
+// remembers the size of every write.
+class TestDevice : public QIODevice {
 public:
-    enum Mode { Short, Throws, NoMemory };
-    explicit FailingDevice(Mode mode) : mode_(mode) { open(QIODevice::WriteOnly); }
+    enum Mode { Records, Short, Throws, NoMemory };
+    explicit TestDevice(Mode mode) : mode_(mode) { open(QIODevice::WriteOnly); }
+    std::vector<qint64> writes;
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char*, qint64 length) override {
+        writes.push_back(length);
         if (mode_ == Throws)
             throw framework::EStreamError(QStringLiteral("device gone"));
         if (mode_ == NoMemory)
             throw std::bad_alloc();
-        return length - 1;
+        return mode_ == Short ? length - 1 : length;
     }
 
 private:
     Mode mode_;
 };
 
-// Compresses a grey 64 x 64 picture into target through a bare context.
+// Compresses a 128 x 128 noise picture into target through a bare context;
+// noise compresses badly, so the output spans several buffers.
 void CompressInto(QIODevice& target) {
-    std::vector<JSAMPLE> row(64 * 3, 0x80);
+    constexpr int kSide = 128;
+    std::vector<JSAMPLE> pixels(kSide * kSide * 3);
+    std::uint32_t seed = 12345;
+    for (auto& sample : pixels) {
+        seed = seed * 1103515245u + 12345u;
+        sample = JSAMPLE(seed >> 24);
+    }
+    std::vector<JSAMPROW> rows;
+    for (int y = 0; y < kSide; ++y)
+        rows.push_back(pixels.data() + y * kSide * 3);
     imaging::EncodeContext context;
     j_compress_ptr info = context.Compress();
     context.Call([&] { imaging::AttachStreamDestination(info, &target); });
-    info->image_width = 64;
-    info->image_height = 64;
+    info->image_width = kSide;
+    info->image_height = kSide;
     info->input_components = 3;
     info->in_color_space = JCS_EXT_BGR;
-    JSAMPROW rows[64];
-    for (auto& r : rows)
-        r = row.data();
-    context.Call([&] {
+    JSAMPARRAY offer = rows.data();
+    context.Call([info, offer] {
         jpeg_set_defaults(info);
         jpeg_start_compress(info, TRUE);
-        jpeg_write_scanlines(info, rows, 64);
+        jpeg_write_scanlines(info, offer, kSide);
         jpeg_finish_compress(info);
     });
 }
@@ -261,41 +272,33 @@ void CompressInto(QIODevice& target) {
 } // namespace
 
 TEST(JpegDestination, WritesInPiecesOf4096BytesAndReportsShortWrites) {
-    // Noise compresses badly, so the output spans several buffers.
-    QBuffer sink;
-    sink.open(QIODevice::WriteOnly);
-    TBitmap noisy(128, 128);
-    std::uint32_t seed = 12345;
-    for (int y = 0; y < 128; ++y)
-        for (int x = 0; x < 128; ++x) {
-            seed = seed * 1103515245u + 12345u;
-            noisy.Image().setPixel(x, y, seed >> 8);
-        }
-    TJPEGImage image;
-    image.JpegQuality = 100;
-    image.AssignFrom(noisy);
-    image.SaveJpegStream(sink);
-    EXPECT_GT(sink.size(), 3 * imaging::kStreamBufferSize);
-    EXPECT_TRUE(Decode(sink.data()).ok);
+    TestDevice recorder(TestDevice::Records);
+    CompressInto(recorder);
+    ASSERT_GE(recorder.writes.size(), 3u);
+    for (size_t i = 0; i + 1 < recorder.writes.size(); ++i)
+        EXPECT_EQ(recorder.writes[i], imaging::kStreamBufferSize);
+    EXPECT_GT(recorder.writes.back(), 0);
+    EXPECT_LE(recorder.writes.back(), imaging::kStreamBufferSize);
 
-    FailingDevice shortWrites(FailingDevice::Short);
+    TestDevice shortWrites(TestDevice::Short);
     try {
         CompressInto(shortWrites);
         ADD_FAILURE() << "compressed";
     } catch (const imaging::EJPEG& e) {
         EXPECT_EQ(e.Code(), JERR_FILE_WRITE);
     }
+    EXPECT_EQ(shortWrites.writes.size(), 1u); // the first short write stops it
 }
 
 TEST(JpegDestination, DeviceErrorsComeBackAsThemselves) {
-    FailingDevice throws(FailingDevice::Throws);
+    TestDevice throws(TestDevice::Throws);
     try {
         CompressInto(throws);
         ADD_FAILURE() << "compressed";
     } catch (const framework::EStreamError& e) {
         EXPECT_EQ(e.Message(), QStringLiteral("device gone"));
     }
-    FailingDevice full(FailingDevice::NoMemory);
+    TestDevice full(TestDevice::NoMemory);
     try {
         CompressInto(full);
         ADD_FAILURE() << "compressed";
