@@ -1,0 +1,76 @@
+#pragma once
+// Shared pieces of the HID tests: pumping the event loop until something has
+// happened, and a recorder of the controller's events.
+
+#include "hid/HidControllerClass.h"
+
+#include <QCoreApplication>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace hidtest {
+
+// Runs the event loop until `done` holds or `limit` has passed. Used where a
+// real thread or a real file descriptor is involved; answers `done()`.
+template <typename Condition>
+bool PumpUntil(Condition done, std::chrono::milliseconds limit = std::chrono::seconds(3)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+// Delivers what has been posted so far (the controller's initial message).
+inline void DeliverPosted() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+// Records every event as "<kind>:<DevInst>" ("change" for OnDeviceChange).
+struct TEventRecorder {
+    std::vector<std::string> Events;
+    std::vector<THidDevice*> Enumerated;
+    std::vector<int> EnumeratedIdx;
+    int StopAfter = -1; // OnEnumerate answers false on this call (1-based)
+    std::vector<uint8_t> LastReportID;
+    std::vector<std::vector<uint8_t>> Reports;
+    std::vector<uint32_t> Errors;
+    int Changes = 0;
+
+    static std::string Tag(const char* kind, THidDevice* device) {
+        return std::string(kind) + ":" + std::to_string(device->InterfaceInfo().InstanceHandle);
+    }
+    void Arrival(THidDevice* HidDev) { Events.push_back(Tag("arrival", HidDev)); }
+    void Removal(THidDevice* HidDev) { Events.push_back(Tag("removal", HidDev)); }
+    void Unplug(THidDevice* HidDev) { Events.push_back(Tag("unplug", HidDev)); }
+    void Change(void* Sender) {
+        Events.push_back("change");
+        ++Changes;
+    }
+    bool Enumerate(THidDevice* HidDev, int Idx) {
+        Enumerated.push_back(HidDev);
+        EnumeratedIdx.push_back(Idx);
+        return static_cast<int>(Enumerated.size()) != StopAfter;
+    }
+    void Data(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data, uint16_t Size) {
+        LastReportID.push_back(ReportID);
+        Reports.emplace_back(Data, Data + Size);
+    }
+    void DataError(THidDevice* HidDev, uint32_t Error) { Errors.push_back(Error); }
+
+    void Attach(THidDeviceController& controller) {
+        controller.SetOnArrival(THidPlugEvent(this, &TEventRecorder::Arrival));
+        controller.SetOnRemoval(THidPlugEvent(this, &TEventRecorder::Removal));
+        controller.SetOnDeviceUnplug(THidPlugEvent(this, &TEventRecorder::Unplug));
+        controller.SetOnEnumerate(THidEnumerateEvent(this, &TEventRecorder::Enumerate));
+    }
+};
+
+} // namespace hidtest
