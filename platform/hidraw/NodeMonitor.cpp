@@ -41,10 +41,6 @@ Monitors& monitors() {
 
 } // namespace
 
-const char* monitorSource(const char* udevControlPath) {
-    return access(udevControlPath, F_OK) == 0 ? "udev" : "kernel";
-}
-
 int openNodeMonitor() {
     Monitor m;
     m.context.reset(udev_new());
