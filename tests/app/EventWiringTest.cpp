@@ -23,10 +23,7 @@ namespace {
 
 class EventWiring : public ::testing::Test {
 protected:
-    void SetUp() override {
-        apptest::EnsureApplication();
-        form = std::make_unique<Form>();
-    }
+    void SetUp() override { form = std::make_unique<Form>(); }
     std::unique_ptr<Form> form;
     Recorder recorder;
 };

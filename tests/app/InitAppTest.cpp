@@ -17,10 +17,7 @@ namespace {
 
 class InitApp : public ::testing::Test {
 protected:
-    void SetUp() override {
-        apptest::EnsureApplication();
-        form = std::make_unique<TTarvenik_Control_Form>();
-    }
+    void SetUp() override { form = std::make_unique<TTarvenik_Control_Form>(); }
 
     QList<QLabel*> Readouts() const {
         return {form->Label41, form->Label42, form->Label45,

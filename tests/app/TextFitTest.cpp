@@ -20,10 +20,7 @@ namespace {
 
 class TextFit : public ::testing::Test {
 protected:
-    void SetUp() override {
-        apptest::EnsureApplication();
-        form = std::make_unique<TTarvenik_Control_Form>();
-    }
+    void SetUp() override { form = std::make_unique<TTarvenik_Control_Form>(); }
 
     // Fits horizontally and in height; reports the width for the record.
     static void ExpectFits(const QLabel* label, const QString& text) {

@@ -66,10 +66,7 @@ const std::vector<Expected> kExpected{
 
 class WindowLayout : public ::testing::Test {
 protected:
-    void SetUp() override {
-        apptest::EnsureApplication();
-        form = std::make_unique<TTarvenik_Control_Form>();
-    }
+    void SetUp() override { form = std::make_unique<TTarvenik_Control_Form>(); }
     std::unique_ptr<TTarvenik_Control_Form> form;
 };
 
