@@ -1,0 +1,188 @@
+// The read thread against the virtual unit: deliveries on the
+// user-interface thread, stopping, cancellation, a vanished device.
+
+#include "VirtualUnitFixture.h"
+
+#include "platform/win32/FileIo.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <chrono>
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct TDataProbe {
+    THidDeviceController* Controller = nullptr;
+    std::vector<std::vector<uint8_t>> Reports;
+    std::vector<uint8_t> ReportIDs;
+    std::vector<uint32_t> Errors;
+    std::vector<Clock::time_point> ErrorTimes;
+    bool OnOwnThread = true;
+    bool ClearHandlerInside = false;
+    THidDevice* DeleteInside = nullptr;
+
+    void Data(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data, uint16_t Size) {
+        OnOwnThread = OnOwnThread && QThread::currentThread() == HidDev->thread();
+        ReportIDs.push_back(ReportID);
+        Reports.emplace_back(Data, Data + Size);
+        if (ClearHandlerInside)
+            Controller->SetOnDeviceData(THidDataEvent());
+        if (DeleteInside == HidDev) {
+            DeleteInside = nullptr;
+            delete HidDev;
+        }
+    }
+    void DataError(THidDevice*, uint32_t Error) {
+        Errors.push_back(Error);
+        ErrorTimes.push_back(Clock::now());
+    }
+    // A second handler method, for devices that don't follow the controller.
+    void OwnData(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data, uint16_t Size) {
+        this->Data(HidDev, ReportID, Data, Size);
+    }
+};
+
+const unsigned char kInput[8] = {1, 2, 3, 4, 5, 6, 7, 0xFE};
+
+// Waits, without serving deliveries, until the thread has started a read
+// that is still pending.
+bool ReadIsPending(THidDevice& device) {
+    if (device.ReadHandle() == INVALID_HANDLE_VALUE)
+        return false;
+    return device.LastReadByteCount() == 0 && GetLastError() == ERROR_IO_INCOMPLETE;
+}
+
+} // namespace
+
+class ReadThreadTest : public VirtualUnitTest {
+protected:
+    // A controller whose devices report data, and unit 0 checked out.
+    void SetUpHeld() {
+        controller_ = MakeController();
+        probe_.Controller = controller_.get();
+        controller_->SetOnDeviceData(THidDataEvent(&probe_, &TDataProbe::Data));
+        controller_->SetOnDeviceDataError(THidDataErrorEvent(&probe_, &TDataProbe::DataError));
+        controller_->SetDevThreadSleepTime(10);
+        THidDevice* device = nullptr;
+        ASSERT_TRUE(controller_->CheckOutAt(0, device));
+        held_.reset(device);
+    }
+
+    TDataProbe probe_;
+    std::unique_ptr<THidDeviceController> controller_;
+    std::unique_ptr<THidDevice> held_;
+};
+
+TEST_F(ReadThreadTest, NoThreadWithoutADataHandlerOrACheckOut) {
+    auto controller = MakeController();
+    THidDevice* device = nullptr;
+    ASSERT_TRUE(controller->CheckOutAt(0, device));
+    std::unique_ptr<THidDevice> held(device);
+    EXPECT_EQ(held->ReadThread(), nullptr);
+
+    PlugAndRescan(1);
+    controller->SetOnDeviceData(THidDataEvent(&probe_, &TDataProbe::Data));
+    EXPECT_NE(held->ReadThread(), nullptr);
+    EXPECT_EQ(controller->DeviceAt(1)->ReadThread(), nullptr); // checked in
+}
+
+TEST_F(ReadThreadTest, ReportsReachTheHandlerOnTheDevicesThreadAsIdAndData) {
+    SetUpHeld();
+    ASSERT_NE(held_->ReadThread(), nullptr);
+    ASSERT_EQ(Unit().QueueInputReport(0, kInput), 0);
+    ASSERT_TRUE(hidtest::PumpUntil([&] { return probe_.Reports.size() == 1; }));
+    EXPECT_EQ(probe_.ReportIDs[0], 0);
+    EXPECT_EQ(probe_.Reports[0], std::vector<uint8_t>(kInput, kInput + 8));
+    EXPECT_TRUE(probe_.OnOwnThread);
+    EXPECT_EQ(held_->ReadThread()->ByteCount(), 9u);
+
+    const unsigned char next[8] = {9, 9, 9, 9, 9, 9, 9, 9};
+    ASSERT_EQ(Unit().QueueInputReport(0, next), 0);
+    ASSERT_TRUE(hidtest::PumpUntil([&] { return probe_.Reports.size() == 2; }));
+    EXPECT_EQ(probe_.Reports[1], std::vector<uint8_t>(next, next + 8));
+    EXPECT_TRUE(probe_.Errors.empty());
+}
+
+TEST_F(ReadThreadTest, StoppingCancelsThePendingRead) {
+    SetUpHeld();
+    ASSERT_TRUE(hidtest::PumpUntil([&] { return ReadIsPending(*held_); }));
+
+    controller_->SetOnDeviceData(THidDataEvent());
+    EXPECT_EQ(held_->ReadThread(), nullptr);
+    EXPECT_EQ(held_->LastReadByteCount(), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+}
+
+TEST_F(ReadThreadTest, StoppingServesADeliveryThatIsWaiting) {
+    SetUpHeld();
+    ASSERT_EQ(Unit().QueueInputReport(0, kInput), 0);
+    // No event loop here: the thread reads and then blocks in its delivery.
+    const auto deadline = Clock::now() + std::chrono::seconds(3);
+    while (held_->ReadThread()->ByteCount() == 0 && Clock::now() < deadline)
+        QThread::yieldCurrentThread();
+    ASSERT_EQ(held_->ReadThread()->ByteCount(), 9u);
+
+    held_->SetDataHandler(THidDataEvent());
+    EXPECT_EQ(held_->ReadThread(), nullptr);
+    ASSERT_EQ(probe_.Reports.size(), 1u);
+    EXPECT_EQ(probe_.Reports[0], std::vector<uint8_t>(kInput, kInput + 8));
+}
+
+TEST_F(ReadThreadTest, ClearingTheControllersHandlerStopsOnlyThreadsThatFollowIt) {
+    SetUpHeld();
+    PlugAndRescan(1);
+    THidDevice* device = nullptr;
+    ASSERT_TRUE(controller_->CheckOutAt(1, device));
+    std::unique_ptr<THidDevice> own(device);
+    own->SetReadSleepTime(10);
+    own->SetDataHandler(THidDataEvent(&probe_, &TDataProbe::OwnData));
+    ASSERT_NE(own->ReadThread(), nullptr);
+
+    controller_->SetOnDeviceData(THidDataEvent());
+    EXPECT_EQ(held_->ReadThread(), nullptr);
+    EXPECT_FALSE(held_->DataHandler().assigned());
+    ASSERT_NE(own->ReadThread(), nullptr);
+
+    ASSERT_EQ(Unit().QueueInputReport(1, kInput), 0);
+    ASSERT_TRUE(hidtest::PumpUntil([&] { return probe_.Reports.size() == 1; }));
+}
+
+TEST_F(ReadThreadTest, AHandlerMayStopTheThreadFromInsideADelivery) {
+    SetUpHeld();
+    probe_.ClearHandlerInside = true;
+    ASSERT_EQ(Unit().QueueInputReport(0, kInput), 0);
+    ASSERT_TRUE(hidtest::PumpUntil([&] { return held_->ReadThread() == nullptr; }));
+    EXPECT_EQ(probe_.Reports.size(), 1u);
+}
+
+TEST_F(ReadThreadTest, AHandlerMayReleaseItsDeviceFromInsideADelivery) {
+    SetUpHeld();
+    probe_.DeleteInside = held_.release();
+    ASSERT_EQ(Unit().QueueInputReport(0, kInput), 0);
+    ASSERT_TRUE(hidtest::PumpUntil([&] { return probe_.DeleteInside == nullptr; }));
+    // The released device came back as a checked-in twin without a thread.
+    ASSERT_EQ(controller_->DeviceCount(), 1);
+    EXPECT_FALSE(controller_->DeviceAt(0)->CheckedOut());
+    EXPECT_EQ(controller_->DeviceAt(0)->ReadThread(), nullptr);
+    EXPECT_EQ(probe_.Reports.size(), 1u);
+}
+
+TEST_F(ReadThreadTest, AVanishedDeviceReportsErrorsOneSliceApart) {
+    SetUpHeld();
+    ASSERT_EQ(held_->ReadSleepTime(), 10);
+    UnplugAndRescan(0);
+    ASSERT_FALSE(held_->Attached());
+    ASSERT_NE(held_->ReadThread(), nullptr); // still running, as the holder keeps it
+
+    ASSERT_TRUE(hidtest::PumpUntil([&] { return probe_.Errors.size() >= 4; }));
+    for (uint32_t error : probe_.Errors)
+        EXPECT_EQ(error, static_cast<uint32_t>(ERROR_DEVICE_NOT_CONNECTED));
+    // Three waits of at least one 10 ms slice between four errors.
+    const auto span = probe_.ErrorTimes[3] - probe_.ErrorTimes[0];
+    EXPECT_GE(span, std::chrono::milliseconds(30));
+
+    held_.reset(); // stops the thread
+}
