@@ -27,9 +27,13 @@ TJPEGImage::~TJPEGImage() = default;
 
 void TJPEGImage::AssignFrom(const framework::TGraphic& Source) {
     if (const auto* bitmap = dynamic_cast<const TBitmap*>(&Source)) {
+        // The source may be this image's own held bitmap, which the
+        // replacement frees: take its pixels first.
+        TBitmap pixels;
+        pixels.AssignFrom(*bitmap);
         ResetJpegData();
         ReplaceBitmap();
-        bitmap_->AssignFrom(*bitmap);
+        bitmap_->AssignFrom(pixels);
         return;
     }
     if (const auto* jpeg = dynamic_cast<const TJPEGImage*>(&Source)) {

@@ -110,6 +110,18 @@ TEST(JpegSave, AssigningAJpegWithoutBitmapKeepsTheOwnBitmap) {
     EXPECT_EQ(holder.Height(), 10);
 }
 
+TEST(JpegSave, AnImageCanTakeItsOwnHeldBitmapAgain) {
+    TBitmap bitmap(20, 10);
+    Pattern(bitmap);
+    TJPEGImage image;
+    image.AssignFrom(bitmap);
+    const QByteArray first = Save(image);
+    image.AssignFrom(*image.HeldBitmap());
+    EXPECT_FALSE(image.JpegData().Bytes); // a new bitmap: compress again
+    EXPECT_EQ(image.Width(), 20);
+    EXPECT_EQ(Save(image), first);
+}
+
 TEST(JpegSave, NothingToCompressGivesAnEmptyFileAndNoEvents) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
