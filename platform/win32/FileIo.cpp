@@ -30,6 +30,7 @@ DWORD ErrorFromErrno(int errnoValue) {
     case EACCES:
     case EPERM:
     case EROFS:
+    case EISDIR:
         return ERROR_ACCESS_DENIED;
     case EBADF:
         return ERROR_INVALID_HANDLE;
