@@ -2,7 +2,6 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QResizeEvent>
 #include <QStyle>
 #include <QStyleOption>
 #include <QTimer>
@@ -12,6 +11,8 @@ namespace {
 
 constexpr int kFirstRepeatDelayMs = 400;
 constexpr int kRepeatIntervalMs = 100;
+// The field narrows it to its DefaultButtonWidth when it places it.
+constexpr int kWidestDefaultWidth = 15;
 
 class InScrollScope {
 public:
@@ -27,6 +28,7 @@ private:
 } // namespace
 
 TNumUpDown::TNumUpDown(QWidget* parent) : QWidget(parent) {
+    SetForcedWidth(kWidestDefaultWidth);
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::ArrowCursor);
 }
@@ -35,8 +37,8 @@ TNumUpDown::~TNumUpDown() = default;
 
 void TNumUpDown::SetForcedWidth(int width) {
     forcedWidth_ = width;
-    if (this->width() != width)
-        resize(width, height());
+    // A fixed width: every later resize keeps it, shown or not.
+    setFixedWidth(width);
 }
 
 void TNumUpDown::HandleScroll(int code, int position) {
@@ -87,12 +89,6 @@ void TNumUpDown::mouseReleaseEvent(QMouseEvent* event) {
     if (repeatTimer_)
         repeatTimer_->stop();
     update();
-}
-
-void TNumUpDown::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    if (width() != forcedWidth_)
-        resize(forcedWidth_, height());
 }
 
 void TNumUpDown::paintEvent(QPaintEvent*) {

@@ -42,14 +42,13 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Press(int direction);
 
     int position_ = 0;
     bool inScroll_ = false;
-    int forcedWidth_ = 15;
+    int forcedWidth_ = 0;
     int heldDirection_ = 0;
     std::unique_ptr<QTimer> repeatTimer_;
 };
