@@ -23,8 +23,10 @@ void TCanvas::LineTo(int x, int y) {
     if (scratch_.empty())
         return;
     const QRgb rgb = Pen.Color.ToRgb();
+    uchar* bits = bitmap_.bits(); // detaches once, not once per pixel
+    const qsizetype stride = bitmap_.bytesPerLine();
     for (const QPoint& p : scratch_)
-        reinterpret_cast<QRgb*>(bitmap_.scanLine(p.y()))[p.x()] = rgb;
+        reinterpret_cast<QRgb*>(bits + p.y() * stride)[p.x()] = rgb;
     Changed();
 }
 

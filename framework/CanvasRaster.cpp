@@ -42,13 +42,25 @@ void ThinLine(QPoint from, QPoint to, const QRect& clip, std::vector<QPoint>& ou
     first = std::max<std::int64_t>(first, 0);
     last = std::min<std::int64_t>(last, steps - 1); // the end point is left out
 
+    if (first > last)
+        return;
+    // offset(k) = (2 k rise + steps - 1) div (2 steps), kept up incrementally: rise <= steps, so
+    // the remainder passes the divisor at most once per step.
+    const std::int64_t divisor = 2 * steps;
+    const std::int64_t numerator = 2 * first * rise + steps - 1;
+    std::int64_t offset = numerator / divisor;
+    std::int64_t remainder = numerator % divisor;
     for (std::int64_t k = first; k <= last; ++k) {
-        const std::int64_t offset = (2 * k * rise + steps - 1) / (2 * steps);
         const std::int64_t m = majorStart + majorSign * k;
         const std::int64_t n = minorStart + minorSign * offset;
         const QPoint p = xMajor ? QPoint(int(m), int(n)) : QPoint(int(n), int(m));
         if (clip.contains(p))
             out.push_back(p);
+        remainder += 2 * rise;
+        if (remainder >= divisor) {
+            remainder -= divisor;
+            ++offset;
+        }
     }
 }
 
