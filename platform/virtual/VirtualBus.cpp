@@ -330,14 +330,13 @@ int openNotifier() {
 }
 
 int readNotifier(int fd) {
-    {
-        Bus& b = bus();
-        std::lock_guard lock(b.mutex);
-        const auto& list = b.notifiers();
-        if (std::find(list.begin(), list.end(), fd) == list.end()) {
-            errno = ERROR_INVALID_HANDLE;
-            return -1;
-        }
+    // Under the lock, so a descriptor closed meanwhile cannot be read by number.
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    const auto& list = b.notifiers();
+    if (std::find(list.begin(), list.end(), fd) == list.end()) {
+        errno = ERROR_INVALID_HANDLE;
+        return -1;
     }
     uint64_t count = 0;
     const ssize_t n = ::read(fd, &count, sizeof count);
