@@ -18,7 +18,7 @@ constexpr int kernelTimeoutMs = 15000;
 constexpr size_t stringBufferBytes = 508;
 
 GadgetIdentity unitIdentity() {
-    return {0x1209, 0x7A50, "Mirdal-vk", "Tarvenik", "0001"};
+    return {0x1209, 0x7A50, 0x0107, "Mirdal-vk", "Tarvenik", "0001"};
 }
 
 class GadgetModules : public ::testing::Test {
@@ -67,6 +67,7 @@ TEST_F(GadgetModules, ListsTheDeviceWithTheStringsOfTheUsbDevice) {
         ASSERT_TRUE(hid().HidD_GetAttributes(handle.get(), &attributes));
         EXPECT_EQ(attributes.VendorID, unitIdentity().vendor);
         EXPECT_EQ(attributes.ProductID, unitIdentity().product);
+        EXPECT_EQ(attributes.VersionNumber, unitIdentity().release);
         EXPECT_EQ(stringOf(hid().HidD_GetManufacturerString, handle.get()), u"Mirdal-vk");
         EXPECT_EQ(stringOf(hid().HidD_GetProductString, handle.get()), u"Tarvenik");
     }

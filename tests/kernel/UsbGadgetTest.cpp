@@ -18,7 +18,7 @@
 using namespace kerneltest;
 
 TEST(UsbGadget, EnumeratesWithItsStringsAndTakesFeatureReports) {
-    UsbGadget gadget({0x1209, 0x7A51, "Mirdal-vk", "Tarvenik", "0002"});
+    UsbGadget gadget({0x1209, 0x7A51, 0x0100, "Mirdal-vk", "Tarvenik", "0002"});
     std::string error;
     ASSERT_TRUE(gadget.plugIn(error)) << error;
     const std::string node = gadget.waitForHidraw(15000);

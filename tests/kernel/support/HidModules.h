@@ -25,9 +25,9 @@ struct HidServices {
 
 struct SetupServices {
     HDEVINFO (*SetupDiGetClassDevsA)(const GUID*, PCSTR, HWND, DWORD) = nullptr;
-    BOOL (*SetupDiEnumDeviceInterfaces)
+    BOOL(*SetupDiEnumDeviceInterfaces)
     (HDEVINFO, SP_DEVINFO_DATA*, const GUID*, DWORD, SP_DEVICE_INTERFACE_DATA*) = nullptr;
-    BOOL (*SetupDiGetDeviceInterfaceDetailA)
+    BOOL(*SetupDiGetDeviceInterfaceDetailA)
     (HDEVINFO, SP_DEVICE_INTERFACE_DATA*, SP_DEVICE_INTERFACE_DETAIL_DATA_A*, DWORD, DWORD*,
      SP_DEVINFO_DATA*) = nullptr;
     BOOL (*SetupDiDestroyDeviceInfoList)(HDEVINFO) = nullptr;

@@ -60,7 +60,7 @@ bool UsbGadget::build(std::string& error) {
         {root_, ""},
         {root_ + "/idVendor", hex4(identity_.vendor)},
         {root_ + "/idProduct", hex4(identity_.product)},
-        {root_ + "/bcdDevice", "0x0100"},
+        {root_ + "/bcdDevice", hex4(identity_.release)},
         {root_ + "/bcdUSB", "0x0200"},
         {root_ + "/strings/0x409", ""},
         {root_ + "/strings/0x409/manufacturer", identity_.manufacturer},
@@ -69,7 +69,9 @@ bool UsbGadget::build(std::string& error) {
         {function, ""},
         {function + "/protocol", "0"},
         {function + "/subclass", "0"},
-        {function + "/report_length", std::to_string(inputDataLength)},
+        // f_hid answers a get request with report_length zero bytes at most;
+        // the unit answers with the whole feature report.
+        {function + "/report_length", std::to_string(featureDataLength)},
         {function + "/no_out_endpoint", "1"},
         {function + "/report_desc", descriptor},
         {config, ""},

@@ -13,6 +13,7 @@ namespace kerneltest {
 struct GadgetIdentity {
     uint16_t vendor = 0;
     uint16_t product = 0;
+    uint16_t release = 0; // bcdDevice
     std::string manufacturer;
     std::string productName;
     std::string serial;
