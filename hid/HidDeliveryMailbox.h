@@ -31,6 +31,7 @@ public:
             waiting_ = std::move(delivery);
             served_ = false;
         }
+        changed_.notify_all(); // a StopReadThread may be waiting for it
         requestService();
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return served_; });
