@@ -5,6 +5,7 @@
 #include "support/UnitReport.h"
 #include "support/UsbGadget.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -70,6 +71,20 @@ TEST_F(GadgetModules, ListsTheDeviceWithTheStringsOfTheUsbDevice) {
         EXPECT_EQ(attributes.VersionNumber, unitIdentity().release);
         EXPECT_EQ(stringOf(hid().HidD_GetManufacturerString, handle.get()), u"Mirdal-vk");
         EXPECT_EQ(stringOf(hid().HidD_GetProductString, handle.get()), u"Tarvenik");
+    }
+}
+
+TEST_F(GadgetModules, AShortStringBufferIsNeverWrittenPastItsLength) {
+    DeviceHandle handle(path, O_RDWR);
+    ASSERT_TRUE(handle.isOpen());
+    for (const auto query : {hid().HidD_GetManufacturerString, hid().HidD_GetProductString}) {
+        for (const ULONG length : {0u, 1u, 6u, 17u}) {
+            std::vector<uint8_t> buffer(64, 0xAA);
+            query(handle.get(), buffer.data(), length);
+            EXPECT_EQ(std::count(buffer.begin() + length, buffer.end(), 0xAA),
+                      static_cast<long>(buffer.size() - length))
+                << "a " << length << "-byte buffer was overrun";
+        }
     }
 }
 
