@@ -7,8 +7,8 @@
 // HidD_GetInputReport and HidD_SetOutputReport are optional: a library
 // without them still loads, and they stay null.
 //
-// Used on the user-interface thread only; the read thread of a device calls
-// HidP_GetCaps while the library is held.
+// Used on the user-interface thread only: a device's read thread works with
+// capabilities taken before it started.
 
 #include "platform/win32/WinTypes.h"
 

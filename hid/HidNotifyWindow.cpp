@@ -30,6 +30,7 @@ LRESULT DefWindowProcA(QObject* /*window*/, UINT /*Msg*/, WPARAM /*wParam*/, LPA
 }
 
 THidNotifyWindow::THidNotifyWindow(const TWindowProc& handler) : Handler_(handler) {
+    setObjectName(QStringLiteral("NotifyWindow"));
 #ifndef _WIN32
     if (SetupApi::DevNodeNotifyOpen != nullptr)
         NotifyFd_ = SetupApi::DevNodeNotifyOpen();
