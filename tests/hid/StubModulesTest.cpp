@@ -39,7 +39,8 @@ protected:
     void SetUp() override {
         for (const char* variable : kVariables)
             unsetenv(variable);
-        std::string pattern = "/tmp/tarvenik-hidstub-XXXXXX";
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tarvenik-hidstub-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         folder_ = pattern;
     }

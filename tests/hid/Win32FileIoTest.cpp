@@ -22,7 +22,8 @@ namespace {
 class TempFolder {
 public:
     TempFolder() {
-        std::string pattern = "/tmp/tarvenik-hidio-XXXXXX";
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tarvenik-hidio-XXXXXX").string();
         if (mkdtemp(pattern.data()) != nullptr)
             path_ = pattern;
     }
