@@ -1,9 +1,11 @@
 #include "app/Unit1.h"
 
+#include "app/DataBlock.h"
 #include "app/Design.h"
 #include "app/DesignFont.h"
 #include "app/Placement.h"
 #include "app/PlainItemDelegate.h"
+#include "hid/HidControllerClass.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +17,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
+#include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -89,6 +94,7 @@ TTarvenik_Control_Form::TTarvenik_Control_Form(QWidget* parent)
 
     BuildControls();
     SetTabOrder();
+    MakeController();
     WireEvents();
     OnCreate(this);
 }
@@ -98,6 +104,25 @@ TTarvenik_Control_Form::~TTarvenik_Control_Form() {
     // The controls go after this body; nothing they signal while going may reach the handlers.
     Timer->stop();
     OnCreate = OnDestroy = CheckBox1OnClick = GoButtonOnClick = TimerOnTimer = nullptr;
+    OnPollStep = nullptr;
+    // The process-wide reference must not outlive the unit, even when the destroy handler was
+    // replaced and so never forgot it.
+    for (const auto& unit : lentUnits_)
+        if (held_device == unit.get())
+            held_device = nullptr;
+    // Then the controller goes (closing the lent units' handles), then the lent units.
+    controller_.reset();
+    HidDeviceController = nullptr;
+    lentUnits_.clear();
+}
+
+void TTarvenik_Control_Form::MakeController() {
+    controller_ = std::make_unique<THidDeviceController>(this);
+    HidDeviceController = controller_.get();
+    HidDeviceController->setObjectName(QStringLiteral("HidDeviceController"));
+    HidDeviceController->SetDevThreadSleepTime(10);
+    HidDeviceController->SetOnEnumerate(
+        THidEnumerateEvent(this, &TTarvenik_Control_Form::HidDeviceControllerEnumerate));
 }
 
 void TTarvenik_Control_Form::BuildControls() {
@@ -200,20 +225,133 @@ void TTarvenik_Control_Form::FormCreate(void*) {
     init_app();
 }
 
+// The unit is not checked in: the controller, going with the window, closes its handles.
 void TTarvenik_Control_Form::FormDestroy(void*) {
-    // The connection forgets its unit here.
+    held_device = nullptr;
+}
+
+bool TTarvenik_Control_Form::Get_Tarvenik_Dev() {
+    if (held_device != nullptr && !held_device->Attached()) {
+        // Unplugged while held: give it back, so a unit plugged in again can be found.
+        GiveBack(held_device);
+        held_device = nullptr;
+    }
+    if (held_device == nullptr)
+        HidDeviceController->EnumerateDevices();
+    return held_device != nullptr && held_device->CheckedOut() && held_device->Attached();
+}
+
+void TTarvenik_Control_Form::GiveBack(THidDevice* device) {
+    // Destroying a lent device returns it to the controller, which takes a vanished one out of
+    // its list.
+    std::erase_if(lentUnits_, [device](const auto& unit) { return unit.get() == device; });
+}
+
+namespace {
+
+// Exact comparison of the 8-bit texts: same length, same bytes.
+bool SameBytes(const QString& text, std::string_view expected) {
+    const QByteArray local = text.toLocal8Bit();
+    return std::string_view(local.constData(), static_cast<std::size_t>(local.size())) == expected;
+}
+
+} // namespace
+
+bool TTarvenik_Control_Form::HidDeviceControllerEnumerate(THidDevice* HidDev, int Idx) {
+    if (!SameBytes(HidDev->GetProductText(), "Tarvenik"))
+        return true;
+    if (!SameBytes(HidDev->GetManufacturerText(), "Mirdal-vk"))
+        return true;
+    // With two units attached the later one is held; the earlier stays lent and unused.
+    HidDeviceController->CheckOutAt(Idx, held_device);
+    if (held_device != nullptr)
+        lentUnits_.emplace_back(held_device);
+    return true;
+}
+
+bool TTarvenik_Control_Form::send_data() {
+    held_device->OpenMainHandle(); // SetFeatureReport tries again and fails when this does
+    clear_bytes(report_buf.data(), block::kBlockSize);
+    std::copy(data_block.begin(), data_block.end(), report_buf.begin() + 1);
+    return held_device->SetFeatureReport(report_buf.data(), block::kReportSize);
+}
+
+// A failed read leaves the block all zero: the cleared buffer is copied all the same.
+bool TTarvenik_Control_Form::get_data() {
+    held_device->OpenMainHandle();
+    clear_bytes(report_buf.data(), block::kBlockSize);
+    clear_bytes(data_block.data(), block::kBlockSize - 1);
+    const bool answered = held_device->GetFeatureReport(report_buf.data(), block::kReportSize);
+    std::copy(report_buf.begin() + 1, report_buf.begin() + 1 + block::kBlockSize,
+              data_block.begin());
+    return answered;
 }
 
 void TTarvenik_Control_Form::CheckBox1Click(void*) {
-    // Connecting and disconnecting the unit.
+    if (CheckBox1->isChecked()) {
+        if (Get_Tarvenik_Dev()) {
+            FuncComboBox->setCurrentIndex(1); // read the parameters back from the unit
+            GoButtonClick(this);
+        }
+        Timer->start(); // with no unit, the first poll unticks the box again
+    } else {
+        Timer->stop();
+        init_app();
+    }
 }
 
 void TTarvenik_Control_Form::GoButtonClick(void*) {
-    // Sending the selected function to the unit.
+    if (!Get_Tarvenik_Dev())
+        return;
+    switch (const int item = FuncComboBox->currentIndex(); item) {
+    case 0:
+        data_block[block::kCommand] = cmd_normal;
+        break;
+    case 1:
+        data_block[block::kCommand] = cmd_read_eeprom;
+        send_data();
+        // The unit needs a moment to load its parameters; nothing else may run meanwhile.
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        get_data();
+        scale = ScaleFromByte(data_block[block::kScaleByte]);
+        LoadParameterFields();
+        FuncComboBox->setCurrentIndex(0);
+        break;
+    case 2:
+        StoreParameterFields();
+        data_block[block::kCommand] = cmd_save_eeprom;
+        FuncComboBox->setCurrentIndex(0);
+        break;
+    case 3:
+        data_block[block::kCommand] = cmd_reset_vars;
+        FuncComboBox->setCurrentIndex(0);
+        break;
+    case 4:
+    case 5:
+    case 6:
+    case 7: // the tests stay selected, so Execute repeats them
+        data_block[block::kCommand] = kSelectorCommands[static_cast<std::size_t>(item)];
+        break;
+    default: // no item chosen: the command byte stays as last read or written
+        break;
+    }
+    send_data();
 }
 
-void TTarvenik_Control_Form::TimerTimer(void*) {
-    // One poll of the unit.
+void TTarvenik_Control_Form::LoadParameterFields() {
+    SpinEdit35->SetValue(data_block[block::kPollPeriod]);
+    SpinEdit36->SetValue(raw_to_volts(data_block[block::kThreshold0]));
+    SpinEdit37->SetValue(raw_to_volts(data_block[block::kThreshold1]));
+    SpinEdit38->SetValue(data_block[block::kOs2Length]);
+    SpinEdit39->SetValue(data_block[block::kOs2Delay]);
+}
+
+void TTarvenik_Control_Form::StoreParameterFields() {
+    data_block[block::kPollPeriod] = static_cast<std::uint8_t>(SpinEdit35->IntegerValue() & 0xFF);
+    data_block[block::kThreshold0] = static_cast<std::uint8_t>(volts_to_raw(SpinEdit36->Value()));
+    data_block[block::kThreshold1] = static_cast<std::uint8_t>(volts_to_raw(SpinEdit37->Value()));
+    data_block[block::kOs2Length] = static_cast<std::uint8_t>(SpinEdit38->IntegerValue() & 0xFF);
+    data_block[block::kOs2Delay] = static_cast<std::uint8_t>(SpinEdit39->IntegerValue() & 0xFF);
 }
 
 // The disconnected look. Left as they are: the timer, both check boxes' ticked states, the

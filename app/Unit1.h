@@ -7,7 +7,13 @@
 #include "framework/Image.h"
 #include "widgets/NumSpin.h"
 
+#include <QDateTime>
+#include <QString>
 #include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -15,6 +21,15 @@ class QFrame;
 class QLabel;
 class QPushButton;
 class QTimer;
+class THidDevice;
+class THidDeviceController;
+
+// Where screenshots go and what time names them; the real clock and the program's folder unless a
+// test puts its own in.
+struct TScreenshotHooks {
+    std::function<QDateTime()> Now;
+    std::function<QString()> Folder;
+};
 
 class TTarvenik_Control_Form : public QWidget {
     Q_OBJECT
@@ -55,8 +70,9 @@ public:
     QPushButton* GoButton = nullptr;
     QTimer* Timer = nullptr; // 500 ms, stopped until the connect box starts it
 
-    // The HID device controller and its enumeration handler, HidDeviceControllerEnumerate, are
-    // the connection's and join the window beside the controls above.
+    // The window's HID device controller: read threads idle 10 ms, and only its enumeration event
+    // is handled. Owned by the window.
+    THidDeviceController* HidDeviceController = nullptr;
 
     // Event wiring: each slot is fired by its event and holds the handler below. CheckBox1's
     // slot fires on every change of its ticked state, whether by the user or from code.
@@ -76,6 +92,26 @@ public:
     // Puts the window into its disconnected look (see Unit1.cpp for what it leaves alone).
     void init_app();
 
+    // The connection: true while a unit is held, checked out and still attached. A held unit
+    // that has vanished is given back and the search runs again.
+    bool Get_Tarvenik_Dev();
+    // The controller's enumeration handler: checks out a device with the unit's strings.
+    bool HidDeviceControllerEnumerate(THidDevice* HidDev, int Idx);
+
+    // The block's exchange with the held unit; both answer whether the unit took part.
+    bool send_data();
+    bool get_data();
+
+    // Saves a JPEG picture of the window into the program's folder; never raises.
+    void make_screen_short();
+    // The screenshot trigger of a poll, given the position just read.
+    void ScreenshotTrigger(int position);
+    TScreenshotHooks ScreenshotHooks;
+
+    // Called after each numbered step (4 to 19) of a connected poll with the step's number, so a
+    // test can watch a cycle or make one of its steps fail.
+    std::function<void(int step)> OnPollStep;
+
     // Set by FormCreate: every repaint of the window is composed off screen and shown in one step.
     bool DoubleBuffered = false;
 
@@ -86,8 +122,20 @@ private:
     void BuildControls();
     void WireEvents();
     void SetTabOrder();
+    void MakeController();
+    void GiveBack(THidDevice* device);
+    void PollStep(int step) const;
+    void DrawPoll();
+    void PlaceLabels();
+    void FillReadouts();
+    void LoadParameterFields();
+    void StoreParameterFields();
 
     bool placed_ = false;
+    // Units lent to the window by the controller. They outlive the controller (declared before
+    // it), which closes their handles as it goes and leaves the objects to their holder.
+    std::vector<std::unique_ptr<THidDevice>> lentUnits_;
+    std::unique_ptr<THidDeviceController> controller_;
 };
 
 // The application's main window while the program runs; set by the program's start.

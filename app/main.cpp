@@ -2,6 +2,7 @@
 
 #include "app/DesignFont.h"
 #include "app/Unit1.h"
+#include "imaging/jpeg.h"
 
 #include <QApplication>
 
@@ -12,6 +13,8 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
     QApplication application(qtArgc, qtArgv);
     QApplication::setFont(design::DesignFont());
+    // The JPEG format is known to the picture registry for the whole run.
+    const imaging::TJpegFormatsRegistration jpegFormats;
 
     int result = 0;
     {

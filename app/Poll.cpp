@@ -1,0 +1,131 @@
+// The poll: one cycle of the timer reads the block, draws the oscillogram, moves and fills the
+// labels around it and the readouts below it, and runs the screenshot trigger.
+
+#include "app/DataBlock.h"
+#include "app/Oscillogram.h"
+#include "app/Unit1.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+
+std::uint8_t Byte(int index) {
+    return data_block[static_cast<std::size_t>(index)];
+}
+
+QString Decimal(int value) {
+    return QString::number(value);
+}
+
+// Centres a label vertically on the row of a raw value.
+void CentreOnValueRow(QLabel* label, int raw) {
+    label->move(label->x(), oscillogram::kBaseRow - raw - label->height() / 2);
+}
+
+} // namespace
+
+void TTarvenik_Control_Form::PollStep(int step) const {
+    if (OnPollStep)
+        OnPollStep(step);
+}
+
+// A cycle never overlaps another: the timer stops on entry and starts again only as the last
+// step. Any error inside drops the rest of the cycle silently, so polling stops until the connect
+// box is ticked again.
+void TTarvenik_Control_Form::TimerTimer(void*) {
+    Timer->stop();
+    try {
+        if (!Get_Tarvenik_Dev()) {
+            CheckBox1->setChecked(false); // its click handler resets the window too
+            init_app();
+            setWindowTitle(QStringLiteral("Устройство не обнаруженно :("));
+            return;
+        }
+        setWindowTitle(QStringLiteral("Устройство обнаруженно :)"));
+        GoButton->setEnabled(true);
+        FuncComboBox->setEnabled(true);
+        PollStep(4);
+
+        clear_bytes(data_block.data(), block::kBlockSize - 1);
+        get_data(); // a failed read leaves the all-zero block, which is drawn as any other
+        PollStep(5);
+
+        DrawPoll();
+        PollStep(10);
+
+        scale = ScaleFromByte(Byte(block::kScaleByte));
+        PollStep(11);
+
+        PlaceLabels();
+        FillReadouts();
+        PollStep(17);
+
+        for (QWidget* control : std::initializer_list<QWidget*>{SpinEdit35, SpinEdit36, SpinEdit37,
+                                                                SpinEdit38, SpinEdit39, CheckBox2})
+            control->setEnabled(true);
+        PollStep(18);
+
+        ScreenshotTrigger(Byte(block::kPosition));
+        PollStep(19);
+
+        Timer->start();
+    } catch (...) {
+        // Dropped without a message, by design: the window keeps what was already updated.
+    }
+}
+
+void TTarvenik_Control_Form::DrawPoll() {
+    framework::TCanvas* canvas = Image->Canvas();
+    oscillogram::Draw(*canvas, data_block, Image->width(), Image->height());
+}
+
+void TTarvenik_Control_Form::PlaceLabels() {
+    const int position = Byte(block::kPosition);
+    Pos_Label->setText(Decimal(position));
+    Pos_Label->move(2 * position + 9, Pos_Label->y());
+    PollStep(12);
+
+    const int fourTop = static_cast<int>(std::trunc(264.0 / scale)) + Label40->height() / 2;
+    Label40->move(Label40->x(), fourTop);
+    Label400->move(Label400->x(), Label40->y());
+    PollStep(13);
+
+    const std::uint8_t threshold0 = Byte(block::kThreshold0);
+    CentreOnValueRow(Label_min, threshold0);
+    Label_min->setText(VoltText1(raw_to_volts(threshold0)));
+    PollStep(14);
+
+    const std::uint8_t threshold1 = Byte(block::kThreshold1);
+    CentreOnValueRow(Label_max, threshold1);
+    Label_max->setText(VoltText1(raw_to_volts(threshold1)));
+    PollStep(15);
+
+    // The signal label shows the block byte whose 1-based index is the OS2 voltage byte; only
+    // indexes 1 to 250 name a byte of the block, any other leaves the label as it is.
+    const int signalIndex = Byte(block::kOs2Voltage);
+    if (position != 0 && signalIndex >= 1 && signalIndex <= block::kBlockSize) {
+        const std::uint8_t signal = Byte(signalIndex - 1);
+        CentreOnValueRow(sig_Label, signal);
+        sig_Label->setText(VoltText1(raw_to_volts(signal)));
+    }
+    PollStep(16);
+}
+
+void TTarvenik_Control_Form::FillReadouts() {
+    Label41->setText(QStringLiteral("Min значение OS1 = ") +
+                     VoltText2(raw_to_volts(Byte(block::kOs1Min))));
+    Label42->setText(QStringLiteral("Max значение OS1 = ") +
+                     VoltText2(raw_to_volts(Byte(block::kOs1Max))));
+    Label45->setText(QStringLiteral("Время импульса OS2 = ") + Decimal(Byte(block::kOs2PulseTime)) +
+                     QStringLiteral(", напряжение OS2 ") +
+                     VoltText2(raw_to_volts(Byte(block::kOs2Voltage))));
+    Label46->setText(QStringLiteral("Время OS1 в сост \"1\" = ") + Decimal(Byte(block::kOs1Time1)));
+    Label47->setText(QStringLiteral("Время OS1 в сост \"0\" = ") + Decimal(Byte(block::kOs1Time0)));
+    Label48->setText(QStringLiteral("Тек сост OS1 = ") + Decimal(Byte(block::kOs1State)));
+}
