@@ -1,0 +1,330 @@
+// Finding the unit, ticking the connect box, the functions of the selector and the unit going
+// away and coming back, against the virtual unit.
+
+#include "PanelTestSupport.h"
+
+#include <QComboBox>
+#include <QTimer>
+
+using namespace paneltest;
+
+namespace {
+
+// A block whose every byte is distinct, with readable parameters at scale 64.
+TDataBlock ParameterBlock() {
+    TDataBlock b{};
+    for (int i = 0; i < block::kBlockSize; ++i)
+        b[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 7 + 3);
+    b[block::kPollPeriod] = 20;
+    b[block::kThreshold0] = 58;  // 0.996875 V
+    b[block::kThreshold1] = 145; // 2.4921875 V
+    b[block::kOs2Length] = 30;
+    b[block::kOs2Delay] = 7;
+    b[block::kScaleByte] = 64;
+    b[block::kCommand] = 77;
+    return b;
+}
+
+std::array<std::uint8_t, block::kBlockSize> BlockOf(const VirtualUnitLogEntry& e) {
+    std::array<std::uint8_t, block::kBlockSize> b{};
+    std::copy(e.report + 1, e.report + 1 + block::kBlockSize, b.begin());
+    return b;
+}
+
+constexpr int kSet = 0; // program to unit
+constexpr int kGet = 1; // unit to program
+
+} // namespace
+
+TEST_F(PanelTest, TickingTheBoxSendsCommandOneReadsTenMillisecondsLaterAndSendsTheBlockBack) {
+    const TDataBlock fixed = ParameterBlock();
+    SetFixedBlock(fixed);
+    form->CheckBox1->setChecked(true);
+
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].direction, kSet);
+    EXPECT_EQ(log[0].length, 252);
+    EXPECT_EQ(log[0].report[0], 0);                   // report id
+    EXPECT_EQ(log[0].report[1 + block::kCommand], 1); // read the parameters back
+    EXPECT_EQ(log[0].report[251], 0);                 // nothing read into it yet
+    EXPECT_EQ(log[1].direction, kGet);
+    EXPECT_GE(log[1].monotonic_ns - log[0].monotonic_ns, 10'000'000);
+    EXPECT_EQ(log[2].direction, kSet);
+    EXPECT_EQ(log[2].report[0], 0);
+    EXPECT_EQ(BlockOf(log[2]), fixed);   // as read, the command byte as the unit returned it
+    EXPECT_EQ(log[2].report[251], 0xA5); // what the read left there
+
+    EXPECT_EQ(form->SpinEdit35->text(), "20");
+    EXPECT_EQ(form->SpinEdit36->text(), "1.00");
+    EXPECT_EQ(form->SpinEdit37->text(), "2.49");
+    EXPECT_EQ(form->SpinEdit38->text(), "30");
+    EXPECT_EQ(form->SpinEdit39->text(), "7");
+    EXPECT_EQ(form->FuncComboBox->currentIndex(), 0);
+    EXPECT_EQ(scale, 64);
+    EXPECT_TRUE(form->Timer->isActive());
+    ASSERT_NE(held_device, nullptr);
+    EXPECT_TRUE(held_device->CheckedOut());
+    EXPECT_EQ(held_device->Controller(), form->HidDeviceController);
+}
+
+TEST_F(PanelTest, ControllerIsSetUpAsDesigned) {
+    THidDeviceController* controller = form->HidDeviceController;
+    ASSERT_NE(controller, nullptr);
+    EXPECT_EQ(controller->objectName(), "HidDeviceController");
+    EXPECT_EQ(controller->DevThreadSleepTime(), 10);
+    EXPECT_TRUE(controller->OnEnumerate().assigned());
+    EXPECT_FALSE(controller->OnArrival().assigned());
+    EXPECT_FALSE(controller->OnRemoval().assigned());
+    EXPECT_FALSE(controller->OnDeviceChange().assigned());
+    EXPECT_FALSE(controller->OnDeviceData().assigned());
+    EXPECT_FALSE(controller->OnDeviceUnplug().assigned());
+    EXPECT_EQ(controller->DeviceCount(), 1); // the first scan has run
+}
+
+TEST_F(PanelTest, ParametersOutsideTheFieldLimitsAreShownClampedAndSavedClamped) {
+    TDataBlock fixed = ParameterBlock();
+    fixed[block::kPollPeriod] = 0;
+    fixed[block::kThreshold0] = 0;
+    fixed[block::kThreshold1] = 255; // 4.38 V
+    fixed[block::kOs2Delay] = 2;
+    SetFixedBlock(fixed);
+    form->CheckBox1->setChecked(true);
+    EXPECT_EQ(form->SpinEdit35->text(), "1");
+    EXPECT_EQ(form->SpinEdit36->text(), "0.01");
+    EXPECT_EQ(form->SpinEdit37->text(), "4.00");
+    EXPECT_EQ(form->SpinEdit39->text(), "5");
+
+    Unit().ClearLog();
+    form->FuncComboBox->setCurrentIndex(2);
+    form->GoButtonClick(form->GoButton);
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 1u);
+    const auto sent = BlockOf(log[0]);
+    EXPECT_EQ(sent[block::kPollPeriod], 1);
+    EXPECT_EQ(sent[block::kThreshold0], 1);   // 0.58 counts, to the nearest
+    EXPECT_EQ(sent[block::kThreshold1], 233); // 232.7 counts
+    EXPECT_EQ(sent[block::kOs2Length], 30);
+    EXPECT_EQ(sent[block::kOs2Delay], 5);
+    EXPECT_EQ(sent[block::kCommand], 2);
+}
+
+TEST_F(PanelTest, AFailedReadBackLoadsTheAllZeroBlockClamped) {
+    SetFixedBlock(ParameterBlock());
+    Unit().SetFailures(0, 1, 0);
+    form->FuncComboBox->setCurrentIndex(3);
+    form->CheckBox1->setChecked(true);
+    EXPECT_EQ(form->SpinEdit35->text(), "1");
+    EXPECT_EQ(form->SpinEdit36->text(), "0.01");
+    EXPECT_EQ(form->SpinEdit37->text(), "0.01");
+    EXPECT_EQ(form->SpinEdit38->text(), "0");
+    EXPECT_EQ(form->SpinEdit39->text(), "5");
+    EXPECT_EQ(form->FuncComboBox->currentIndex(), 0);
+    EXPECT_EQ(scale, 64);
+    EXPECT_EQ(data_block, TDataBlock{});
+    const auto log = Log(); // only what the unit took: command 1 and the zero block
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(BlockOf(log[1]), TDataBlock{});
+}
+
+TEST_F(PanelTest, EachSelectorItemSendsItsCodeAndOnlyItemsOneToThreeFallBack) {
+    SetFixedBlock(ParameterBlock());
+    Connect();
+    const int fallsBackTo[8] = {0, 0, 0, 0, 4, 5, 6, 7};
+    for (int item = 0; item < 8; ++item) {
+        SCOPED_TRACE(item);
+        Unit().ClearLog();
+        form->FuncComboBox->setCurrentIndex(item);
+        form->GoButtonClick(form->GoButton);
+        const auto log = Log();
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(log.back().direction, kSet);
+        // After item 1 the block goes back as read, with the unit's command byte.
+        const int expected = item == 1 ? 77 : kSelectorCommands[static_cast<std::size_t>(item)];
+        EXPECT_EQ(log.back().report[1 + block::kCommand], expected);
+        EXPECT_EQ(log.size(), item == 1 ? 3u : 1u);
+        EXPECT_EQ(form->FuncComboBox->currentIndex(), fallsBackTo[item]);
+    }
+
+    // No item chosen: the command byte stays as last written.
+    form->FuncComboBox->setCurrentIndex(6);
+    form->GoButtonClick(form->GoButton);
+    form->FuncComboBox->setCurrentIndex(-1);
+    Unit().ClearLog();
+    form->GoButtonClick(form->GoButton);
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].report[1 + block::kCommand], 64);
+}
+
+TEST_F(PanelTest, SavingEditedFieldsRoundsToTheNearestCountAndCapsAtTheTop) {
+    SetFixedBlock(ParameterBlock());
+    Connect();
+    form->SpinEdit35->SetValue(200);
+    form->SpinEdit36->setText("0.17"); // raw 10 shown with two decimals
+    form->SpinEdit37->setText("0.19"); // raw 11
+    form->SpinEdit38->SetValue(255);
+    form->SpinEdit39->SetValue(6);
+    form->FuncComboBox->setCurrentIndex(2);
+    form->GoButtonClick(form->GoButton);
+    auto log = Log();
+    ASSERT_EQ(log.size(), 1u);
+    auto sent = BlockOf(log[0]);
+    EXPECT_EQ(sent[block::kPollPeriod], 200);
+    EXPECT_EQ(sent[block::kThreshold0], 10);
+    EXPECT_EQ(sent[block::kThreshold1], 11);
+    EXPECT_EQ(sent[block::kOs2Length], 255);
+    EXPECT_EQ(sent[block::kOs2Delay], 6);
+    EXPECT_EQ(form->FuncComboBox->currentIndex(), 0);
+
+    // At scale 100, 4.00 V is 363.6 counts: the byte takes 255, not the low 8 bits (107). A text
+    // that is no number saves as the field's smallest value.
+    TDataBlock wide = ParameterBlock();
+    wide[block::kScaleByte] = 100;
+    SetFixedBlock(wide);
+    Poll();
+    ASSERT_EQ(scale, 100);
+    form->SpinEdit36->setText("x");
+    form->SpinEdit37->SetValue(4);
+    Unit().ClearLog();
+    form->FuncComboBox->setCurrentIndex(2);
+    form->GoButtonClick(form->GoButton);
+    log = Log();
+    ASSERT_EQ(log.size(), 1u);
+    sent = BlockOf(log[0]);
+    EXPECT_EQ(sent[block::kThreshold0], 1); // 0.01 V is 0.9 counts
+    EXPECT_EQ(sent[block::kThreshold1], 255);
+}
+
+TEST_F(PanelTest, ReadAndSaveWithoutEditingKeepsEveryThreshold) {
+    for (int raw : {1, 10, 11, 57, 58, 100, 200, 232}) {
+        SCOPED_TRACE(raw);
+        TDataBlock fixed = ParameterBlock();
+        fixed[block::kThreshold0] = static_cast<std::uint8_t>(raw);
+        fixed[block::kThreshold1] = static_cast<std::uint8_t>(raw + 1);
+        SetFixedBlock(fixed);
+        form->FuncComboBox->setCurrentIndex(1);
+        form->GoButtonClick(form->GoButton);
+        Unit().ClearLog();
+        form->FuncComboBox->setCurrentIndex(2);
+        form->GoButtonClick(form->GoButton);
+        const auto sent = BlockOf(Log().at(0));
+        EXPECT_EQ(sent[block::kThreshold0], raw);
+        EXPECT_EQ(sent[block::kThreshold1], raw + 1);
+    }
+}
+
+TEST_F(PanelTest, OnlyTheExactProductAndManufacturerStringsAreTheUnit) {
+    struct Case {
+        const char* product;
+        const char* manufacturer;
+        bool found;
+    };
+    const Case cases[] = {
+        {"Tarvenik", "Other", false},      {"tarvenik", "Mirdal-vk", false},
+        {"Tarvenik ", "Mirdal-vk", false}, {"Tarveni", "Mirdal-vk", false},
+        {"Тарвеник", "Mirdal-vk", false},  {"Tarvenik", "Mirdal-VK", false},
+        {"Tarvenik", "Mirdal-vk", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.product + std::string("/") + c.manufacturer);
+        // A device reads its strings once: the unit comes back as a new device with new ones.
+        UnplugNow(0);
+        Unit().SetStrings(0, c.product, c.manufacturer);
+        PlugNow(0);
+        EXPECT_EQ(form->Get_Tarvenik_Dev(), c.found);
+        EXPECT_EQ(held_device != nullptr, c.found);
+    }
+}
+
+TEST_F(PanelTest, WithNoUnitTheBoxStartsTheTimerAndTheFirstPollUnticksIt) {
+    UnplugNow(0);
+    form->CheckBox1->setChecked(true);
+    EXPECT_TRUE(form->Timer->isActive());
+    EXPECT_EQ(held_device, nullptr);
+    EXPECT_TRUE(Log().empty());
+    form->GoButtonClick(form->GoButton); // does nothing without a unit
+    EXPECT_TRUE(Log().empty());
+
+    Poll();
+    EXPECT_FALSE(form->CheckBox1->isChecked());
+    EXPECT_FALSE(form->Timer->isActive());
+    EXPECT_EQ(form->windowTitle(), "Устройство не обнаруженно :(");
+    EXPECT_FALSE(form->GoButton->isEnabled());
+    EXPECT_FALSE(form->SpinEdit35->isEnabled());
+}
+
+TEST_F(PanelTest, AnUnpluggedUnitIsGivenBackAndAReplugIsFoundAgain) {
+    Connect();
+    Poll();
+    ASSERT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
+    THidDeviceController* controller = form->HidDeviceController;
+
+    UnplugNow(0);
+    Poll();
+    EXPECT_EQ(held_device, nullptr);
+    EXPECT_EQ(controller->DeviceCount(), 0); // given back, out of the list
+    EXPECT_EQ(controller->UnpluggedCount(), 0);
+    EXPECT_FALSE(form->CheckBox1->isChecked());
+    EXPECT_FALSE(form->Timer->isActive());
+    EXPECT_EQ(form->windowTitle(), "Устройство не обнаруженно :(");
+
+    PlugNow(0);
+    Unit().ClearLog();
+    form->CheckBox1->setChecked(true);
+    ASSERT_NE(held_device, nullptr);
+    EXPECT_TRUE(held_device->Attached());
+    EXPECT_EQ(Log().size(), 3u);
+    Poll();
+    EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
+    EXPECT_TRUE(form->Timer->isActive());
+}
+
+TEST_F(PanelTest, AUnitBackBeforeTheNextPollIsPolledOn) {
+    Connect();
+    Poll();
+    THidDevice* before = held_device;
+    UnplugNow(0);
+    PlugNow(0);
+    SetFixedBlock(ParameterBlock());
+    Unit().ClearLog();
+    Poll();
+    EXPECT_NE(held_device, nullptr);
+    EXPECT_NE(held_device, before);
+    EXPECT_TRUE(form->CheckBox1->isChecked());
+    EXPECT_TRUE(form->Timer->isActive());
+    EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].direction, kGet);
+    EXPECT_EQ(data_block, ParameterBlock());
+}
+
+TEST_F(PanelTest, WithTwoUnitsTheLaterInTheListIsHeld) {
+    PlugNow(1);
+    ASSERT_EQ(form->HidDeviceController->DeviceCount(), 2);
+    ASSERT_TRUE(form->Get_Tarvenik_Dev());
+    EXPECT_EQ(held_device, form->HidDeviceController->DeviceAt(1));
+    EXPECT_TRUE(form->HidDeviceController->DeviceAt(0)->CheckedOut());
+    EXPECT_EQ(form->HidDeviceController->CheckedOutCount(), 2);
+    // Holding a unit, the window searches no more.
+    THidDevice* held = held_device;
+    EXPECT_TRUE(form->Get_Tarvenik_Dev());
+    EXPECT_EQ(held_device, held);
+}
+
+TEST_F(PanelTest, TheWindowForgetsItsUnitWhenDestroyed) {
+    Connect();
+    ASSERT_NE(held_device, nullptr);
+    form.reset();
+    EXPECT_EQ(held_device, nullptr);
+
+    // Even when the destroy handler was replaced, no reference outlives the unit.
+    form = std::make_unique<TTarvenik_Control_Form>();
+    DeliverPosted();
+    Connect();
+    ASSERT_NE(held_device, nullptr);
+    form->OnDestroy = nullptr;
+    form.reset();
+    EXPECT_EQ(held_device, nullptr);
+}

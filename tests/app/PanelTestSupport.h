@@ -1,0 +1,103 @@
+#pragma once
+// Shared by the panel tests that run against the virtual unit: the binary sits beside the virtual
+// modules, so the window's controller loads them and the test steers the units through the
+// control exports of the same module.
+
+#include "app/DataBlock.h"
+#include "app/Unit1.h"
+#include "hid/HidControllerClass.h"
+#include "platform/virtual/VirtualUnitControl.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace paneltest {
+
+inline virtualunit::VirtualUnitControl& Unit() {
+    static virtualunit::VirtualUnitControl control = virtualunit::resolveVirtualUnitControl();
+    return control;
+}
+
+inline void ResetPanelState() {
+    data_block.fill(0);
+    report_buf.fill(0);
+    scale = 0;
+    held_device = nullptr;
+    shot_latched = false;
+    shot_position = 0;
+}
+
+// Delivers what has been posted so far, such as the controller's first scan.
+inline void DeliverPosted() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+inline std::vector<VirtualUnitLogEntry> Log() {
+    std::vector<VirtualUnitLogEntry> entries(static_cast<std::size_t>(Unit().LogCount()));
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        Unit().LogEntry(static_cast<int>(i), &entries[i]);
+    return entries;
+}
+
+// A block with the unit's usual settings: scale byte 64, everything else 0.
+inline TDataBlock QuietBlock() {
+    TDataBlock b{};
+    b[block::kScaleByte] = 64;
+    return b;
+}
+
+class PanelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Unit().complete()) << "virtual unit modules not beside the test binary";
+        Unit().Reset();
+        DeliverPosted(); // nothing of an earlier test may be pending
+        ResetPanelState();
+        QLocale::setDefault(QLocale::c());
+        form = std::make_unique<TTarvenik_Control_Form>();
+        DeliverPosted(); // the controller's first scan
+        Unit().ClearLog();
+    }
+    void TearDown() override {
+        form.reset();
+        QLocale::setDefault(QLocale::c());
+        Unit().Reset();
+    }
+
+    void SetFixedBlock(const TDataBlock& b) { Unit().SetFixedBlock(0, b.data()); }
+
+    // Ticks the connect box, which reads the parameters back from the unit.
+    void Connect() {
+        form->CheckBox1->setChecked(true);
+        Unit().ClearLog();
+    }
+    // One poll, as the timer would run it.
+    void Poll() { form->TimerTimer(form->Timer); }
+
+    // Unplugs or plugs a unit and lets the controller rescan at once.
+    void UnplugNow(int unit) {
+        ASSERT_EQ(Unit().Unplug(unit), 0);
+        form->HidDeviceController->DeviceChange();
+    }
+    void PlugNow(int unit) {
+        ASSERT_EQ(Unit().Plug(unit), 0);
+        form->HidDeviceController->DeviceChange();
+    }
+
+    std::unique_ptr<TTarvenik_Control_Form> form;
+};
+
+} // namespace paneltest
