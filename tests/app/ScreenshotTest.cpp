@@ -1,0 +1,164 @@
+// The screenshot trigger of the poll and the picture it saves.
+
+#include "PanelTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using namespace paneltest;
+
+namespace {
+
+// A clock that moves on one second at every look, and a record of the positions it was read at,
+// which are the positions that took a picture.
+struct TShotClock {
+    QDateTime next{QDate(2026, 12, 6), QTime(14, 15, 30)};
+    std::vector<int> positions;
+    QDateTime Now() {
+        positions.push_back(data_block[block::kPosition]);
+        const QDateTime now = next;
+        next = next.addSecs(1);
+        return now;
+    }
+};
+
+class Screenshots : public PanelTest {
+protected:
+    void SetUp() override {
+        PanelTest::SetUp();
+        ASSERT_TRUE(folder.isValid());
+        form->ScreenshotHooks.Now = [this] { return clock.Now(); };
+        form->ScreenshotHooks.Folder = [this] { return folder.path(); };
+    }
+
+    void PollAt(int position) {
+        TDataBlock b = QuietBlock();
+        b[block::kPosition] = static_cast<std::uint8_t>(position);
+        b[block::kThreshold1] = 200;
+        for (int i = 0; i < block::kSamplePairs; ++i)
+            b[static_cast<std::size_t>(2 * i + 1)] = 50;
+        SetFixedBlock(b);
+        Poll();
+    }
+
+    QStringList Pictures() const { return QDir(folder.path()).entryList({"*.jpg"}, QDir::Files); }
+
+    QTemporaryDir folder;
+    TShotClock clock;
+};
+
+// The first value of the first quantisation table: 16 for the standard table at quality 50.
+int FirstQuantisationValue(const QByteArray& jpeg) {
+    const qsizetype dqt = jpeg.indexOf(QByteArray("\xFF\xDB", 2));
+    if (dqt < 0 || dqt + 5 >= jpeg.size())
+        return -1;
+    return static_cast<unsigned char>(jpeg[dqt + 5]);
+}
+
+} // namespace
+
+TEST_F(Screenshots, APictureAtEachRiseAboveTwoHundred) {
+    Connect();
+    form->CheckBox2->setChecked(true);
+    for (int position : {180, 201, 230, 199, 150, 149, 205})
+        PollAt(position);
+    EXPECT_EQ(clock.positions, (std::vector<int>{201, 205}));
+    EXPECT_EQ(Pictures(), (QStringList{"061226_141530.jpg", "061226_141531.jpg"}));
+    EXPECT_TRUE(shot_latched);
+    EXPECT_EQ(shot_position, 205);
+    EXPECT_TRUE(form->Timer->isActive());
+}
+
+TEST_F(Screenshots, TheLatchWaitsWhileScreenshotsAreOff) {
+    Connect();
+    PollAt(230); // off: nothing, the latch stays open
+    EXPECT_TRUE(clock.positions.empty());
+    EXPECT_FALSE(shot_latched);
+
+    form->CheckBox2->setChecked(true);
+    PollAt(230); // ticked while above 200: a picture in the next cycle
+    form->CheckBox2->setChecked(false);
+    PollAt(100); // off: the fall is not seen, the latch holds
+    EXPECT_TRUE(shot_latched);
+    form->CheckBox2->setChecked(true);
+    PollAt(230);
+    EXPECT_EQ(clock.positions, (std::vector<int>{230}));
+    PollAt(100);
+    PollAt(230);
+    EXPECT_EQ(clock.positions, (std::vector<int>{230, 230}));
+}
+
+TEST_F(Screenshots, TheTriggerNeedsTheFallBelowTheLastPicture) {
+    form->CheckBox2->setChecked(true);
+    form->ScreenshotTrigger(201);
+    form->ScreenshotTrigger(140); // below 150 and below 201: re-armed
+    EXPECT_FALSE(shot_latched);
+    shot_latched = true;
+    shot_position = 120; // a picture taken at a position that was lower
+    form->ScreenshotTrigger(140);
+    EXPECT_TRUE(shot_latched);
+}
+
+TEST_F(Screenshots, ThePictureShowsTheWindowAsItStands) {
+    Connect();
+    form->CheckBox2->setChecked(true);
+    PollAt(210); // marker centred on x 418 of the image, 434 of the window
+    const QStringList pictures = Pictures();
+    ASSERT_EQ(pictures.size(), 1);
+    QFile file(QDir(folder.path()).filePath(pictures[0]));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(FirstQuantisationValue(bytes), 16); // quality 50
+    QImage picture;
+    ASSERT_TRUE(picture.loadFromData(bytes, "JPG"));
+
+    // The outer size less 6 by 52, from the client area's corner.
+    const QRect outer = form->frameGeometry();
+    EXPECT_EQ(picture.size(), QSize(outer.width() - 6, outer.height() - 52));
+
+    auto near = [&](int x, int y, int r, int g, int b) {
+        const QColor c = picture.pixelColor(x, y);
+        return std::abs(c.red() - r) < 40 && std::abs(c.green() - g) < 40 &&
+               std::abs(c.blue() - b) < 40;
+    };
+    EXPECT_TRUE(near(16 + 200, 100, 255, 255, 255)); // the oscillogram's white
+    EXPECT_TRUE(near(16 + 418, 150, 128, 128, 128)); // the grey marker
+    const QColor trace = picture.pixelColor(16 + 200, 205);
+    EXPECT_GT(trace.red() - trace.green(), 40) << "channel B's red trace on row 205";
+    const QColor above = picture.pixelColor(16 + 200, 200);
+    EXPECT_LT(std::abs(above.red() - above.green()), 30);
+    // The window's own background beside the image, not the oscillogram.
+    const QColor face = form->palette().color(QPalette::Window);
+    EXPECT_TRUE(near(3, 150, face.red(), face.green(), face.blue()));
+}
+
+TEST_F(Screenshots, AFolderThatCannotBeWrittenIsDroppedSilently) {
+    Connect();
+    form->CheckBox2->setChecked(true);
+    form->ScreenshotHooks.Folder = [this] { return folder.filePath("missing/deeper"); };
+    PollAt(230);
+    EXPECT_EQ(clock.positions, (std::vector<int>{230})); // it tried
+    EXPECT_TRUE(Pictures().isEmpty());
+    EXPECT_TRUE(form->Timer->isActive()); // the poll went on
+    EXPECT_EQ(form->Label41->text(), "Min значение OS1 = 0.00 В");
+}
+
+TEST_F(Screenshots, WithoutHooksThePictureGoesBesideTheProgramNamedByTheTime) {
+    form->ScreenshotHooks = {};
+    QDir programFolder(QCoreApplication::applicationDirPath());
+    const QStringList before = programFolder.entryList({"*.jpg"}, QDir::Files);
+    form->make_screen_short();
+    QStringList added = programFolder.entryList({"*.jpg"}, QDir::Files);
+    for (const QString& name : before)
+        added.removeAll(name);
+    ASSERT_EQ(added.size(), 1);
+    EXPECT_TRUE(QRegularExpression("^\\d{6}_\\d{6}\\.jpg$").match(added[0]).hasMatch())
+        << added[0].toStdString();
+    const QDateTime now = QDateTime::currentDateTime();
+    EXPECT_TRUE(added[0].startsWith(now.toString("ddMMyy")) ||
+                added[0].startsWith(now.addSecs(-5).toString("ddMMyy")));
+    EXPECT_TRUE(programFolder.remove(added[0]));
+}
