@@ -108,8 +108,10 @@ public:
     void ScreenshotTrigger(int position);
     TScreenshotHooks ScreenshotHooks;
 
-    // Called after each numbered step (4 to 19) of a connected poll with the step's number, so a
-    // test can watch a cycle or make one of its steps fail.
+    // Called inside a connected poll after each stage, with its number: 4 caption and buttons,
+    // 5 read, 10 oscillogram, 11 scale, 12 Pos_Label, 13 the "4" labels, 14 Label_min,
+    // 15 Label_max, 16 sig_Label, 17 readouts, 18 fields enabled, 19 screenshot trigger. A test
+    // can watch a cycle with it, or make a stage fail.
     std::function<void(int step)> OnPollStep;
 
     // Set by FormCreate: every repaint of the window is composed off screen and shown in one step.
