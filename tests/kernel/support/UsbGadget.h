@@ -31,6 +31,8 @@ public:
     bool plugIn(std::string& error);
     // Unbinds it: the device leaves the bus, the gadget stays configured.
     void unplug();
+    // Whether it is bound, so the device is on the bus.
+    bool plugged() const { return bound_; }
 
     // /dev/hidrawN of the enumerated device once it exists, or empty after
     // `timeoutMs`.
@@ -40,10 +42,12 @@ public:
     // at most `timeoutMs`. Empty when none came.
     std::vector<uint8_t> readSetReport(int timeoutMs);
 
+    // /dev/hidgN of the gadget's HID function; it exists while the gadget is bound.
+    std::string functionNode() const;
+
 private:
     bool build(std::string& error);
     void teardown();
-    std::string functionNode() const;
 
     GadgetIdentity identity_;
     std::string root_;
