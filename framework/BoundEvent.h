@@ -44,7 +44,8 @@ public:
     }
 
     friend bool operator==(const TBoundEvent& a, const TBoundEvent& b) {
-        return a.invoke_ == b.invoke_ && a.method_[0] == b.method_[0] && a.method_[1] == b.method_[1];
+        return a.invoke_ == b.invoke_ && a.method_[0] == b.method_[0] &&
+               a.method_[1] == b.method_[1];
     }
 
 private:

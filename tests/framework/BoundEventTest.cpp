@@ -44,7 +44,8 @@ TEST(BoundEvent, FiresTheBoundObjectsMethod) {
 
 TEST(BoundEvent, EqualityFollowsTheMethodNotTheObject) {
     Counter a, b;
-    TBoundEvent<int(int)> onA(&a, &Counter::add), onB(&b, &Counter::add), other(&a, &Counter::other);
+    TBoundEvent<int(int)> onA(&a, &Counter::add), onB(&b, &Counter::add),
+        other(&a, &Counter::other);
     EXPECT_TRUE(onA == onB);
     EXPECT_FALSE(onA == other);
     EXPECT_FALSE(onA == TBoundEvent<int(int)>());
