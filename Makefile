@@ -35,10 +35,16 @@ check-normal: build
 check-sanitize: build-sanitize
 	ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
 
-# Real-kernel tests of the Linux HID modules, in a virtual machine.
+# Real-kernel tests of the Linux HID modules and the panel, in a virtual
+# machine: the normal build's programs, then, when a sanitizer build has been
+# configured, its programs too (brought up to date first).
 check-kernel: build
-	@if [ -x tests/kernel/run ]; then tests/kernel/run $(NORMAL); \
-	else echo "no kernel tests yet"; fi
+	@if [ ! -x tests/kernel/run ]; then echo "no kernel tests yet"; exit 0; fi; \
+	tests/kernel/run $(NORMAL) || exit 1; \
+	if [ -f $(SANITIZE)/CMakeCache.txt ]; then \
+	  cmake --build $(SANITIZE) --target kernel_tests -j $(JOBS) && \
+	  tests/kernel/run $(SANITIZE); \
+	fi
 
 clean:
 	rm -rf build
