@@ -9,7 +9,6 @@
 #include "hid/HidControllerClass.h"
 #include "support/SetReportRecorder.h"
 #include "support/Sysfs.h"
-#include "support/UnitReport.h"
 #include "support/UsbGadget.h"
 
 #include <gtest/gtest.h>
@@ -45,10 +44,10 @@ GadgetIdentity unitIdentity() {
 using Report = std::vector<uint8_t>;
 
 // The data bytes of a report the panel sends with this block: the report id does not travel, the
-// block does, and the spare last byte repeats what the last read left there.
-Report reportOf(const TDataBlock& sent, uint8_t spare = 0) {
+// block does, and the spare last byte repeats what the last read left there, 0 from this unit.
+Report reportOf(const TDataBlock& sent) {
     Report report(sent.begin(), sent.end());
-    report.push_back(spare);
+    report.push_back(0);
     return report;
 }
 

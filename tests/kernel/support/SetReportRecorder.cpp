@@ -32,7 +32,8 @@ bool SetReportRecorder::start(const std::string& node, std::string& error) {
     reader_ = std::thread([this] { run(); });
     sched_param priority{};
     priority.sched_priority = 10;
-    realTime_ = pthread_setschedparam(reader_.native_handle(), SCHED_FIFO, &priority) == 0;
+    // Without the right to it the reader runs at normal priority, which is usually in time too.
+    pthread_setschedparam(reader_.native_handle(), SCHED_FIFO, &priority);
     return true;
 }
 
@@ -48,7 +49,6 @@ void SetReportRecorder::stop() {
             ::close(*fd);
         *fd = -1;
     }
-    realTime_ = false;
 }
 
 std::vector<uint8_t> SetReportRecorder::next(int timeoutMs) {

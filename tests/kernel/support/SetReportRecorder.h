@@ -32,15 +32,12 @@ public:
     // The oldest report not yet taken (its data bytes, as the function
     // received them), waiting at most `timeoutMs` for one; empty when none came.
     std::vector<uint8_t> next(int timeoutMs);
-    // Whether the reader runs at a real-time priority.
-    bool realTime() const { return realTime_; }
 
 private:
     void run();
 
     int node_ = -1;
     int wake_ = -1;
-    bool realTime_ = false;
     std::thread reader_;
     std::mutex mutex_;
     std::condition_variable arrived_;
