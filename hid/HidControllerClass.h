@@ -134,6 +134,8 @@ public:
     void SetUnplugHandler(const THidPlugEvent& handler) { UnplugHandler_ = handler; }
     void StartReadThread();
     // Waits for the thread to end, serving its pending deliveries meanwhile.
+    // A handler served here may release the device; the call (and a
+    // SetDataHandler that made it) then returns without touching it.
     void StopReadThread();
     // Accepts 10 to 10000 ms; other values are ignored.
     void SetReadSleepTime(int ms);

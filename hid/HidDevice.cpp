@@ -6,6 +6,8 @@
 #include "hid/HidDeliveryMailbox.h"
 #include "platform/win32/FileIo.h"
 
+#include <QPointer>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -222,8 +224,12 @@ DWORD THidDevice::LastReadByteCount() {
 }
 
 void THidDevice::SetDataHandler(const THidDataEvent& handler) {
-    if (!handler)
+    if (!handler) {
+        const QPointer<THidDevice> alive(this);
         StopReadThread();
+        if (!alive)
+            return; // a delivery served while stopping released this device
+    }
     DataHandler_ = handler;
     StartReadThread();
 }
@@ -240,9 +246,14 @@ void THidDevice::StopReadThread() {
         return;
     ReadThread_->requestInterruption();
     const std::shared_ptr<THidDeliveryMailbox> mailbox = ReadThread_->Mailbox();
+    const QPointer<THidDevice> alive(this);
     while (mailbox->WaitForDeliveryOrEnd())
         ServeDelivery(mailbox);
-    // A handler served above may have stopped the thread itself.
+    // A handler served above may have released this device, whose
+    // destruction stopped the thread; nothing of it may be touched then.
+    if (!alive)
+        return;
+    // It may also have stopped the thread itself.
     if (ReadThread_) {
         ReadThread_->wait();
         ReadThread_.reset();

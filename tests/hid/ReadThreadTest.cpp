@@ -5,6 +5,7 @@
 
 #include "platform/win32/FileIo.h"
 
+#include <QPointer>
 #include <QThread>
 
 #include <atomic>
@@ -53,6 +54,15 @@ bool ReadIsPending(THidDevice& device) {
     if (device.ReadHandle() == INVALID_HANDLE_VALUE)
         return false;
     return device.LastReadByteCount() == 0 && GetLastError() == ERROR_IO_INCOMPLETE;
+}
+
+// Waits, without running the event loop, until the thread has read a report
+// of `bytes` bytes and blocks in its delivery.
+bool ThreadBlocksInDelivery(THidDevice& device, DWORD bytes) {
+    const auto deadline = Clock::now() + std::chrono::seconds(3);
+    while (device.ReadThread()->ByteCount() == 0 && Clock::now() < deadline)
+        QThread::yieldCurrentThread();
+    return device.ReadThread()->ByteCount() == bytes;
 }
 
 } // namespace
@@ -120,10 +130,7 @@ TEST_F(ReadThreadTest, StoppingServesADeliveryThatIsWaiting) {
     SetUpHeld();
     ASSERT_EQ(Unit().QueueInputReport(0, kInput), 0);
     // No event loop here: the thread reads and then blocks in its delivery.
-    const auto deadline = Clock::now() + std::chrono::seconds(3);
-    while (held_->ReadThread()->ByteCount() == 0 && Clock::now() < deadline)
-        QThread::yieldCurrentThread();
-    ASSERT_EQ(held_->ReadThread()->ByteCount(), 9u);
+    ASSERT_TRUE(ThreadBlocksInDelivery(*held_, 9));
 
     held_->SetDataHandler(THidDataEvent());
     EXPECT_EQ(held_->ReadThread(), nullptr);
@@ -168,6 +175,22 @@ TEST_F(ReadThreadTest, AHandlerMayReleaseItsDeviceFromInsideADelivery) {
     EXPECT_FALSE(controller_->DeviceAt(0)->CheckedOut());
     EXPECT_EQ(controller_->DeviceAt(0)->ReadThread(), nullptr);
     EXPECT_EQ(probe_.Reports.size(), 1u);
+}
+
+TEST_F(ReadThreadTest, AHandlerMayReleaseItsDeviceWhileTheThreadIsBeingStopped) {
+    SetUpHeld();
+    ASSERT_EQ(Unit().QueueInputReport(0, kInput), 0);
+    ASSERT_TRUE(ThreadBlocksInDelivery(*held_, 9));
+    QPointer<THidDevice> device = held_.get();
+    probe_.DeleteInside = held_.release();
+
+    // Stopping serves the waiting delivery, whose handler releases the device.
+    controller_->SetOnDeviceData(THidDataEvent());
+    EXPECT_TRUE(device.isNull());
+    EXPECT_EQ(probe_.Reports.size(), 1u);
+    ASSERT_EQ(controller_->DeviceCount(), 1);
+    EXPECT_FALSE(controller_->DeviceAt(0)->CheckedOut());
+    EXPECT_EQ(controller_->DeviceAt(0)->ReadThread(), nullptr);
 }
 
 TEST_F(ReadThreadTest, AVanishedDeviceReportsErrorsOneSliceApart) {
