@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 using hidmodules::failHid;
 using hidmodules::HidrawDevice;
@@ -79,16 +80,25 @@ BOOLEAN copyString(HANDLE handle, StringGetter getter, PVOID buffer, ULONG lengt
 
 // Report buffers follow the Windows convention, which hidraw shares: byte 0
 // is the report id, 0 for a device without numbered reports.
-BOOLEAN reportIoctl(HANDLE handle, PVOID buffer, ULONG length, unsigned long (*request)(ULONG)) {
-    if (buffer == nullptr || length == 0)
+enum class Direction { FromDevice, ToDevice };
+
+BOOLEAN reportIoctl(HANDLE handle, PVOID buffer, ULONG length, Direction direction,
+                    unsigned long (*request)(ULONG)) {
+    // A longer report cannot be put in one request; cutting it short would
+    // send or read a different report than the caller asked for.
+    if (buffer == nullptr || length == 0 || length > kMaxIoctlLength)
         return failHid(ERROR_INVALID_PARAMETER);
     HidrawDevice device;
     int fd = -1;
     if (const int error = resolve(handle, Access::ReadWrite, device, fd); error != ERROR_SUCCESS)
         return failHid(error);
-    const ULONG count = std::min(length, kMaxIoctlLength);
-    if (ioctl(fd, request(count), buffer) < 0)
+    const int transferred = ioctl(fd, request(length), buffer);
+    if (transferred < 0)
         return failHid(hidmodules::windowsErrorFromErrno(errno));
+    // A device may answer with fewer bytes than asked for: the rest of the
+    // caller's buffer must not pass for part of the report.
+    if (direction == Direction::FromDevice && static_cast<ULONG>(transferred) < length)
+        std::memset(static_cast<uint8_t*>(buffer) + transferred, 0, length - transferred);
     return TRUE;
 }
 
@@ -143,22 +153,22 @@ BOOLEAN HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DATA* Prep
 }
 
 BOOLEAN HidD_GetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer, ULONG ReportBufferLength) {
-    return reportIoctl(HidDeviceObject, ReportBuffer, ReportBufferLength,
+    return reportIoctl(HidDeviceObject, ReportBuffer, ReportBufferLength, Direction::FromDevice,
                        [](ULONG n) -> unsigned long { return HIDIOCGFEATURE(n); });
 }
 
 BOOLEAN HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer, ULONG ReportBufferLength) {
-    return reportIoctl(HidDeviceObject, ReportBuffer, ReportBufferLength,
+    return reportIoctl(HidDeviceObject, ReportBuffer, ReportBufferLength, Direction::ToDevice,
                        [](ULONG n) -> unsigned long { return HIDIOCSFEATURE(n); });
 }
 
 BOOLEAN HidD_GetInputReport(HANDLE HidDeviceObject, PVOID ReportBuffer, ULONG ReportBufferLength) {
-    return reportIoctl(HidDeviceObject, ReportBuffer, ReportBufferLength,
+    return reportIoctl(HidDeviceObject, ReportBuffer, ReportBufferLength, Direction::FromDevice,
                        [](ULONG n) -> unsigned long { return HIDIOCGINPUT(n); });
 }
 
 BOOLEAN HidD_SetOutputReport(HANDLE HidDeviceObject, PVOID ReportBuffer, ULONG ReportBufferLength) {
-    return reportIoctl(HidDeviceObject, ReportBuffer, ReportBufferLength,
+    return reportIoctl(HidDeviceObject, ReportBuffer, ReportBufferLength, Direction::ToDevice,
                        [](ULONG n) -> unsigned long { return HIDIOCSOUTPUT(n); });
 }
 

@@ -187,6 +187,30 @@ TEST_F(UhidModules, AFailedOrForbiddenReportIsNeverASuccess) {
     EXPECT_NE(errno, 0);
 }
 
+TEST_F(UhidModules, AShortReplyLeavesNothingOfTheCallersBufferInTheReport) {
+    UhidUnit unit(unitIdentity("unit-short"));
+    const std::string path = plug(unit);
+    ASSERT_FALSE(path.empty());
+    DeviceHandle handle(path, O_RDWR);
+    ASSERT_TRUE(handle.isOpen());
+
+    unit.shortenGetReplies(100);
+    std::vector<uint8_t> buffer(featureReportLength, 0xEE);
+    buffer[0] = 0;
+    ASSERT_TRUE(hid().HidD_GetFeature(handle.get(), buffer.data(), featureReportLength))
+        << "errno " << errno;
+    const auto reply = unit.lastGetReply();
+    ASSERT_EQ(reply.size(), 100u);
+    EXPECT_TRUE(std::equal(reply.begin(), reply.end(), buffer.begin()));
+    EXPECT_TRUE(std::all_of(buffer.begin() + 100, buffer.end(), [](uint8_t b) { return b == 0; }));
+
+    // A report longer than one request can carry is refused, not cut short.
+    std::vector<uint8_t> huge(1u << 14, 0);
+    EXPECT_FALSE(hid().HidD_SetFeature(handle.get(), huge.data(), static_cast<ULONG>(huge.size())));
+    EXPECT_EQ(errno, ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(unit.setRequests().empty());
+}
+
 TEST_F(UhidModules, RefusesRecordsOfAnyOtherSize) {
     UhidUnit unit(unitIdentity("unit-records"));
     ASSERT_FALSE(plug(unit).empty());

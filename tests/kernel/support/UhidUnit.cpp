@@ -143,6 +143,8 @@ void UhidUnit::answer(const uhid_event& request) {
         } else {
             // The reply starts with the report id, as a USB unit's does.
             lastGetReply_ = patternedReport(++seed_);
+            if (const size_t bytes = replyBytes_.load(); bytes != 0 && bytes < lastGetReply_.size())
+                lastGetReply_.resize(bytes);
             reply.u.get_report_reply.size = static_cast<uint16_t>(lastGetReply_.size());
             std::memcpy(reply.u.get_report_reply.data, lastGetReply_.data(), lastGetReply_.size());
         }

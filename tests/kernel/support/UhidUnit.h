@@ -49,6 +49,9 @@ public:
 
     // From now on get requests fail with this errno value (0: answer normally).
     void failGetRequests(int error) { getError_ = error; }
+    // From now on get requests are answered with only the first `bytes` bytes
+    // of the report (0: the whole report).
+    void shortenGetReplies(size_t bytes) { replyBytes_ = bytes; }
 
     // The last reply to a get request: report id 0 and 251 data bytes.
     std::vector<uint8_t> lastGetReply() const;
@@ -65,6 +68,7 @@ private:
     int stop_ = -1;
     bool created_ = false;
     std::atomic<int> getError_{0};
+    std::atomic<size_t> replyBytes_{0};
     unsigned seed_ = 0;
     mutable std::mutex mutex_;
     std::vector<uint8_t> lastGetReply_;
