@@ -16,7 +16,8 @@ constexpr qint64 kMaxPixelBytes = qint64(1) << 30;
 QImage AllocateWhite(int width, int height, QImage::Format format) {
     const qint64 bitsPerPixel = QImage::toPixelFormat(format).bitsPerPixel();
     const qint64 bytesPerLine = (qint64(width) * bitsPerPixel + 31) / 32 * 4;
-    if (bytesPerLine * height > kMaxPixelBytes)
+    // Divided rather than multiplied: the product of two large sides overflows 64 bits.
+    if (bytesPerLine > kMaxPixelBytes / height)
         throw EOutOfMemory();
     QImage image(width, height, format);
     if (image.isNull())

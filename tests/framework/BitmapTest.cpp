@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using framework::TBitmap;
 
 namespace {
@@ -68,6 +70,11 @@ TEST(Bitmap, BadSizesAreRefusedAndLeaveTheBitmapAsItWas) {
     Paint(bitmap, 0x010203);
     EXPECT_THROW(bitmap.SetWidth(-1), framework::EInvalidGraphic);
     EXPECT_THROW(bitmap.SetSize(100000, 100000), framework::EOutOfMemory);
+    // Sides whose byte count does not even fit in 64 bits are refused the same way.
+    constexpr int kLargest = std::numeric_limits<int>::max();
+    EXPECT_THROW(bitmap.SetSize(kLargest, kLargest), framework::EOutOfMemory);
+    bitmap.SetPixelFormat24();
+    EXPECT_THROW(bitmap.SetSize(kLargest, kLargest), framework::EOutOfMemory);
     EXPECT_EQ(bitmap.Width(), 2);
     EXPECT_EQ(bitmap.Height(), 2);
     EXPECT_EQ(Pixel(bitmap, 1, 1), 0x010203u);
