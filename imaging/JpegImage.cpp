@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <algorithm>
 #include <chrono>
 
 namespace imaging {
@@ -49,19 +50,27 @@ void TJPEGImage::AssignFrom(const framework::TGraphic& Source) {
     TGraphic::AssignFrom(Source);
 }
 
+namespace {
+
+// The size a decoder gives at a scale, rounded up. The scale is a plain byte; anything past the
+// eighth counts as the eighth.
+int ScaledSide(int side, TJpegDecodeScale scale) {
+    const int divisor = 1 << std::min<int>(scale, jsEighth);
+    return (side + divisor - 1) / divisor;
+}
+
+} // namespace
+
 int TJPEGImage::Width() const {
     if (bitmap_)
         return bitmap_->Width();
-    // The size a decoder would give at the chosen scale, rounded up.
-    const int divisor = 1 << DecodeScale;
-    return (data_->Width + divisor - 1) / divisor;
+    return ScaledSide(data_->Width, DecodeScale);
 }
 
 int TJPEGImage::Height() const {
     if (bitmap_)
         return bitmap_->Height();
-    const int divisor = 1 << DecodeScale;
-    return (data_->Height + divisor - 1) / divisor;
+    return ScaledSide(data_->Height, DecodeScale);
 }
 
 void TJPEGImage::SetWidth(int) {

@@ -271,6 +271,10 @@ TEST(JpegSave, SizeFollowsTheBitmapAndCannotBeSet) {
     TJPEGImage image;
     EXPECT_TRUE(image.Empty());
     EXPECT_EQ(image.Width(), 0);
+    // The decode scale is a plain byte: a value past the eighth scale still gives a size.
+    image.DecodeScale = imaging::TJpegDecodeScale(200);
+    EXPECT_EQ(image.Width(), 0);
+    EXPECT_EQ(image.Height(), 0);
     TBitmap bitmap(30, 20);
     image.AssignFrom(bitmap);
     EXPECT_FALSE(image.Empty());
