@@ -1,5 +1,8 @@
 #include "JpegDecoder.h"
 
+#include "imaging/jpeg.h"
+
+#include <QBuffer>
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
@@ -147,6 +150,13 @@ std::array<int, 64> Scaled(const std::array<int, 64>& table, int quality) {
     for (size_t i = 0; i < 64; ++i)
         result[i] = std::clamp((table[i] * scale + 50) / 100, 1, 255);
     return result;
+}
+
+QByteArray Save(imaging::TJPEGImage& image) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.SaveJpegStream(buffer);
+    return buffer.data();
 }
 
 void FillBgr(framework::TBitmap& bitmap, std::uint8_t b, std::uint8_t g, std::uint8_t r) {

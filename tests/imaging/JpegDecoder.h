@@ -11,6 +11,10 @@
 #include <optional>
 #include <vector>
 
+namespace imaging {
+class TJPEGImage;
+}
+
 namespace testing_jpeg {
 
 struct Component {
@@ -44,6 +48,9 @@ std::array<int, 64> Scaled(const std::array<int, 64>& table, int quality);
 // defaults at the given quality and the floating-point or the accurate
 // integer transform; empty when the library fails.
 QByteArray ReferenceEncode(const framework::TBitmap& bgr24, int quality, bool floatDct);
+
+// What a save of image writes: the bytes it puts into an in-memory stream.
+QByteArray Save(imaging::TJPEGImage& image);
 
 // Makes bitmap 24-bit of one colour, given as the bytes blue, green, red.
 void FillBgr(framework::TBitmap& bitmap, std::uint8_t b, std::uint8_t g, std::uint8_t r);

@@ -11,13 +11,6 @@ using namespace testing_jpeg;
 
 namespace {
 
-QByteArray Save(TJPEGImage& image) {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.SaveJpegStream(buffer);
-    return buffer.data();
-}
-
 QByteArray Encode(const TBitmap& bitmap, int quality = -1) {
     TJPEGImage image;
     image.AssignFrom(bitmap);

@@ -18,13 +18,6 @@ using namespace testing_jpeg;
 
 namespace {
 
-QByteArray Save(TJPEGImage& image) {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.SaveJpegStream(buffer);
-    return buffer.data();
-}
-
 // Drives the progress monitor by hand: the pass counters as the library
 // would set them, the clock as the test wants it.
 struct MonitorBench {

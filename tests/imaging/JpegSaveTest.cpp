@@ -18,13 +18,6 @@ using namespace testing_jpeg;
 
 namespace {
 
-QByteArray Save(TJPEGImage& image) {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.SaveJpegStream(buffer);
-    return buffer.data();
-}
-
 QByteArray ReadFile(const QString& name) {
     QFile file(name);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
