@@ -152,6 +152,9 @@ private:
     THidDevice(const THidPnPInfo& info, THidDeviceController* controller);
 
     void OpenMainHandleUnchecked();
+    // Gives the cached preparsed data back to the HID services, if they are
+    // still loaded.
+    void FreePreparsedData();
     QString FetchText(QString& cache, BOOLEAN(WINAPI* fetch)(HANDLE, PVOID, ULONG));
     void ReplaceWithTwin();
     // Serves the read thread's pending delivery; runs on this device's thread.

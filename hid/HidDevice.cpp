@@ -56,9 +56,7 @@ THidDevice::~THidDevice() {
     UnplugHandler_ = THidPlugEvent();
     CloseMainHandle();
     CloseReadHandle();
-    if (PHIDP_PREPARSED_DATA data = PreparsedData_.exchange(nullptr))
-        if (Hid::HidD_FreePreparsedData != nullptr)
-            Hid::HidD_FreePreparsedData(data);
+    FreePreparsedData();
 
     if (Controller_ == nullptr)
         return;
@@ -91,6 +89,12 @@ THidDevice::~THidDevice() {
         else
             --Controller_->CheckedInCount_;
     }
+}
+
+void THidDevice::FreePreparsedData() {
+    if (PHIDP_PREPARSED_DATA data = PreparsedData_.exchange(nullptr))
+        if (Hid::HidD_FreePreparsedData != nullptr)
+            Hid::HidD_FreePreparsedData(data);
 }
 
 HANDLE THidDevice::ReadHandle() const {

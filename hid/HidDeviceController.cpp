@@ -80,15 +80,22 @@ THidDeviceController::~THidDeviceController() {
     OnEnumerate_ = THidEnumerateEvent();
     NotifyWindow_.reset();
 
-    std::vector<THidDevice*> devices;
-    devices.swap(Devices_);
-    for (THidDevice* device : devices) {
+    // An unplug handler fired below may release any device its holder has.
+    const std::vector<QPointer<THidDevice>> devices = Snapshot();
+    Devices_.clear();
+    for (const QPointer<THidDevice>& device : devices) {
+        if (!device)
+            continue;
         device->Controller_ = nullptr;
         if (device->CheckedOut_) {
-            // Stays with its holder, closed and unattached.
+            // Stays with its holder, closed and unattached. The HID services
+            // leave with this controller, so the preparsed data goes back
+            // now: the device can't be opened to need it again.
             device->HandleUnplug();
+            if (device)
+                device->FreePreparsedData();
         } else {
-            std::unique_ptr<THidDevice> owned(device);
+            std::unique_ptr<THidDevice> owned(device.data());
         }
     }
 

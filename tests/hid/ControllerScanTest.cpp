@@ -277,6 +277,40 @@ TEST_F(VirtualUnitTest, DestroyingTheControllerLeavesHeldDevicesClosedWithTheirH
     held.reset(); // after the controller and its services: must not touch either
 }
 
+namespace {
+
+struct TReleaseAll {
+    std::vector<THidDevice*> Held;
+    int Calls = 0;
+    void Unplug(THidDevice*) {
+        ++Calls;
+        for (THidDevice* device : Held)
+            delete device;
+        Held.clear();
+    }
+};
+
+} // namespace
+
+TEST_F(VirtualUnitTest, AnUnplugHandlerMayReleaseEveryHeldDeviceAsTheControllerEnds) {
+    auto controller = MakeController();
+    PlugAndRescan(1);
+    TReleaseAll holder;
+    controller->SetOnDeviceUnplug(THidPlugEvent(&holder, &TReleaseAll::Unplug));
+    for (int Idx : {0, 1}) {
+        THidDevice* device = nullptr;
+        ASSERT_TRUE(controller->CheckOutAt(Idx, device));
+        holder.Held.push_back(device);
+    }
+    const QPointer<THidDevice> first = holder.Held[0];
+    const QPointer<THidDevice> second = holder.Held[1];
+
+    controller.reset();
+    EXPECT_EQ(holder.Calls, 1); // the first unplug released both
+    EXPECT_TRUE(first.isNull());
+    EXPECT_TRUE(second.isNull());
+}
+
 TEST_F(VirtualUnitTest, DevThreadSleepTimeReachesOnlyDevicesThatFollowIt) {
     auto controller = MakeController();
     PlugAndRescan(1);

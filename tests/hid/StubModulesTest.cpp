@@ -186,3 +186,32 @@ TEST_F(StubModulesTest, TheInterfaceClassComesFromTheHidServicesAndOptionalCalls
     EXPECT_EQ(Hid::HidD_SetOutputReport, nullptr);
     EXPECT_NE(controller.NotifyWindow(), nullptr);
 }
+
+TEST_F(StubModulesTest, AHeldDeviceGivesBackItsPreparsedDataBeforeTheHidServicesGo) {
+    SetPaths(MakeFile("good"));
+    // Loaded here too, so the stand-in and its count outlive the
+    // controller's release of the HID services.
+    const std::string path = ModuleLoader::ProgramFolder() + "/libhidsvc.so";
+    const std::unique_ptr<void, int (*)(void*)> module(dlopen(path.c_str(), RTLD_NOW), &dlclose);
+    ASSERT_NE(module, nullptr);
+    const auto outstanding =
+        reinterpret_cast<int (*)()>(dlsym(module.get(), "HidStub_PreparsedOutstanding"));
+    ASSERT_NE(outstanding, nullptr);
+    const int before = outstanding();
+
+    THidDevice* device = nullptr;
+    ASSERT_TRUE(MakeController().CheckOutAt(0, device));
+    std::unique_ptr<THidDevice> held(device);
+    HIDP_CAPS caps;
+    held->QueryCapabilities(caps);
+    EXPECT_EQ(caps.InputReportByteLength, 9);
+    EXPECT_EQ(outstanding(), before + 1);
+
+    controller_.reset();
+    EXPECT_EQ(outstanding(), before);
+    EXPECT_EQ(held->PreparsedData(), nullptr);
+    held->QueryCapabilities(caps); // can't be opened any more: a zeroed record
+    EXPECT_EQ(caps.InputReportByteLength, 0);
+    held.reset();
+    EXPECT_EQ(outstanding(), before);
+}

@@ -4,6 +4,8 @@
 //   HIDSTUB_PRODUCT, HIDSTUB_MANUFACTURER  the strings (ASCII)
 // No HidD_GetInputReport / HidD_SetOutputReport (they are optional); built
 // without HidD_GetFeature when HIDSTUB_WITHOUT_GET_FEATURE is defined.
+// HidStub_PreparsedOutstanding() answers how many preparsed data handed out
+// have not been freed.
 
 #include "platform/win32/WinTypes.h"
 
@@ -21,6 +23,7 @@ struct _HIDP_PREPARSED_DATA {
 namespace {
 
 _HIDP_PREPARSED_DATA preparsed{0x5EED};
+int preparsedOutstanding = 0;
 
 int descriptorOf(HANDLE handle) {
     const auto value = reinterpret_cast<intptr_t>(handle);
@@ -90,11 +93,19 @@ BOOLEAN HidD_GetPreparsedData(HANDLE handle, PHIDP_PREPARSED_DATA* data) {
     if (!known(handle))
         return fail(ERROR_INVALID_HANDLE);
     *data = &preparsed;
+    ++preparsedOutstanding;
     return TRUE;
 }
 
 BOOLEAN HidD_FreePreparsedData(PHIDP_PREPARSED_DATA data) {
-    return data == &preparsed ? TRUE : fail(ERROR_INVALID_PARAMETER);
+    if (data != &preparsed)
+        return fail(ERROR_INVALID_PARAMETER);
+    --preparsedOutstanding;
+    return TRUE;
+}
+
+int HidStub_PreparsedOutstanding(void) {
+    return preparsedOutstanding;
 }
 
 NTSTATUS HidP_GetCaps(PHIDP_PREPARSED_DATA data, PHIDP_CAPS caps) {
