@@ -9,17 +9,9 @@
 
 #include <cstring>
 
-namespace {
+using hidtest::TTextProbe;
 
-struct TTextProbe {
-    QString Product;
-    QString Manufacturer;
-    bool Enumerate(THidDevice* HidDev, int) {
-        Product = HidDev->GetProductText();
-        Manufacturer = HidDev->GetManufacturerText();
-        return true;
-    }
-};
+namespace {
 
 std::vector<VirtualUnitLogEntry> Log(virtualunit::VirtualUnitControl& unit) {
     std::vector<VirtualUnitLogEntry> entries(static_cast<size_t>(unit.LogCount()));

@@ -1,12 +1,16 @@
 #pragma once
 // Shared pieces of the HID tests: pumping the event loop until something has
-// happened, and a recorder of the controller's events.
+// happened, a recorder of the controller's events, a probe of the texts, and
+// a temporary folder.
 
 #include "hid/HidControllerClass.h"
 
 #include <QCoreApplication>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -71,6 +75,48 @@ struct TEventRecorder {
         controller.SetOnDeviceUnplug(THidPlugEvent(this, &TEventRecorder::Unplug));
         controller.SetOnEnumerate(THidEnumerateEvent(this, &TEventRecorder::Enumerate));
     }
+};
+
+// OnEnumerate that reads both texts, where the device may be opened.
+struct TTextProbe {
+    QString Product;
+    QString Manufacturer;
+    bool Enumerate(THidDevice* HidDev, int) {
+        Product = HidDev->GetProductText();
+        Manufacturer = HidDev->GetManufacturerText();
+        return true;
+    }
+};
+
+// A fresh folder in the system's temporary directory, removed with what it
+// holds at the end. Path() is empty when it couldn't be made.
+class TTempFolder {
+public:
+    explicit TTempFolder(const char* prefix) {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+        if (mkdtemp(pattern.data()) != nullptr)
+            path_ = pattern;
+    }
+    ~TTempFolder() {
+        std::error_code ignored;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
+    }
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+
+    // Creates an empty file in the folder; answers its path.
+    std::string File(const char* name) const {
+        const std::string file = path_ + "/" + name;
+        if (FILE* f = std::fopen(file.c_str(), "w"))
+            std::fclose(f);
+        return file;
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
 };
 
 } // namespace hidtest

@@ -13,24 +13,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
-#include <filesystem>
-#include <fstream>
 
 using hidtest::TEventRecorder;
+using hidtest::TTextProbe;
 
 namespace {
 
 const char* const kVariables[] = {"HIDSTUB_PATHS",       "HIDSTUB_FAIL_CLASSDEVS",
                                   "HIDSTUB_DETAIL_SIZE", "HIDSTUB_FAIL_ATTRIBUTES",
                                   "HIDSTUB_PRODUCT",     "HIDSTUB_MANUFACTURER"};
-
-struct TTextProbe {
-    QString Product;
-    bool Enumerate(THidDevice* HidDev, int) {
-        Product = HidDev->GetProductText();
-        return true;
-    }
-};
 
 } // namespace
 
@@ -39,24 +30,16 @@ protected:
     void SetUp() override {
         for (const char* variable : kVariables)
             unsetenv(variable);
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tarvenik-hidstub-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
+        ASSERT_FALSE(temp_.Path().empty());
+        folder_ = temp_.Path();
     }
     void TearDown() override {
         controller_.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
         for (const char* variable : kVariables)
             unsetenv(variable);
     }
 
-    std::string MakeFile(const char* name) {
-        const std::string path = folder_ + "/" + name;
-        std::ofstream(path) << "device";
-        return path;
-    }
+    std::string MakeFile(const char* name) { return temp_.File(name); }
     static void SetPaths(const std::string& paths) { setenv("HIDSTUB_PATHS", paths.c_str(), 1); }
 
     THidDeviceController& MakeController() {
@@ -78,6 +61,7 @@ protected:
         return entry;
     }
 
+    hidtest::TTempFolder temp_{"tarvenik-hidstub"};
     std::string folder_;
     std::unique_ptr<THidDeviceController> controller_;
     TEventRecorder Recorder;

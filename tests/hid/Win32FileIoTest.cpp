@@ -1,6 +1,8 @@
 // The Win32 file and I/O calls on Linux, and the module loader, on plain
 // files and pipes.
 
+#include "HidTestSupport.h"
+
 #include "hid/ModuleLoader.h"
 #include "platform/win32/FileIo.h"
 
@@ -10,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <future>
 #include <string>
 #include <sys/stat.h>
@@ -18,31 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tarvenik-hidio-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr)
-            path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ignored);
-    }
-    std::string File(const char* name) const {
-        const std::string file = path_ + "/" + name;
-        if (FILE* f = std::fopen(file.c_str(), "w"))
-            std::fclose(f);
-        return file;
-    }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 // A pipe whose read end is a handle as CreateFileA with
 // FILE_FLAG_OVERLAPPED gives it.
@@ -100,7 +76,7 @@ protected:
         ASSERT_FALSE(folder_.Path().empty());
         completion = TCompletion();
     }
-    TempFolder folder_;
+    hidtest::TTempFolder folder_{"tarvenik-hidio"};
 };
 
 TEST_F(Win32FileIo, CreateFileAMapsAccessAndOverlappedToOpenFlags) {
