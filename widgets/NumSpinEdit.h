@@ -109,6 +109,9 @@ private:
     TSpinButtonKind buttonKind_ = bkDiagonal;
     TSpinButtonKind builtKind_ = bkDiagonal;
     bool destroying_ = false;
+    // Entered and not left since; the focus may go to a menu or another
+    // window and come back meanwhile.
+    bool entered_ = false;
     QPointer<TNumSpinButton> button_;
     QPointer<QWidget> holder_;
     QPointer<TNumUpDown> upDown_;

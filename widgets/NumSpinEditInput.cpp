@@ -36,6 +36,27 @@ bool EditsWithoutCharacter(QKeyEvent* event) {
     return false;
 }
 
+// The focus goes to a menu or another window and comes back from there
+// without the field being left.
+bool IsReturnOfFocus(Qt::FocusReason reason) {
+    return reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason;
+}
+
+// The line edit's own rule for typing: Ctrl alone or with Shift is a
+// shortcut and types nothing, unless the character is a format character
+// (a joiner or a direction mark). Any other modifier, the keypad's
+// included, leaves the key typing.
+bool TypesText(QKeyEvent* event) {
+    const QString text = event->text();
+    if (text.isEmpty())
+        return false;
+    if (text.front().category() == QChar::Other_Format)
+        return true;
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    return modifiers != Qt::ControlModifier &&
+           modifiers != (Qt::ControlModifier | Qt::ShiftModifier);
+}
+
 } // namespace
 
 void TNumSpinEdit::keyPressEvent(QKeyEvent* event) {
@@ -52,11 +73,9 @@ void TNumSpinEdit::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    // Delete carries a character on some platforms, and Ctrl with a letter is
-    // a shortcut; neither types anything.
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    const bool shortcut = (modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier);
-    if (key != Qt::Key_Delete && !shortcut) {
+    // Delete carries a character on some platforms and types nothing. Every
+    // key the line edit would type passes the filter.
+    if (key != Qt::Key_Delete && TypesText(event)) {
         const QString typed = event->text();
         for (QChar c : typed) {
             if (!IsAcceptedChar(c)) {
@@ -84,17 +103,41 @@ void TNumSpinEdit::inputMethodEvent(QInputMethodEvent* event) {
 }
 
 void TNumSpinEdit::focusInEvent(QFocusEvent* event) {
-    QLineEdit::focusInEvent(event);
-    // A click places the caret itself; any other way in selects the number.
-    if (autoSelect_ && !(QGuiApplication::mouseButtons() & Qt::LeftButton))
+    const Qt::FocusReason reason = event->reason();
+    // Coming back from a menu or another window to a field that was never
+    // left is no entering. The first focus of a window is.
+    if (entered_ && IsReturnOfFocus(reason)) {
+        QLineEdit::focusInEvent(event);
+        return;
+    }
+    entered_ = true;
+    // A click on the text places the caret itself; any other way in selects
+    // the number. Qt hands the focus to the field for a press on its button
+    // too, and that press is not on the field.
+    const bool overButton =
+        (holder_ && holder_->underMouse()) || (upDown_ && upDown_->underMouse());
+    const bool clickedOnField = reason == Qt::MouseFocusReason && !overButton &&
+                                (QGuiApplication::mouseButtons() & Qt::LeftButton);
+    if (autoSelect_ && !clickedOnField)
         selectAll();
+    // The line edit selects everything on a tab of its own accord.
+    const bool lineEditWouldSelect = reason == Qt::TabFocusReason ||
+                                     reason == Qt::BacktabFocusReason ||
+                                     reason == Qt::ShortcutFocusReason;
+    if (!autoSelect_ && lineEditWouldSelect) {
+        QFocusEvent plain(event->type(), Qt::OtherFocusReason);
+        QLineEdit::focusInEvent(&plain);
+        return;
+    }
+    QLineEdit::focusInEvent(event);
 }
 
 void TNumSpinEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    // A menu or another application taking the focus does not leave the field.
-    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+    // A menu or another window taking the focus does not leave the field.
+    if (IsReturnOfFocus(event->reason()))
         return;
+    entered_ = false;
     const long double v = Value();
     if (ClampValue(v) != v)
         SetValue(v);

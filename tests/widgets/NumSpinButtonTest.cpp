@@ -257,3 +257,33 @@ TEST(NumSpinButtonInField, ButtonStepsTheField) {
     QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, up);
     EXPECT_EQ(f->text(), "3") << "the buttons step a field whose editor is off";
 }
+
+TEST(NumSpinButtonInField, PressOnTheButtonEntersTheFieldWithItsTextSelected) {
+    QWidget window;
+    window.resize(200, 100);
+    auto* f = new TNumSpinEdit(&window);
+    auto* other = new QLineEdit(&window);
+    other->move(0, 60);
+    MakeByteField(*f);
+    f->SetValue(255);
+    f->setGeometry(10, 10, 61, 40);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    other->setFocus();
+    // The left button is down on the button, not on the field.
+    const QPoint up = f->Button()->mapTo(&window, QPoint(2, 2));
+    PointTo(window, up);
+    QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, up);
+    EXPECT_TRUE(f->hasFocus());
+    EXPECT_EQ(f->selectedText(), "255") << "the step at the limit left the text alone";
+    QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, up);
+
+    // A click on the field itself places the caret instead.
+    other->setFocus();
+    const QPoint text = f->mapTo(&window, QPoint(5, f->height() / 2));
+    PointTo(window, text);
+    QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, text);
+    EXPECT_TRUE(f->hasFocus());
+    EXPECT_EQ(f->selectedText(), "");
+    QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, text);
+}

@@ -227,7 +227,45 @@ TEST(NumSpinEditInput, EnteringSelectsTheText) {
     SendFocus(&f, QEvent::FocusIn, Qt::OtherFocusReason);
     EXPECT_EQ(f.selectedText(), "123");
     f.deselect();
+    // Coming back from a menu or another window is no entering.
+    SendFocus(&f, QEvent::FocusOut, Qt::PopupFocusReason);
+    SendFocus(&f, QEvent::FocusIn, Qt::PopupFocusReason);
+    SendFocus(&f, QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    SendFocus(&f, QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    EXPECT_EQ(f.selectedText(), "");
+    // The first focus of a window enters the field it lands on.
+    SendFocus(&f, QEvent::FocusOut, Qt::TabFocusReason);
+    SendFocus(&f, QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    EXPECT_EQ(f.selectedText(), "123");
+    f.deselect();
+    SendFocus(&f, QEvent::FocusOut, Qt::TabFocusReason);
+    SendFocus(&f, QEvent::FocusIn, Qt::TabFocusReason);
+    EXPECT_EQ(f.selectedText(), "123");
+    f.deselect();
     f.SetAutoSelect(false);
     SendFocus(&f, QEvent::FocusIn, Qt::OtherFocusReason);
-    EXPECT_EQ(f.selectedText(), "");
+    SendFocus(&f, QEvent::FocusIn, Qt::TabFocusReason);
+    EXPECT_EQ(f.selectedText(), "") << "not even when tabbed into";
+}
+
+TEST(NumSpinEditInput, OnlyKeysThatTypeNothingSkipTheFilter) {
+    BeepCounter beeps;
+    TNumSpinEdit f;
+    f.SetValue(12);
+    // The line edit types these, so they must pass the filter like any other.
+    for (auto modifiers :
+         {Qt::ControlModifier | Qt::KeypadModifier, Qt::ControlModifier | Qt::MetaModifier}) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Asterisk, modifiers, QStringLiteral("*"));
+        QApplication::sendEvent(&f, &press);
+    }
+    QKeyEvent joiner(QEvent::KeyPress, 0, Qt::ControlModifier | Qt::ShiftModifier,
+                     QString(QChar(0x200C)));
+    QApplication::sendEvent(&f, &joiner);
+    EXPECT_EQ(f.text(), "12");
+    EXPECT_EQ(beeps.count, 3);
+    // Ctrl alone is a shortcut: select all, then copy, without a beep.
+    QTest::keyClick(&f, Qt::Key_A, Qt::ControlModifier);
+    QTest::keySequence(&f, QKeySequence::Copy);
+    EXPECT_EQ(f.selectedText(), "12");
+    EXPECT_EQ(beeps.count, 3);
 }

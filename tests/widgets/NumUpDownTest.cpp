@@ -122,4 +122,14 @@ TEST(NumUpDown, FieldStepsAndTakesTheFocus) {
     f->UpDown()->HandleScroll(TNumUpDown::ThumbPosition, -1);
     f->UpDown()->HandleScroll(TNumUpDown::ThumbPosition, -1);
     EXPECT_EQ(f->text(), "1");
+
+    // The left button held on the down arrow is not down on the field: the
+    // field is entered with its text selected.
+    other->setFocus();
+    const QPoint down = f->UpDown()->mapTo(&window, QPoint(3, f->UpDown()->height() - 3));
+    PointTo(window, down);
+    QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, down);
+    EXPECT_TRUE(f->hasFocus());
+    EXPECT_EQ(f->selectedText(), "1");
+    QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, down);
 }

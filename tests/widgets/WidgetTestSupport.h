@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QLocale>
+#include <QTest>
+#include <QWindow>
 #include <functional>
 #include <memory>
 
@@ -69,6 +71,13 @@ private:
 inline void SendFocus(QWidget* w, QEvent::Type type, Qt::FocusReason reason = Qt::TabFocusReason) {
     QFocusEvent e(type, reason);
     QApplication::sendEvent(w, &e);
+}
+
+// Brings the pointer into the window and onto `at`, as a user's pointer gets
+// there before a press: the widgets under it then know it is over them.
+inline void PointTo(QWidget& window, QPoint at) {
+    QTest::mouseMove(window.windowHandle(), QPoint(0, 0));
+    QTest::mouseMove(window.windowHandle(), at);
 }
 
 // Like SpinEdit35: integer, 1 to 255.
