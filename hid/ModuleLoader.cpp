@@ -4,6 +4,7 @@
 #include <float.h>
 #include <windows.h>
 #else
+#include <cfenv>
 #include <dlfcn.h>
 #include <limits.h>
 #include <unistd.h>
@@ -54,6 +55,11 @@ std::string ProgramFolder() {
 
 bool OpenModule(TModuleHandle& module, const char* /*windowsName*/, const char* linuxFileName) {
     if (module.handle_ == nullptr) {
+        // Some libraries change the floating-point control state as they
+        // load (fast-math builds, for one); the program's arithmetic keeps
+        // its own.
+        std::fenv_t environment;
+        const bool saved = std::fegetenv(&environment) == 0;
         const std::string folder = ProgramFolder();
         if (!folder.empty()) {
             const std::string besideProgram = folder + "/" + linuxFileName;
@@ -61,6 +67,8 @@ bool OpenModule(TModuleHandle& module, const char* /*windowsName*/, const char* 
         }
         if (module.handle_ == nullptr)
             module.handle_ = ::dlopen(linuxFileName, RTLD_NOW | RTLD_LOCAL);
+        if (saved)
+            std::fesetenv(&environment);
     }
     return module.handle_ != nullptr;
 }

@@ -30,6 +30,8 @@ private:
 };
 
 // Loads the library unless it is loaded already. True when it is loaded.
+// Whatever the library does to the floating-point control state as it loads
+// is undone.
 bool OpenModule(TModuleHandle& module, const char* windowsName, const char* linuxFileName);
 
 // Unloads the library if it is loaded.

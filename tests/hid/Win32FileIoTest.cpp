@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -316,4 +317,14 @@ TEST(ModuleLoader, ResolvesByNameAndAndsTheSuccessFlag) {
     EXPECT_FALSE(ok); // stays false once an entry was missing
     ModuleLoader::CloseModule(libc);
     EXPECT_FALSE(libc.Loaded());
+}
+
+TEST(ModuleLoader, ALoadedLibraryLeavesTheFloatingPointControlAsItWas) {
+    ASSERT_EQ(std::fegetround(), FE_TONEAREST);
+    ModuleLoader::TModuleHandle module;
+    ASSERT_TRUE(ModuleLoader::OpenModule(module, "Rounding.dll", HID_TEST_ROUNDING_MODULE));
+    ASSERT_NE(ModuleLoader::FindExport(module, "RoundingModule_Present"), nullptr);
+    const int rounding = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    EXPECT_EQ(rounding, FE_TONEAREST);
 }
