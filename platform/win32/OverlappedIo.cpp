@@ -178,6 +178,9 @@ DWORD SleepEx(DWORD dwMilliseconds, BOOL bAlertable) {
 
     const ThreadWaker& me = thisThreadWaker();
     auto& reg = registry();
+    // A read whose data is there can complete even when no time is left, so
+    // the descriptors are polled at least once.
+    bool polledOnce = false;
     for (;;) {
         std::vector<PendingRead> finished;
         std::vector<pollfd> fds;
@@ -204,8 +207,9 @@ DWORD SleepEx(DWORD dwMilliseconds, BOOL bAlertable) {
         if (fds.empty())
             return plainSleep(); // nothing of this thread can complete
         const int timeout = forever ? -1 : remainingMilliseconds(deadline);
-        if (!forever && timeout == 0)
+        if (!forever && timeout == 0 && polledOnce)
             return 0;
+        polledOnce = true;
 
         fds.push_back(pollfd{me.fd(), POLLIN, 0});
         const int ready = ::poll(fds.data(), fds.size(), timeout);

@@ -169,6 +169,18 @@ TEST_F(Win32FileIo, AnOverlappedReadCompletesOnlyInAnAlertableWait) {
     EXPECT_EQ(completion.Calls, 1);
 }
 
+TEST_F(Win32FileIo, AZeroWaitCompletesAReadWhoseDataIsThere) {
+    TPipe pipe;
+    char buffer[8] = {};
+    OVERLAPPED overlapped{};
+    ASSERT_TRUE(ReadFileEx(pipe.Read, buffer, sizeof buffer, &overlapped, &RecordCompletion));
+    pipe.Write("now");
+    EXPECT_EQ(SleepEx(0, TRUE), WAIT_IO_COMPLETION);
+    EXPECT_EQ(completion.Calls, 1);
+    EXPECT_EQ(completion.Bytes, 3u);
+    EXPECT_EQ(std::string(buffer), "now");
+}
+
 TEST_F(Win32FileIo, ReadFileExRefusesReadsThatCannotStart) {
     char buffer[8];
     OVERLAPPED overlapped{};
