@@ -91,6 +91,9 @@ protected:
 
 private:
     void Change();
+    // Raises a field below MinimumHeight, else places the button and the
+    // text for the present size.
+    void FitToHeight();
     void Step(long double delta, const framework::TNotifyEvent& after);
     void UpDownClicked(void* Sender, TUDBtnType button);
     TSpinButtonKind EffectiveKind() const;

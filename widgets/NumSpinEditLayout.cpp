@@ -116,26 +116,28 @@ void TNumSpinEdit::UpdateEditRect() {
         setTextMargins(0, 0, buttonWidth + 2, 0);
 }
 
-void TNumSpinEdit::resizeEvent(QResizeEvent* event) {
-    QLineEdit::resizeEvent(event);
+void TNumSpinEdit::FitToHeight() {
     if (height() < MinimumHeight()) {
         resize(width(), MinimumHeight());
-        return;
+        // The resize comes back here with its own event, unless a maximum
+        // height held the field where it is.
+        if (height() >= MinimumHeight())
+            return;
     }
     PlaceButton();
     UpdateEditRect();
+}
+
+void TNumSpinEdit::resizeEvent(QResizeEvent* event) {
+    QLineEdit::resizeEvent(event);
+    FitToHeight();
 }
 
 void TNumSpinEdit::changeEvent(QEvent* event) {
     QLineEdit::changeEvent(event);
     switch (event->type()) {
     case QEvent::FontChange:
-        if (height() < MinimumHeight()) {
-            resize(width(), MinimumHeight());
-            break;
-        }
-        PlaceButton();
-        UpdateEditRect();
+        FitToHeight();
         break;
     case QEvent::LayoutDirectionChange:
     case QEvent::StyleChange:

@@ -30,6 +30,17 @@ TEST(NumSpinEditLayout, HeightNeverFallsBelowTheMinimum) {
     EXPECT_EQ(f.height(), f.MinimumHeight());
 }
 
+TEST(NumSpinEditLayout, HeightHeldBelowTheMinimumStillPlacesTheButton) {
+    TNumSpinEdit f;
+    const int H = f.MinimumHeight() - 2;
+    f.setMaximumHeight(H);
+    f.show();
+    f.resize(kWidth, H);
+    ASSERT_EQ(f.height(), H);
+    EXPECT_EQ(f.ButtonHolder()->geometry(), QRect(kWidth - H + 1, 1, H - 3, H - 3));
+    EXPECT_EQ(f.textMargins(), QMargins(0, 0, H - 3 + 2, 0));
+}
+
 TEST(NumSpinEditLayout, DiagonalButtonSitsInsideTheSunkenEdge) {
     TNumSpinEdit f;
     f.show();
