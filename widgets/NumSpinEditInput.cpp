@@ -69,6 +69,13 @@ void TNumSpinEdit::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    // Backspace is refused like the character it types, whatever the
+    // modifiers and whether or not the event carries that character.
+    if (!editorEnabled_ && key == Qt::Key_Backspace) {
+        numspin::Beep();
+        event->accept();
+        return;
+    }
     if (!editorEnabled_ && EditsWithoutCharacter(event)) {
         event->accept();
         return;

@@ -148,6 +148,16 @@ TEST(NumSpinEditInput, DisabledEditorStillStepsAndRoutesDialogKeys) {
     f.setCursorPosition(0);
     QTest::keyClick(&f, Qt::Key_Delete);
     EXPECT_EQ(f.text(), "42") << "Delete changes the text no more than typing";
+    // Backspace in every form: with Ctrl and Shift it would take a word, and
+    // without its character it would still take one.
+    f.end(false);
+    for (Qt::KeyboardModifiers modifiers :
+         {Qt::ControlModifier | Qt::ShiftModifier, Qt::KeyboardModifiers(Qt::NoModifier)}) {
+        QKeyEvent bare(QEvent::KeyPress, Qt::Key_Backspace, modifiers, QString());
+        QApplication::sendEvent(&f, &bare);
+    }
+    EXPECT_EQ(f.text(), "42");
+    EXPECT_EQ(beeps.count, 5);
     QTest::keyClick(&f, Qt::Key_Up);
     EXPECT_EQ(f.text(), "43");
     QSignalSpy clicked(d.ok, &QPushButton::clicked);
