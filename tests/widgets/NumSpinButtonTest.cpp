@@ -6,7 +6,6 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
-#include <QTimerEvent>
 #include <QWindow>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -14,14 +13,6 @@
 using namespace widgettest;
 
 namespace {
-
-// Fires a timer the way its own expiry would, without waiting for it.
-void Expire(QTimer* timer) {
-    ASSERT_NE(timer, nullptr);
-    ASSERT_TRUE(timer->isActive());
-    QTimerEvent tick(timer->timerId());
-    QCoreApplication::sendEvent(timer, &tick);
-}
 
 // A window holding one button; pointer events go through the window, so the
 // application's own idea of the held buttons is kept as a user's would be.
@@ -57,10 +48,6 @@ public:
     const QPoint topPart{3, 3};
     const QPoint bottomPart{16, 16};
     bool held = false;
-};
-
-struct Thrower {
-    void Fire(void*) { throw std::runtime_error("step failed"); }
 };
 
 } // namespace

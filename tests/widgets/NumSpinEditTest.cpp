@@ -203,12 +203,6 @@ TEST(NumSpinEdit, ReadOnlyFieldBeepsAndDoesNotStep) {
     EXPECT_EQ(change.count + top.count + bottom.count, 0);
 }
 
-namespace {
-struct Thrower {
-    void Fire(void*) { throw std::runtime_error("handler failed"); }
-};
-} // namespace
-
 TEST(NumSpinEdit, SteppingIsClearedWhenAStepThrows) {
     TNumSpinEdit f;
     Thrower thrower;

@@ -1,4 +1,5 @@
 #include "widgets/NumText.h"
+#include "LocaleScope.h"
 
 #include <QLocale>
 #include <cmath>
@@ -6,6 +7,7 @@
 #include <limits>
 
 using namespace numspin;
+using widgettest::LocaleScope;
 
 namespace {
 
@@ -22,17 +24,6 @@ std::optional<qint32> I(const char* text) {
 std::optional<qint32> H(const char* text) {
     return ParseHexText(QString::fromUtf8(text));
 }
-
-class LocaleScope {
-public:
-    explicit LocaleScope(const char* name) : saved_(QLocale()) {
-        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
-    }
-    ~LocaleScope() { QLocale::setDefault(saved_); }
-
-private:
-    QLocale saved_;
-};
 
 } // namespace
 

@@ -6,7 +6,6 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
-#include <QTimerEvent>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <vector>
@@ -82,8 +81,7 @@ TEST(NumUpDown, ArrowPressesAndRepeat) {
     PressAt(&u, {7, 3});
     ASSERT_NE(u.RepeatTimer(), nullptr);
     EXPECT_EQ(u.RepeatTimer()->interval(), 400);
-    QTimerEvent tick(u.RepeatTimer()->timerId());
-    QCoreApplication::sendEvent(u.RepeatTimer(), &tick);
+    Expire(u.RepeatTimer());
     EXPECT_EQ(u.RepeatTimer()->interval(), 100);
     PressAt(&u, {7, 3}, QEvent::MouseButtonRelease);
     EXPECT_FALSE(u.RepeatTimer()->isActive());

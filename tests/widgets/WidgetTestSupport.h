@@ -1,18 +1,23 @@
 #pragma once
 // Shared pieces of the widget tests: event and beep counters, a locale
-// switch, and ready-made fields shaped like the window's.
+// switch, a failing handler, timer and pointer drivers, and ready-made
+// fields shaped like the window's.
 
+#include "LocaleScope.h"
 #include "framework/BoundEvent.h"
 #include "widgets/NumSpin.h"
 #include "widgets/NumSpinHooks.h"
 
 #include <QApplication>
 #include <QFocusEvent>
-#include <QLocale>
 #include <QTest>
+#include <QTimer>
+#include <QTimerEvent>
 #include <QWindow>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
+#include <stdexcept>
 
 namespace widgettest {
 
@@ -24,6 +29,11 @@ struct EventCounter {
         lastSender = sender;
     }
     framework::TNotifyEvent Slot() { return framework::TNotifyEvent(this, &EventCounter::Fire); }
+};
+
+// A handler that fails.
+struct Thrower {
+    void Fire(void*) { throw std::runtime_error("handler failed"); }
 };
 
 // Counts default beeps for as long as it lives.
@@ -39,19 +49,6 @@ public:
 
 private:
     std::function<void()> saved_;
-};
-
-class LocaleScope {
-public:
-    explicit LocaleScope(const char* name) : saved_(QLocale()) {
-        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
-    }
-    ~LocaleScope() { QLocale::setDefault(saved_); }
-    LocaleScope(const LocaleScope&) = delete;
-    LocaleScope& operator=(const LocaleScope&) = delete;
-
-private:
-    QLocale saved_;
 };
 
 // Replaces the reported system version for as long as it lives.
@@ -71,6 +68,14 @@ private:
 inline void SendFocus(QWidget* w, QEvent::Type type, Qt::FocusReason reason = Qt::TabFocusReason) {
     QFocusEvent e(type, reason);
     QApplication::sendEvent(w, &e);
+}
+
+// Fires a timer the way its own expiry would, without waiting for it.
+inline void Expire(QTimer* timer) {
+    ASSERT_NE(timer, nullptr);
+    ASSERT_TRUE(timer->isActive());
+    QTimerEvent tick(timer->timerId());
+    QCoreApplication::sendEvent(timer, &tick);
 }
 
 // Brings the pointer into the window and onto `at`, as a user's pointer gets
