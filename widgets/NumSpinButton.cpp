@@ -130,6 +130,9 @@ void TNumSpinButton::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TNumSpinButton::RepeatTimerTick() {
+    // Before the first press there is no timer and nothing is held.
+    if (!repeatTimer_)
+        return;
     repeatTimer_->setInterval(RepeatIntervalMs);
     const bool captured = dragging_ && (QGuiApplication::mouseButtons() & Qt::LeftButton);
     if (pressedPart_ == NotPressed || !captured)

@@ -58,6 +58,9 @@ void TNumUpDown::Press(int direction) {
 }
 
 void TNumUpDown::RepeatTimerTick() {
+    // Before the first press there is no timer and nothing is held.
+    if (!repeatTimer_)
+        return;
     repeatTimer_->setInterval(kRepeatIntervalMs);
     if (heldDirection_ != 0)
         Press(heldDirection_);

@@ -57,6 +57,8 @@ TEST(NumSpinButton, NewButtonIsTwentyPixelsSquare) {
     EXPECT_EQ(b.size(), QSize(20, 20));
     EXPECT_EQ(b.PressedPart(), NotPressed);
     EXPECT_EQ(b.RepeatTimer(), nullptr);
+    b.RepeatTimerTick(); // a tick before any press has nothing to do
+    EXPECT_EQ(b.RepeatTimer(), nullptr);
     EXPECT_EQ(b.UpGlyph().size(), QSize(6, 6));
     EXPECT_EQ(b.DownGlyph().size(), QSize(6, 6));
 }

@@ -42,6 +42,8 @@ TEST(NumUpDown, StartsVerticalAtZeroWithinMinusOneToOne) {
     EXPECT_EQ(u.Min(), -1);
     EXPECT_EQ(u.Max(), 1);
     EXPECT_FALSE(u.InScroll());
+    u.RepeatTimerTick(); // a tick before any press has nothing to do
+    EXPECT_EQ(u.Position(), 0);
 }
 
 TEST(NumUpDown, OnlyThumbPositionReportsClick) {
