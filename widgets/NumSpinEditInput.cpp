@@ -11,7 +11,6 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
-#include <memory>
 
 namespace {
 
@@ -151,16 +150,21 @@ void TNumSpinEdit::focusOutEvent(QFocusEvent* event) {
 }
 
 void TNumSpinEdit::contextMenuEvent(QContextMenuEvent* event) {
-    std::unique_ptr<QMenu> menu(createStandardContextMenu());
-    if (!editorEnabled_) {
-        static const char* const kEditing[] = {"edit-undo", "edit-redo", "edit-cut", "edit-paste",
-                                               "edit-delete"};
-        for (QAction* action : menu->actions())
-            for (const char* name : kEditing)
-                if (action->objectName() == QLatin1String(name))
-                    action->setEnabled(false);
+    // A child of the field that deletes itself once closed, and goes with
+    // the field should the field go first; no nested event loop holds up the
+    // caller meanwhile.
+    QMenu* menu = nullptr;
+    if (editorEnabled_ || isReadOnly()) {
+        menu = createStandardContextMenu();
+    } else {
+        // Built as for a read-only field, the menu offers no undo, redo, cut,
+        // paste or delete, whatever names the line edit gives its actions.
+        setReadOnly(true);
+        menu = createStandardContextMenu();
+        setReadOnly(false);
     }
-    menu->exec(event->globalPos());
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
 }
 
 void TNumSpinEdit::mouseReleaseEvent(QMouseEvent* event) {

@@ -3,7 +3,10 @@
 #include "WidgetTestSupport.h"
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDialog>
+#include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -193,6 +196,47 @@ TEST(NumSpinEditInput, CutAndPasteOnlyWhileEditable) {
     QTest::keySequence(&f, QKeySequence::Paste);
     EXPECT_EQ(f.text(), "x1") << "pasted text is not filtered";
     EXPECT_EQ(f.Value(), 1.0L) << "x1 is hexadecimal";
+}
+
+TEST(NumSpinEditInput, ContextMenuOffersNoEditingWhileTheEditorIsOff) {
+    QWidget window;
+    QPointer<TNumSpinEdit> f = new TNumSpinEdit(&window);
+    window.show();
+    f->SetValue(42);
+    f->selectAll();
+    auto menuFor = [&](bool editorEnabled) {
+        f->SetEditorEnabled(editorEnabled);
+        QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                  f->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(f, &request);
+        QMenu* menu = f->findChild<QMenu*>();
+        return menu && menu->isVisible() ? menu : nullptr;
+    };
+    // Whether the menu offers the line edit's action of this caption.
+    auto offers = [](QMenu* menu, const char* caption) {
+        for (QAction* action : menu->actions())
+            if (action->text().startsWith(QLineEdit::tr(caption)))
+                return action->isEnabled();
+        return false;
+    };
+    QMenu* open = menuFor(true);
+    ASSERT_NE(open, nullptr) << "the menu opens without holding up the caller";
+    EXPECT_TRUE(offers(open, "Cu&t"));
+    QPointer<QMenu> closed = open;
+    open->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closed.isNull()) << "a closed menu goes away";
+
+    open = menuFor(false);
+    ASSERT_NE(open, nullptr);
+    for (const char* caption : {"&Undo", "&Redo", "Cu&t", "&Paste", "Delete"})
+        EXPECT_FALSE(offers(open, caption)) << caption;
+    EXPECT_TRUE(offers(open, "&Copy"));
+    EXPECT_FALSE(f->isReadOnly());
+    // The field may go while its menu is open; the menu goes with it.
+    delete f.data();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(window.findChild<QMenu*>(), nullptr);
 }
 
 TEST(NumSpinEditInput, LeavingClampsOnlyAnOutOfLimitsValue) {
