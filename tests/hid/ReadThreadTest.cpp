@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 
