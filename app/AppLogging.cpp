@@ -1,0 +1,4 @@
+#include "app/AppLogging.h"
+
+Q_LOGGING_CATEGORY(lcPoll, "tarvenik.poll")
+Q_LOGGING_CATEGORY(lcScreenshot, "tarvenik.screenshot")

@@ -1,0 +1,3 @@
+#include "hid/HidLogging.h"
+
+Q_LOGGING_CATEGORY(lcHid, "tarvenik.hid")
