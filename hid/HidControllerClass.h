@@ -88,6 +88,8 @@ public:
     bool InCallback() const { return InCallback_; }
     bool MayOpen() const { return Attached_ && (CheckedOut_ || InCallback_); }
     bool ReadWriteAllowed() const { return ReadWriteAllowed_; }
+    // Why the last read-write open failed (a Windows error code), or ERROR_SUCCESS.
+    DWORD ReadWriteError() const { return ReadWriteError_; }
     HANDLE MainHandle() const { return MainHandle_; }
     HANDLE ReadHandle() const;
     const HIDD_ATTRIBUTES& HidAttributes() const { return HidAttributes_; }
@@ -100,7 +102,8 @@ public:
     THidDeviceReadThread* ReadThread() const { return ReadThread_.get(); }
 
     // MainHandle: opened read/write, or query-only when that is refused.
-    // True when it is open. An open handle stays open until closed.
+    // True when it is open. An open handle stays open until closed; while it
+    // is query-only, each call tries read/write again and keeps the better.
     bool OpenMainHandle();
     void CloseMainHandle();
     // ReadHandle: opened for overlapped reads, no query-only fallback.
@@ -179,6 +182,7 @@ private:
     THidDataErrorEvent DataErrorHandler_;
     THidPlugEvent UnplugHandler_;
     bool ReadWriteAllowed_ = false;
+    DWORD ReadWriteError_ = ERROR_SUCCESS;
     std::unique_ptr<THidDeviceReadThread> ReadThread_;
 };
 
@@ -249,6 +253,8 @@ private:
     std::vector<QPointer<THidDevice>> Snapshot() const;
 
     std::vector<THidDevice*> Devices_;
+    // Interfaces whose failure to open has been logged.
+    std::vector<std::string> ReportedFailures_;
     GUID HidInterfaceGuid_{};
     std::unique_ptr<THidNotifyWindow> NotifyWindow_;
     int32_t LastChangeParam_ = 0;

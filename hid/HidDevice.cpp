@@ -105,13 +105,30 @@ HANDLE THidDevice::ReadHandle() const {
 void THidDevice::OpenMainHandleUnchecked() {
     MainHandle_ = openInterface(InterfaceInfo_.InterfacePath, GENERIC_READ | GENERIC_WRITE, 0);
     ReadWriteAllowed_ = MainHandle_ != INVALID_HANDLE_VALUE;
+    ReadWriteError_ = ReadWriteAllowed_ ? ERROR_SUCCESS : GetLastError();
     if (!ReadWriteAllowed_) // query only: enough for attributes and strings
         MainHandle_ = openInterface(InterfaceInfo_.InterfacePath, 0, 0);
 }
 
 bool THidDevice::OpenMainHandle() {
-    if (MayOpen() && MainHandle_ == INVALID_HANDLE_VALUE)
+    if (!MayOpen())
+        return MainHandle_ != INVALID_HANDLE_VALUE;
+    if (MainHandle_ == INVALID_HANDLE_VALUE) {
         OpenMainHandleUnchecked();
+    } else if (!ReadWriteAllowed_) {
+        // Access may have been granted since the query-only open (a udev rule applied while the
+        // unit stayed plugged in): ask again rather than keep a handle that can't exchange.
+        const HANDLE readWrite =
+            openInterface(InterfaceInfo_.InterfacePath, GENERIC_READ | GENERIC_WRITE, 0);
+        if (readWrite != INVALID_HANDLE_VALUE) {
+            CloseMainHandle();
+            MainHandle_ = readWrite;
+            ReadWriteAllowed_ = true;
+            ReadWriteError_ = ERROR_SUCCESS;
+        } else {
+            ReadWriteError_ = GetLastError();
+        }
+    }
     return MainHandle_ != INVALID_HANDLE_VALUE;
 }
 

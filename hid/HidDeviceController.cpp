@@ -3,6 +3,7 @@
 #include "hid/HidControllerClass.h"
 
 #include "hid/Hid.h"
+#include "hid/HidLogging.h"
 #include "hid/HidNotifyWindow.h"
 #include "hid/SetupApi.h"
 #include "platform/win32/FileIo.h"
@@ -167,8 +168,20 @@ void THidDeviceController::ScanOneInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DA
     info.InterfacePath.assign(path, strnlen(path, block.size() - pathOffset));
     try {
         fresh.emplace_back(CreateDevice(info));
+    } catch (const EControllerError& error) {
+        // Can't be opened or identified: skipped, and tried again next scan. Said once per
+        // interface, not at every rescan.
+        const DWORD reason = GetLastError();
+        if (std::find(ReportedFailures_.begin(), ReportedFailures_.end(), info.InterfacePath) ==
+            ReportedFailures_.end()) {
+            ReportedFailures_.push_back(info.InterfacePath);
+            qCWarning(lcHid).noquote() << info.InterfacePath.c_str() << ":" << error.Message()
+                                       << "-" << hidlog::ErrorText(reason);
+        }
+    } catch (const std::exception& error) {
+        qCWarning(lcHid) << info.InterfacePath.c_str() << ": skipped:" << error.what();
     } catch (...) {
-        // Can't be opened or identified: skipped, and tried again next scan.
+        qCWarning(lcHid) << info.InterfacePath.c_str() << ": skipped after an unknown error";
     }
 }
 

@@ -1,5 +1,7 @@
 #include "hid/ModuleLoader.h"
 
+#include "hid/HidLogging.h"
+
 #ifdef _WIN32
 #include <float.h>
 #include <windows.h>
@@ -14,6 +16,10 @@ namespace ModuleLoader {
 
 TModuleHandle::~TModuleHandle() {
     CloseModule(*this);
+}
+
+void NoteMissingExport(const char* name) {
+    qCWarning(lcHid) << "the service module lacks the export" << name;
 }
 
 #ifdef _WIN32
@@ -61,12 +67,23 @@ bool OpenModule(TModuleHandle& module, const char* /*windowsName*/, const char* 
         std::fenv_t environment;
         const bool saved = std::fegetenv(&environment) == 0;
         const std::string folder = ProgramFolder();
+        std::string besideError;
         if (!folder.empty()) {
             const std::string besideProgram = folder + "/" + linuxFileName;
             module.handle_ = ::dlopen(besideProgram.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (module.handle_ == nullptr)
+                if (const char* reason = ::dlerror())
+                    besideError = reason;
         }
-        if (module.handle_ == nullptr)
+        if (module.handle_ == nullptr) {
             module.handle_ = ::dlopen(linuxFileName, RTLD_NOW | RTLD_LOCAL);
+            if (module.handle_ == nullptr) {
+                const char* reason = ::dlerror();
+                qCWarning(lcHid).nospace()
+                    << "cannot load " << linuxFileName << ": " << (reason ? reason : "unknown")
+                    << (besideError.empty() ? "" : "; beside the program: ") << besideError.c_str();
+            }
+        }
         if (saved)
             std::fesetenv(&environment);
     }

@@ -40,10 +40,16 @@ void CloseModule(TModuleHandle& module);
 // The address of an export, or null (also without a loaded library).
 void* FindExport(const TModuleHandle& module, const char* name);
 
-// Fills one table entry by export name; `ok` is and-ed with "found".
+// Logs an export that a loaded library lacks.
+void NoteMissingExport(const char* name);
+
+// Fills one table entry by export name; `ok` is and-ed with "found". A
+// missing export is logged.
 template <typename F>
 void ResolveEntry(const TModuleHandle& module, F& entry, const char* name, bool& ok) {
     entry = reinterpret_cast<F>(FindExport(module, name));
+    if (entry == nullptr && module.Loaded())
+        NoteMissingExport(name);
     ok = ok && entry != nullptr;
 }
 

@@ -2,6 +2,7 @@
 // capabilities, and release by its holder.
 
 #include "VirtualUnitFixture.h"
+#include "tests/support/NodeAccess.h"
 
 #include "platform/win32/FileIo.h"
 
@@ -111,6 +112,27 @@ TEST_F(VirtualUnitTest, FeatureReportsOpenTheMainHandleOnceAndReuseIt) {
     EXPECT_FALSE(held->GetFeatureReport(report, 0));
     EXPECT_FALSE(held->SetFeatureReport(report, -1));
     EXPECT_EQ(Unit().LogCount(), 2);
+}
+
+TEST_F(VirtualUnitTest, AQueryOnlyMainHandleTriesReadWriteAgainWhenAskedFor) {
+    auto controller = MakeController();
+    THidDevice* device = nullptr;
+    ASSERT_TRUE(controller->CheckOutAt(0, device));
+    std::unique_ptr<THidDevice> held(device);
+    unsigned char report[252] = {};
+    {
+        testsupport::TNodeAccessDenied denied(held->InterfaceInfo().InterfacePath);
+        ASSERT_TRUE(denied.Valid());
+        EXPECT_TRUE(held->OpenMainHandle()); // query only
+        EXPECT_FALSE(held->ReadWriteAllowed());
+        EXPECT_EQ(held->ReadWriteError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        EXPECT_FALSE(held->GetFeatureReport(report, sizeof report));
+
+        denied.Grant(); // the rule applied, the handle still open
+        EXPECT_TRUE(held->GetFeatureReport(report, sizeof report));
+        EXPECT_TRUE(held->ReadWriteAllowed());
+    }
+    EXPECT_EQ(Unit().LogCount(), 1);
 }
 
 TEST_F(VirtualUnitTest, CapabilitiesComeFromPreparsedDataCachedOnce) {
