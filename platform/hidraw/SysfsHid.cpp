@@ -49,8 +49,10 @@ std::map<std::string, std::string> readUevent(const fs::path& dir) {
     std::string line;
     while (std::getline(lines, line)) {
         const auto eq = line.find('=');
+        // The first occurrence of a key is the kernel's own: a device name holding a line end
+        // must not smuggle in a second HID_ID or DEVNAME.
         if (eq != std::string::npos)
-            values[line.substr(0, eq)] = line.substr(eq + 1);
+            values.emplace(line.substr(0, eq), line.substr(eq + 1));
     }
     return values;
 }

@@ -158,6 +158,19 @@ TEST_F(SysfsTree, OddNamesAndIdsAreRefusedOrKeptInside) {
         ASSERT_FALSE(devices.empty());
         EXPECT_EQ(devices[0].devicePath, "/dev/hidraw3");
     }
+    // A device name holding a line end can't replace the kernel's own ids and bus, which come
+    // first in the file.
+    {
+        const ScopedFile smuggled("sys/devices/virtual/misc/uhid/0005:046D:B01A.0011/uevent",
+                                  "HID_ID=0005:0000046D:0000B01A\nHID_NAME=BT Mouse\n"
+                                  "HID_ID=0003:000016C0:000005DF\nHID_UNIQ=aa\n");
+        const auto devices = SysfsHid(root).presentDevices();
+        ASSERT_EQ(devices.size(), 2u);
+        EXPECT_EQ(devices[1].bus, 5);
+        EXPECT_EQ(devices[1].vendor, 0x046D);
+        EXPECT_EQ(devices[1].product, 0xB01A);
+        EXPECT_EQ(devices[1].hidName, "BT Mouse");
+    }
     const ScopedFile shortId(usbHid + "/uevent", "HID_ID=0003:1234\n");
     EXPECT_EQ(SysfsHid(root).presentDevices().size(), 1u) << "a HID_ID without product";
 
