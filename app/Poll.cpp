@@ -1,6 +1,7 @@
 // The poll: one cycle of the timer reads the block, draws the oscillogram, moves and fills the
 // labels around it and the readouts below it, and runs the screenshot trigger.
 
+#include "app/AppLogging.h"
 #include "app/DataBlock.h"
 #include "app/Oscillogram.h"
 #include "app/Unit1.h"
@@ -12,6 +13,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <exception>
 
 namespace {
 
@@ -44,7 +46,9 @@ void TTarvenik_Control_Form::TimerTimer(void*) {
         if (!Get_Tarvenik_Dev()) {
             CheckBox1->setChecked(false); // its click handler resets the window too
             init_app();
-            setWindowTitle(QStringLiteral("Устройство не обнаруженно :("));
+            // A unit that is there but can't be opened is told apart from no unit at all.
+            setWindowTitle(UnitAccessDenied() ? QStringLiteral("Нет доступа к устройству :(")
+                                              : QStringLiteral("Устройство не обнаруженно :("));
             return;
         }
         setWindowTitle(QStringLiteral("Устройство обнаруженно :)"));
@@ -75,8 +79,12 @@ void TTarvenik_Control_Form::TimerTimer(void*) {
         PollStep(19);
 
         Timer->start();
+    } catch (const std::exception& error) {
+        // Dropped, by design: the window keeps what was already updated and polling stops until
+        // the connect box is ticked again. Logged so that the reason is not lost.
+        qCWarning(lcPoll) << "a poll cycle failed and polling stopped:" << error.what();
     } catch (...) {
-        // Dropped without a message, by design: the window keeps what was already updated.
+        qCWarning(lcPoll) << "a poll cycle failed and polling stopped: unknown error";
     }
 }
 

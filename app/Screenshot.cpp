@@ -1,6 +1,7 @@
 // Screenshots: the trigger a poll runs with each position it reads, and the routine that saves a
 // JPEG picture of the window into the program's folder.
 
+#include "app/AppLogging.h"
 #include "app/DataBlock.h"
 #include "app/Unit1.h"
 #include "framework/Bitmap.h"
@@ -10,6 +11,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QPainter>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -28,6 +37,26 @@ QString ProgramFolder() {
     return QCoreApplication::applicationDirPath();
 }
 
+QString PicturesFolder() {
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return pictures.isEmpty() ? QString() : QDir(pictures).filePath(QStringLiteral("Tarvenik"));
+}
+
+// A new, exclusively created file beside the picture's name, with the permissions a plain file
+// of the user gets; null when the folder can't take one.
+std::unique_ptr<QTemporaryFile> OpenPart(const QString& folder, const QString& name) {
+    if (folder.isEmpty())
+        return nullptr;
+    auto part = std::make_unique<QTemporaryFile>(
+        QDir(folder).filePath(QStringLiteral(".") + name + QStringLiteral(".XXXXXX")));
+    if (!part->open())
+        return nullptr;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(part->handle(), 0666 & ~mask);
+    return part;
+}
+
 } // namespace
 
 // Only while screenshots are ticked; otherwise the latch keeps its state.
@@ -43,6 +72,10 @@ void TTarvenik_Control_Form::ScreenshotTrigger(int position) {
         shot_latched = false;
 }
 
+// The picture is written to a hidden temporary file in its folder and renamed over its name once
+// complete: a full disk leaves no cut-off picture, and a link planted under the name is replaced,
+// never written through. A folder the user can't write (an installed program's) sends pictures
+// to the user's pictures folder instead.
 void TTarvenik_Control_Form::make_screen_short() {
     try {
         const QRect outer = frameGeometry();
@@ -62,8 +95,37 @@ void TTarvenik_Control_Form::make_screen_short() {
         const QDateTime now = ScreenshotHooks.Now ? ScreenshotHooks.Now() : RealNow();
         const QString folder = ScreenshotHooks.Folder ? ScreenshotHooks.Folder() : ProgramFolder();
         const QString name = now.toString(QStringLiteral("ddMMyy_HHmmss")) + QStringLiteral(".jpg");
-        jpeg.SaveJpegFile(QDir(folder).filePath(name));
+
+        std::unique_ptr<QTemporaryFile> part = OpenPart(folder, name);
+        QString target = QDir(folder).filePath(name);
+        if (!part) {
+            const QString fallback = PicturesFolder();
+            if (!fallback.isEmpty() && QDir().mkpath(fallback)) {
+                part = OpenPart(fallback, name);
+                target = QDir(fallback).filePath(name);
+            }
+        }
+        if (!part) {
+            qCWarning(lcScreenshot).noquote() << "no screenshot saved: neither" << folder << "nor"
+                                              << PicturesFolder() << "can be written";
+            return;
+        }
+        jpeg.SaveJpegStream(*part);
+        if (part->size() == 0)
+            return; // nothing was encoded; the empty part goes with its object
+        part->close();
+        if (::rename(QFile::encodeName(part->fileName()).constData(),
+                     QFile::encodeName(target).constData()) != 0) {
+            qCWarning(lcScreenshot).noquote()
+                << "no screenshot saved: cannot rename" << part->fileName() << "to" << target << "-"
+                << qt_error_string(errno);
+            return;
+        }
+        part->setAutoRemove(false);
+    } catch (const std::exception& error) {
+        // A full disk, an encoder failure: no picture and no message in the window, by design.
+        qCWarning(lcScreenshot) << "no screenshot saved:" << error.what();
     } catch (...) {
-        // A folder that can't be written, a full disk, an encoder failure: no picture, no message.
+        qCWarning(lcScreenshot) << "no screenshot saved: unknown error";
     }
 }

@@ -1,11 +1,13 @@
 #include "app/Unit1.h"
 
+#include "app/AppLogging.h"
 #include "app/DataBlock.h"
 #include "app/Design.h"
 #include "app/DesignFont.h"
 #include "app/Placement.h"
 #include "app/PlainItemDelegate.h"
 #include "hid/HidControllerClass.h"
+#include "hid/HidLogging.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -236,9 +238,18 @@ bool TTarvenik_Control_Form::Get_Tarvenik_Dev() {
         GiveBack(held_device);
         held_device = nullptr;
     }
-    if (held_device == nullptr)
+    if (held_device == nullptr) {
+        // Units lent before (the earlier of two) go back to the controller first, so one that is
+        // still attached is found again now that the held one has gone.
+        lentUnits_.clear();
+        unitAccessDenied_ = false;
         HidDeviceController->EnumerateDevices();
+    }
     return held_device != nullptr && held_device->CheckedOut() && held_device->Attached();
+}
+
+bool TTarvenik_Control_Form::UnitAccessDenied() const {
+    return unitAccessDenied_;
 }
 
 void TTarvenik_Control_Form::GiveBack(THidDevice* device) {
@@ -262,6 +273,16 @@ bool TTarvenik_Control_Form::HidDeviceControllerEnumerate(THidDevice* HidDev, in
         return true;
     if (!SameBytes(HidDev->GetManufacturerText(), "Mirdal-vk"))
         return true;
+    // A unit whose node refuses reading and writing would only ever answer with an all-zero
+    // block: it is not taken, and the search reports it instead.
+    if (!HidDev->OpenMainHandle() || !HidDev->ReadWriteAllowed()) {
+        unitAccessDenied_ = true;
+        qCWarning(lcPoll).noquote()
+            << "no read-write access to the unit at"
+            << QString::fromStdString(HidDev->InterfaceInfo().InterfacePath) << "-"
+            << hidlog::ErrorText(HidDev->ReadWriteError()) << "- is the udev rule installed?";
+        return true;
+    }
     // With two units attached the later one is held; the earlier stays lent and unused.
     HidDeviceController->CheckOutAt(Idx, held_device);
     if (held_device != nullptr)
@@ -273,7 +294,9 @@ bool TTarvenik_Control_Form::send_data() {
     held_device->OpenMainHandle(); // SetFeatureReport tries again and fails when this does
     clear_bytes(report_buf.data(), block::kBlockSize);
     std::copy(data_block.begin(), data_block.end(), report_buf.begin() + 1);
-    return held_device->SetFeatureReport(report_buf.data(), block::kReportSize);
+    const bool taken = held_device->SetFeatureReport(report_buf.data(), block::kReportSize);
+    NoteExchange(taken, "sending the block");
+    return taken;
 }
 
 // A failed read leaves the block all zero: the cleared buffer is copied all the same.
@@ -284,7 +307,23 @@ bool TTarvenik_Control_Form::get_data() {
     const bool answered = held_device->GetFeatureReport(report_buf.data(), block::kReportSize);
     std::copy(report_buf.begin() + 1, report_buf.begin() + 1 + block::kBlockSize,
               data_block.begin());
+    NoteExchange(answered, "reading the block");
     return answered;
+}
+
+// A unit that stops answering fails every exchange, twice a second: the first failure of such a
+// run is logged, and the next success ends the run.
+void TTarvenik_Control_Form::NoteExchange(bool succeeded, const char* what) {
+    if (succeeded) {
+        exchangeFailing_ = false;
+        return;
+    }
+    const QString reason = hidlog::LastErrorText();
+    if (exchangeFailing_)
+        return;
+    exchangeFailing_ = true;
+    qCWarning(lcPoll).noquote() << what << "failed:" << reason
+                                << "- the window shows an all-zero block until the unit answers";
 }
 
 void TTarvenik_Control_Form::CheckBox1Click(void*) {

@@ -95,8 +95,11 @@ public:
     // The connection: true while a unit is held, checked out and still attached. A held unit
     // that has vanished is given back and the search runs again.
     bool Get_Tarvenik_Dev();
-    // The controller's enumeration handler: checks out a device with the unit's strings.
+    // The controller's enumeration handler: checks out a device with the unit's strings that can
+    // be opened for reading and writing.
     bool HidDeviceControllerEnumerate(THidDevice* HidDev, int Idx);
+    // True when the last search found a unit whose node refused reading and writing.
+    bool UnitAccessDenied() const;
 
     // The block's exchange with the held unit; both answer whether the unit took part.
     bool send_data();
@@ -132,8 +135,11 @@ private:
     void FillReadouts();
     void LoadParameterFields();
     void StoreParameterFields();
+    void NoteExchange(bool succeeded, const char* what);
 
     bool placed_ = false;
+    bool unitAccessDenied_ = false; // the last search found the unit but could not open it
+    bool exchangeFailing_ = false;  // the last exchange failed and was logged
     // Units lent to the window by the controller. They outlive the controller (declared before
     // it), which closes their handles as it goes and leaves the objects to their holder.
     std::vector<std::unique_ptr<THidDevice>> lentUnits_;

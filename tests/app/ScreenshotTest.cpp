@@ -1,11 +1,13 @@
 // The screenshot trigger of the poll and the picture it saves.
 
 #include "PanelTestSupport.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 using namespace paneltest;
@@ -135,7 +137,10 @@ TEST_F(Screenshots, ThePictureShowsTheWindowAsItStands) {
     EXPECT_TRUE(near(3, 150, face.red(), face.green(), face.blue()));
 }
 
-TEST_F(Screenshots, AFolderThatCannotBeWrittenIsDroppedSilently) {
+TEST_F(Screenshots, AFolderThatCannotBeWrittenSendsThePictureToThePicturesFolder) {
+    const QDir fallback(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) +
+                        "/Tarvenik");
+    QDir(fallback).removeRecursively();
     Connect();
     form->CheckBox2->setChecked(true);
     form->ScreenshotHooks.Folder = [this] { return folder.filePath("missing/deeper"); };
@@ -144,6 +149,49 @@ TEST_F(Screenshots, AFolderThatCannotBeWrittenIsDroppedSilently) {
     EXPECT_TRUE(Pictures().isEmpty());
     EXPECT_TRUE(form->Timer->isActive()); // the poll went on
     EXPECT_EQ(form->Label41->text(), "Min значение OS1 = 0.00 В");
+    EXPECT_EQ(fallback.entryList(QDir::Files | QDir::Hidden), QStringList{"061226_141530.jpg"});
+    QDir(fallback).removeRecursively();
+}
+
+TEST_F(Screenshots, ALinkPlantedUnderThePicturesNameIsReplacedNotWrittenThrough) {
+    const QString victim = folder.filePath("victim.txt");
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep me");
+    }
+    ASSERT_TRUE(QFile::link(victim, folder.filePath("061226_141530.jpg")));
+    form->CheckBox2->setChecked(true);
+    form->ScreenshotTrigger(230);
+
+    QFile kept(victim);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "keep me");
+    const QFileInfo picture(folder.filePath("061226_141530.jpg"));
+    EXPECT_FALSE(picture.isSymLink());
+    EXPECT_GT(picture.size(), 1000);
+}
+
+TEST_F(Screenshots, AFullDiskLeavesNoPictureAndNoPartOfOne) {
+    form->CheckBox2->setChecked(true);
+    {
+        // Writes past a few bytes fail as on a full disk; the signal that would end the process is
+        // ignored, as a full disk raises none.
+        testsupport::TFileSizeLimit full(64);
+        form->ScreenshotTrigger(230);
+    }
+    EXPECT_EQ(clock.positions.size(), 1u); // it tried
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+
+    // Two pictures in one second leave one file, the later.
+    clock.next = clock.next.addSecs(-1);
+    shot_latched = false;
+    form->ScreenshotTrigger(230);
+    clock.next = clock.next.addSecs(-1);
+    shot_latched = false;
+    form->ScreenshotTrigger(240);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"061226_141530.jpg"});
 }
 
 TEST_F(Screenshots, WithoutHooksThePictureGoesBesideTheProgramNamedByTheTime) {
