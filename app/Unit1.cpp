@@ -107,6 +107,7 @@ TTarvenik_Control_Form::~TTarvenik_Control_Form() {
     Timer->stop();
     OnCreate = OnDestroy = CheckBox1OnClick = GoButtonOnClick = TimerOnTimer = nullptr;
     OnPollStep = nullptr;
+    OnPollRead = nullptr;
     // The process-wide reference must not outlive the unit, even when the destroy handler was
     // replaced and so never forgot it.
     for (const auto& unit : lentUnits_)
