@@ -14,7 +14,8 @@
 class TPollLog {
 public:
     using TClock = std::function<QDateTime()>;
-    explicit TPollLog(const QString& path, TClock now = &QDateTime::currentDateTime);
+    explicit TPollLog(
+        const QString& path, TClock now = [] { return QDateTime::currentDateTime(); });
 
     // Appends the record of a block just read; never raises.
     void Append(const TDataBlock& block);

@@ -13,7 +13,7 @@ namespace cli {
 struct TIo {
     std::ostream& Out;
     std::ostream& Err;
-    std::function<QDateTime()> Now = &QDateTime::currentDateTime;
+    std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
     // The unit needs a moment to load its parameters after command 1 before it is read.
     std::function<void()> Pause;
 };

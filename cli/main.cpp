@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 
 #include <chrono>
+#include <exception>
 #include <iostream>
 #include <thread>
 
@@ -19,7 +20,13 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    cli::TIo io{std::cout, std::cerr, &QDateTime::currentDateTime,
+    cli::TIo io{std::cout, std::cerr, [] { return QDateTime::currentDateTime(); },
                 [] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }};
-    return cli::RunCli(arguments, io);
+    try {
+        return cli::RunCli(arguments, io);
+    } catch (const std::exception& error) {
+        // Nothing a command throws on purpose gets here; still one line and status 1.
+        std::cerr << "tarvenik-cli: " << error.what() << std::endl;
+        return 1;
+    }
 }
