@@ -68,16 +68,11 @@ TEST_F(PanelTest, ALogThatCannotBeWrittenIsToldOnceAndPollingGoesOn) {
 
 TEST(CommandLine, LogHelpVersionAndMistakes) {
     EXPECT_EQ(ParseCommandLine({"tarvenik", "--log", "a.csv"}).LogPath, "a.csv");
-    EXPECT_EQ(ParseCommandLine({"tarvenik", "--log=b.csv"}).LogPath, "b.csv");
     EXPECT_EQ(ParseCommandLine({"tarvenik"}).Action, TCommandLine::TAction::Run);
-    EXPECT_EQ(ParseCommandLine({"tarvenik"}).LogPath, "");
-    const TCommandLine help = ParseCommandLine({"tarvenik", "--help"});
-    EXPECT_EQ(help.Action, TCommandLine::TAction::Help);
-    EXPECT_TRUE(help.Text.contains("--log <file>")) << help.Text.toStdString();
+    EXPECT_TRUE(ParseCommandLine({"tarvenik", "--help"}).Text.contains("--log <file>"));
     EXPECT_EQ(ParseCommandLine({"tarvenik", "--version"}).Action, TCommandLine::TAction::Version);
     for (const QStringList& wrong :
          {QStringList{"tarvenik", "--log"}, QStringList{"tarvenik", "--frob"},
           QStringList{"tarvenik", "stray"}})
-        EXPECT_EQ(ParseCommandLine(wrong).Action, TCommandLine::TAction::Error)
-            << wrong.join(' ').toStdString();
+        EXPECT_EQ(ParseCommandLine(wrong).Action, TCommandLine::TAction::Error);
 }

@@ -53,10 +53,6 @@ TEST(CliProgram, ExitStatusAndTheLineOnStderr) {
                      "usage: tarvenik-cli [--device PATH] COMMAND [OPTIONS]\n");
     EXPECT_EQ(r.Out, "");
 
-    r = RunProgram(kProgram, {"--version"});
-    EXPECT_EQ(r.Status, 0);
-    EXPECT_TRUE(r.Out.startsWith("tarvenik-cli ")) << r.Out.toStdString();
-
     // Without modules beside it the program sees no HID device at all.
     QTemporaryDir bare;
     const QString alone = bare.filePath("tarvenik-cli");

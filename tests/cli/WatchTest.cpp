@@ -1,11 +1,9 @@
-// watch: records that standard parsers read back, the file it appends to, and how it ends: the
+// watch: CSV that a standard parser reads back, the file it appends to, and how it ends: the
 // count, a stop signal after the record in hand, an unplug (or, with --reconnect, the unit's
 // return, with the gap marked), a unit that stops answering, an output that refuses a record.
 
 #include "CliTestSupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -51,7 +49,7 @@ std::vector<QJsonObject> ParseCsv(const QString& path) {
 
 } // namespace
 
-TEST_F(CliTest, WatchRecordsReadBackWithStandardParsersAndTheFileGetsOneHeader) {
+TEST_F(CliTest, WatchCsvReadsBackWithAStandardParserAndTheFileGetsOneHeader) {
     const TDataBlock fixed = QuietBlock();
     Unit().SetFixedBlock(0, fixed.data());
     QTemporaryDir dir;
@@ -74,18 +72,6 @@ TEST_F(CliTest, WatchRecordsReadBackWithStandardParsersAndTheFileGetsOneHeader) 
         EXPECT_EQ(row["scale"].toString(), "64");
         EXPECT_EQ(row["os2_delay"].toString(), "5");
         EXPECT_EQ(row["event"].toString(), "");
-    }
-
-    const TRun jsonl = Cli({"watch", "--jsonl", "--interval", "0", "--count", "3"});
-    ASSERT_EQ(jsonl.Status, 0) << jsonl.Err;
-    const QStringList lines = QString::fromStdString(jsonl.Out).split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 3);
-    for (const QString& line : lines) {
-        const QJsonObject record = QJsonDocument::fromJson(line.toUtf8()).object();
-        EXPECT_DOUBLE_EQ(record["os1_min_v"].toDouble(), 0.17);
-        EXPECT_EQ(record["position"].toInt(), 120);
-        EXPECT_EQ(record["raw"].toArray().size(), 250);
-        EXPECT_EQ(record["samples_b"].toArray().size(), 117);
     }
 }
 

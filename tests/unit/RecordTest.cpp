@@ -1,5 +1,4 @@
-// Records of the unit library: the time text in any offset, CSV quoting, and JSON that a parser
-// takes; the file records are appended to.
+// Records of the unit library: the time text in any offset, and the file records are appended to.
 
 #include "unit/Record.h"
 #include "unit/RecordFile.h"
@@ -7,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
@@ -35,16 +32,6 @@ TEST(Record, TimeIsIso8601WithMillisecondsAndTheOffset) {
     EXPECT_EQ(unit::TimeText(At(3600, 250)), "2025-03-01T14:05:09.250+01:00");
     EXPECT_EQ(unit::TimeText(At(-(3 * 3600 + 1800), 7)), "2025-03-01T14:05:09.007-03:30");
     EXPECT_EQ(unit::TimeText(At(0, 0)), "2025-03-01T14:05:09.000+00:00");
-}
-
-TEST(Record, EventsAreQuotedInCsvAndEscapedInJson) {
-    const QString event = QStringLiteral("gone, \"for now\"");
-    EXPECT_TRUE(unit::CsvEventRecord(At(0, 0), event).endsWith(",\"gone, \"\"for now\"\"\"\r\n"));
-    QJsonParseError error{};
-    const QJsonObject json =
-        QJsonDocument::fromJson(unit::JsonEventRecord(At(0, 0), event).toUtf8(), &error).object();
-    EXPECT_EQ(error.error, QJsonParseError::NoError);
-    EXPECT_EQ(json["event"].toString(), event);
 }
 
 TEST(RecordFile, TheHeaderGoesOnlyIntoANewOrEmptyFile) {
