@@ -9,8 +9,13 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
     parser.setApplicationDescription(
         QStringLiteral("The Tarvenik control panel: polls the unit, draws its traces, edits its "
                        "parameters and runs its functions."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
+    // Not addHelpOption: its --help-all lists Qt's own options, which the program does not take.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays help on the options."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Displays version information."));
+    parser.addOption(help);
+    parser.addOption(version);
     const QCommandLineOption log(
         QStringLiteral("log"),
         QStringLiteral("Append one CSV record per poll the unit answers to <file>, in the format "
@@ -24,7 +29,9 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
         result.Text = parser.errorText() + QStringLiteral("\nTry 'tarvenik --help'.\n");
     } else if (parser.isSet(help)) {
         result.Action = TCommandLine::TAction::Help;
-        result.Text = parser.helpText();
+        // The parser names the program after the application object, which does not exist yet.
+        const QString text = parser.helpText();
+        result.Text = QStringLiteral("Usage: tarvenik [options]") + text.mid(text.indexOf('\n'));
     } else if (parser.isSet(version)) {
         result.Action = TCommandLine::TAction::Version;
         result.Text = QStringLiteral("tarvenik %1\n").arg(unit::VersionText());

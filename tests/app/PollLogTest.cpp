@@ -69,7 +69,9 @@ TEST_F(PanelTest, ALogThatCannotBeWrittenIsToldOnceAndPollingGoesOn) {
 TEST(CommandLine, LogHelpVersionAndMistakes) {
     EXPECT_EQ(ParseCommandLine({"tarvenik", "--log", "a.csv"}).LogPath, "a.csv");
     EXPECT_EQ(ParseCommandLine({"tarvenik"}).Action, TCommandLine::TAction::Run);
-    EXPECT_TRUE(ParseCommandLine({"tarvenik", "--help"}).Text.contains("--log <file>"));
+    const QString help = ParseCommandLine({"tarvenik", "--help"}).Text;
+    EXPECT_TRUE(help.startsWith("Usage: tarvenik [options]\n")) << help.toStdString();
+    EXPECT_TRUE(help.contains("--log <file>"));
     EXPECT_EQ(ParseCommandLine({"tarvenik", "--version"}).Action, TCommandLine::TAction::Version);
     for (const QStringList& wrong :
          {QStringList{"tarvenik", "--log"}, QStringList{"tarvenik", "--frob"},
