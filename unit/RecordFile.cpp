@@ -1,20 +1,34 @@
 #include "unit/RecordFile.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace unit {
 
 TRecordFile::TRecordFile(const QString& path, const QString& header)
-    : path_(path), header_(header.toUtf8()), file_(path) {}
+    : path_(path), header_(header.toUtf8()) {}
 
 bool TRecordFile::Open() {
     if (file_.isOpen())
         return true;
-    // Unbuffered: each record goes to the file system in one write, at once.
-    if (file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        needHeader_ = !header_.isEmpty() && file_.size() == 0;
-        return true;
+    // O_APPEND from the system rather than QIODevice::Append, which seeks and warns on a pipe or a
+    // device. Unbuffered: each record goes to the file system in one write, at once.
+    const int fd = ::open(QFile::encodeName(path_).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error_ = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
     }
-    error_ = file_.errorString();
-    return false;
+    if (!file_.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
+        error_ = file_.errorString();
+        ::close(fd);
+        return false;
+    }
+    needHeader_ = !header_.isEmpty() && file_.size() == 0;
+    return true;
 }
 
 bool TRecordFile::Append(const QString& record) {
