@@ -5,9 +5,9 @@
 #include "unit/Record.h"
 #include "unit/Version.h"
 
-#include <QFileInfo>
-
-#include <algorithm>
+#include <memory>
+#include <utility>
+#include <vector>
 
 namespace cli {
 
