@@ -1,65 +1,17 @@
 #pragma once
-// The device data block the panel shares with the unit: its layout, the command codes, the frame
-// it travels in, and the conversion between raw bytes and volts. Pure functions, plus the
-// process-wide state of the panel (the block, the report buffer, the scale, the held unit and the
-// screenshot trigger), which is zero at start.
+// The window's side of the device data block: the process-wide state of the panel (the block, the
+// report buffer, the scale, the held unit and the screenshot trigger), which is zero at start, the
+// conversions with the process-wide scale and the volt texts of the labels. The layout, framing,
+// command codes and conversions themselves are the unit library's (unit/Block.h).
+
+#include "unit/Block.h"
 
 #include <QLocale>
 #include <QString>
 
-#include <array>
 #include <cstdint>
 
 class THidDevice;
-
-namespace block {
-
-inline constexpr int kBlockSize = 250;  // data_block
-inline constexpr int kReportSize = 252; // report_buf: report id, the block, one spare byte
-inline constexpr int kSamplePairs = 117;
-
-// Byte indexes in the block. Samples: channel A at 2i, channel B at 2i + 1, i = 0..116.
-inline constexpr int kPollPeriod = 235;
-inline constexpr int kThreshold0 = 236;
-inline constexpr int kThreshold1 = 237;
-inline constexpr int kOs2Length = 238;
-inline constexpr int kOs2Delay = 239;
-inline constexpr int kScaleByte = 240;
-inline constexpr int kOs1Min = 241;
-inline constexpr int kOs1Max = 242;
-inline constexpr int kOs2Voltage = 243;
-inline constexpr int kPosition = 244;
-inline constexpr int kOs2PulseTime = 245;
-inline constexpr int kOs1Time1 = 246;
-inline constexpr int kOs1Time0 = 247;
-inline constexpr int kOs1State = 248;
-inline constexpr int kCommand = 249;
-
-// The scale when the scale byte is 0.
-inline constexpr int kDefaultScale = 64;
-
-// The volts that the raw count `scale` stands for, as the nearest extended value.
-inline constexpr long double kFullCountVolts = 1.1L;
-
-} // namespace block
-
-// Command codes for the block's command byte, in the order of the function selector.
-inline constexpr std::uint8_t cmd_normal = 0;
-inline constexpr std::uint8_t cmd_read_eeprom = 1;
-inline constexpr std::uint8_t cmd_save_eeprom = 2;
-inline constexpr std::uint8_t cmd_reset_vars = 32;
-inline constexpr std::uint8_t cmd_os1_test_0 = 48;
-inline constexpr std::uint8_t cmd_os1_test_1 = 49;
-inline constexpr std::uint8_t cmd_os2_test_0 = 64;
-inline constexpr std::uint8_t cmd_os2_test_1 = 65;
-
-// The command code of each selector item, index 0 to 7.
-inline constexpr std::array<std::uint8_t, 8> kSelectorCommands{
-    cmd_normal,     cmd_read_eeprom, cmd_save_eeprom, cmd_reset_vars,
-    cmd_os1_test_0, cmd_os1_test_1,  cmd_os2_test_0,  cmd_os2_test_1};
-
-using TDataBlock = std::array<std::uint8_t, block::kBlockSize>;
-using TReportBuffer = std::array<std::uint8_t, block::kReportSize>;
 
 // Process-wide state of the panel; one of each for the program's life, zero at start.
 extern TDataBlock data_block;
@@ -69,27 +21,10 @@ extern THidDevice* held_device;    // the unit lent to the window, or none
 extern bool shot_latched;          // a screenshot was taken and the position has not fallen back
 extern std::int32_t shot_position; // the position at the last screenshot
 
-// Sets bytes 0..last_index of buffer to 0; a negative last_index clears nothing.
-void clear_bytes(std::uint8_t* buffer, int last_index);
-
-// The scale a scale byte stands for: the byte itself, 64 for 0.
-int ScaleFromByte(std::uint8_t scaleByte);
-
-// volts = raw x 1.1 / scale, multiplication first, in extended precision. A scale below 1 (none
-// read yet) counts as 64.
-long double RawToVolts(std::uint8_t raw, int scaleValue);
-// raw = volts x scale / 1.1 rounded to the nearest count (halves away from zero), kept within
-// 0..255: a value shown with two decimals and saved unedited keeps its count, and a voltage too
-// high for the byte saves as 255 rather than wrapping round to a small count.
-int VoltsToRaw(long double volts, int scaleValue);
-
-// The same with the process-wide scale.
+// RawToVolts and VoltsToRaw with the process-wide scale.
 long double raw_to_volts(std::uint8_t raw);
 int volts_to_raw(long double volts);
 
-// Fixed notation with `decimals` decimals and the locale's decimal separator, rounded from the
-// exact extended value as printf's %.Nf rounds it.
-QString FormatFixed(long double value, int decimals, const QLocale& locale = QLocale());
 // "%1.1f В" and "%2.2f В": one or two decimals, a space and the Cyrillic letter В.
 QString VoltText1(long double volts, const QLocale& locale = QLocale());
 QString VoltText2(long double volts, const QLocale& locale = QLocale());

@@ -3,6 +3,7 @@
 // settings of the numeric fields, the function list and the poll timer. The window builds itself
 // from these tables.
 
+#include "unit/Parameters.h"
 #include "widgets/NumSpinTypes.h"
 
 #include <array>
@@ -87,11 +88,11 @@ struct TSpinField {
 };
 
 inline constexpr std::array<TSpinField, 5> kSpinFields{{
-    {"SpinEdit35", 1, 1.0L, 255, 1, vtInteger, 1},
-    {"SpinEdit36", 2, 0.01L, 4, 0.01L, vtFloat, 0.01L},
-    {"SpinEdit37", 2, 0.01L, 4, 0.01L, vtFloat, 0.01L},
-    {"SpinEdit38", 1, 1.0L, 255, 0, vtInteger, 0},
-    {"SpinEdit39", 1, 1.0L, 255, 5, vtInteger, 5},
+    {"SpinEdit35", 1, 1.0L, unit::kPollPeriodMax, unit::kPollPeriodMin, vtInteger, 1},
+    {"SpinEdit36", 2, 0.01L, unit::kThresholdMaxVolts, unit::kThresholdMinVolts, vtFloat, 0.01L},
+    {"SpinEdit37", 2, 0.01L, unit::kThresholdMaxVolts, unit::kThresholdMinVolts, vtFloat, 0.01L},
+    {"SpinEdit38", 1, 1.0L, unit::kOs2LengthMax, unit::kOs2LengthMin, vtInteger, 0},
+    {"SpinEdit39", 1, 1.0L, unit::kOs2DelayMax, unit::kOs2DelayMin, vtInteger, 5},
 }};
 
 // The functions the Execute button sends, in command order.

@@ -57,7 +57,9 @@ void TTarvenik_Control_Form::TimerTimer(void*) {
         PollStep(4);
 
         clear_bytes(data_block.data(), block::kBlockSize - 1);
-        get_data(); // a failed read leaves the all-zero block, which is drawn as any other
+        // A failed read leaves the all-zero block, which is drawn as any other.
+        if (get_data() && OnPollRead)
+            OnPollRead(data_block);
         PollStep(5);
 
         DrawPoll();

@@ -8,6 +8,8 @@
 #include "app/PlainItemDelegate.h"
 #include "hid/HidControllerClass.h"
 #include "hid/HidLogging.h"
+#include "unit/Exchange.h"
+#include "unit/Identity.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -107,6 +109,7 @@ TTarvenik_Control_Form::~TTarvenik_Control_Form() {
     Timer->stop();
     OnCreate = OnDestroy = CheckBox1OnClick = GoButtonOnClick = TimerOnTimer = nullptr;
     OnPollStep = nullptr;
+    OnPollRead = nullptr;
     // The process-wide reference must not outlive the unit, even when the destroy handler was
     // replaced and so never forgot it.
     for (const auto& unit : lentUnits_)
@@ -258,20 +261,8 @@ void TTarvenik_Control_Form::GiveBack(THidDevice* device) {
     std::erase_if(lentUnits_, [device](const auto& unit) { return unit.get() == device; });
 }
 
-namespace {
-
-// Exact comparison of the 8-bit texts: same length, same bytes.
-bool SameBytes(const QString& text, std::string_view expected) {
-    const QByteArray local = text.toLocal8Bit();
-    return std::string_view(local.constData(), static_cast<std::size_t>(local.size())) == expected;
-}
-
-} // namespace
-
 bool TTarvenik_Control_Form::HidDeviceControllerEnumerate(THidDevice* HidDev, int Idx) {
-    if (!SameBytes(HidDev->GetProductText(), "Tarvenik"))
-        return true;
-    if (!SameBytes(HidDev->GetManufacturerText(), "Mirdal-vk"))
+    if (!unit::IsTarvenikUnit(*HidDev))
         return true;
     // A unit whose node refuses reading and writing would only ever answer with an all-zero
     // block: it is not taken, and the search reports it instead.
@@ -291,22 +282,14 @@ bool TTarvenik_Control_Form::HidDeviceControllerEnumerate(THidDevice* HidDev, in
 }
 
 bool TTarvenik_Control_Form::send_data() {
-    held_device->OpenMainHandle(); // SetFeatureReport tries again and fails when this does
-    clear_bytes(report_buf.data(), block::kBlockSize);
-    std::copy(data_block.begin(), data_block.end(), report_buf.begin() + 1);
-    const bool taken = held_device->SetFeatureReport(report_buf.data(), block::kReportSize);
+    const bool taken = unit::SendBlock(*held_device, data_block, report_buf);
     NoteExchange(taken, "sending the block");
     return taken;
 }
 
 // A failed read leaves the block all zero: the cleared buffer is copied all the same.
 bool TTarvenik_Control_Form::get_data() {
-    held_device->OpenMainHandle();
-    clear_bytes(report_buf.data(), block::kBlockSize);
-    clear_bytes(data_block.data(), block::kBlockSize - 1);
-    const bool answered = held_device->GetFeatureReport(report_buf.data(), block::kReportSize);
-    std::copy(report_buf.begin() + 1, report_buf.begin() + 1 + block::kBlockSize,
-              data_block.begin());
+    const bool answered = unit::ReadBlock(*held_device, report_buf, data_block);
     NoteExchange(answered, "reading the block");
     return answered;
 }

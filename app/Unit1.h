@@ -5,6 +5,7 @@
 
 #include "framework/BoundEvent.h"
 #include "framework/Image.h"
+#include "unit/Block.h"
 #include "widgets/NumSpin.h"
 
 #include <QDateTime>
@@ -116,6 +117,10 @@ public:
     // 15 Label_max, 16 sig_Label, 17 readouts, 18 fields enabled, 19 screenshot trigger. A test
     // can watch a cycle with it, or make a stage fail.
     std::function<void(int step)> OnPollStep;
+
+    // Called inside a connected poll right after a read the unit answered, with the block read;
+    // the program's log (--log) hangs here.
+    std::function<void(const TDataBlock& block)> OnPollRead;
 
     // Set by FormCreate: every repaint of the window is composed off screen and shown in one step.
     bool DoubleBuffered = false;

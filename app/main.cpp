@@ -1,13 +1,34 @@
 // The program: one control window and the message loop.
 
+#include "app/CommandLine.h"
 #include "app/DesignFont.h"
+#include "app/PollLog.h"
 #include "app/Unit1.h"
 #include "imaging/jpeg.h"
 
 #include <QApplication>
 
+#include <cstdio>
+#include <memory>
+
 int main(int argc, char** argv) {
-    // The program reads no command line, so Qt is given the program name only.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const TCommandLine commandLine = ParseCommandLine(arguments);
+    switch (commandLine.Action) {
+    case TCommandLine::TAction::Help:
+    case TCommandLine::TAction::Version:
+        std::fputs(commandLine.Text.toLocal8Bit().constData(), stdout);
+        return 0;
+    case TCommandLine::TAction::Error:
+        std::fputs(("tarvenik: " + commandLine.Text).toLocal8Bit().constData(), stderr);
+        return 2;
+    case TCommandLine::TAction::Run:
+        break;
+    }
+
+    // Qt's own options are not the program's: Qt is given the program name only.
     static char fallbackName[] = "tarvenik";
     int qtArgc = 1;
     char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
@@ -16,10 +37,16 @@ int main(int argc, char** argv) {
     // The JPEG format is known to the picture registry for the whole run.
     const imaging::TJpegFormatsRegistration jpegFormats;
 
+    std::unique_ptr<TPollLog> log;
+    if (!commandLine.LogPath.isEmpty())
+        log = std::make_unique<TPollLog>(commandLine.LogPath);
+
     int result = 0;
     {
         TTarvenik_Control_Form window;
         Tarvenik_Control_Form = &window;
+        if (log)
+            window.OnPollRead = [&log](const TDataBlock& block) { log->Append(block); };
         window.show();
         result = QApplication::exec();
     } // the window and its destroy handler go here, while the global still names it

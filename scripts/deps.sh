@@ -3,7 +3,7 @@
 # Usage: scripts/deps.sh build|test|demo
 set -eu
 
-build="cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libjpeg62-turbo-dev libudev-dev fonts-wine"
+build="cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libjpeg62-turbo-dev libudev-dev fonts-wine python3"
 testing="clang libclang-rt-14-dev qemu-system-x86 busybox-static xz-utils cpio"
 
 case "${1:-build}" in

@@ -1,0 +1,3 @@
+#include "cli/CliLogging.h"
+
+Q_LOGGING_CATEGORY(lcCli, "tarvenik.cli", QtInfoMsg)

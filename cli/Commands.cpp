@@ -1,0 +1,224 @@
+#include "cli/Commands.h"
+
+#include "cli/Sinks.h"
+#include "cli/Watch.h"
+#include "unit/Record.h"
+#include "unit/Version.h"
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace cli {
+
+namespace {
+
+constexpr int kNameWidth = 16;
+
+QString Name(std::string_view name) {
+    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+QString Samples(const TDataBlock& data, int first) {
+    QStringList values;
+    for (int i = 0; i < block::kSamplePairs; ++i)
+        values << QString::number(data[static_cast<std::size_t>(first + 2 * i)]);
+    return values.join(QLatin1Char(' '));
+}
+
+void PutLines(std::ostream& out, const std::vector<std::pair<QString, QString>>& lines) {
+    QString text;
+    for (const auto& [name, value] : lines)
+        text += name.leftJustified(kNameWidth) + value + QLatin1Char('\n');
+    Put(out, text);
+}
+
+std::vector<unit::TField> ParametersOf(const TDataBlock& data) {
+    std::vector<unit::TField> fields = unit::FieldsOf(data);
+    std::erase_if(fields, [](const unit::TField& field) { return !field.Parameter; });
+    return fields;
+}
+
+void PutParameters(const TDataBlock& data, bool json, std::ostream& out) {
+    const std::vector<unit::TField> fields = ParametersOf(data);
+    if (json) {
+        Put(out, unit::JsonObject(fields) + QLatin1Char('\n'));
+        return;
+    }
+    std::vector<std::pair<QString, QString>> lines;
+    for (const unit::TField& field : fields)
+        lines.emplace_back(Name(field.Name), field.Text);
+    PutLines(out, lines);
+}
+
+// The unit's side of a set: the parameters given must be what it now holds.
+bool Kept(const unit::TParameterChange& change, const TDataBlock& sent, const TDataBlock& held) {
+    auto same = [&](int index) {
+        return sent[static_cast<std::size_t>(index)] == held[static_cast<std::size_t>(index)];
+    };
+    return (!change.PollPeriod || same(block::kPollPeriod)) &&
+           (!change.Threshold0Volts || same(block::kThreshold0)) &&
+           (!change.Threshold1Volts || same(block::kThreshold1)) &&
+           (!change.Os2Length || same(block::kOs2Length)) &&
+           (!change.Os2Delay || same(block::kOs2Delay));
+}
+
+void OpenOrThrow(TUnitLink& link) {
+    if (const TFailure failure = link.Open(); failure != TFailure::None)
+        throw TUnitFailure{failure, failure == TFailure::NoUnit ? link.WantedPath() : link.Path()};
+}
+
+int Usage(TIo& io, const QString& error) {
+    Put(io.Err, QStringLiteral("tarvenik-cli: %1\n%2\n").arg(error, UsageLine()));
+    return 2;
+}
+
+} // namespace
+
+TDataBlock ReadParametersBack(TUnitLink& link, TIo& io) {
+    TDataBlock data{};
+    link.ReadOrThrow(data);
+    data[block::kCommand] = cmd_read_eeprom;
+    link.SendOrThrow(data);
+    if (io.Pause)
+        io.Pause();
+    link.ReadOrThrow(data);
+    return data;
+}
+
+void RunList(const TOptions& options, TUnitLink& link, TIo& io) {
+    if (!link.ServicesLoaded())
+        throw TUnitFailure{TFailure::NoServices, {}};
+    const std::vector<TUnitEntry> units = link.Units();
+    const int chosen = link.ChosenIndex(units);
+    const bool markChosen = units.size() > 1 || !options.DevicePath.empty();
+    QString text;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const TUnitEntry& entry = units[i];
+        text +=
+            QStringLiteral("%1\t%2\t%3\t%4:%5\t%6")
+                .arg(QString::fromStdString(entry.Path), entry.Manufacturer, entry.Product)
+                .arg(entry.VendorId, 4, 16, QLatin1Char('0'))
+                .arg(entry.ProductId, 4, 16, QLatin1Char('0'))
+                .arg(entry.ReadWrite ? QStringLiteral("read-write") : QStringLiteral("no-access"));
+        if (markChosen && static_cast<int>(i) == chosen)
+            text += QStringLiteral("\tchosen");
+        text += QLatin1Char('\n');
+    }
+    Put(io.Out, text);
+    if (chosen < 0)
+        throw TUnitFailure{TFailure::NoUnit, options.DevicePath};
+}
+
+void RunRead(const TOptions& options, TUnitLink& link, TIo& io) {
+    OpenOrThrow(link);
+    TDataBlock data{};
+    link.ReadOrThrow(data);
+    const QDateTime time = io.Now();
+    if (options.Json) {
+        Put(io.Out, unit::JsonRecord(time, data) + QLatin1Char('\n'));
+        return;
+    }
+    std::vector<std::pair<QString, QString>> lines{{QStringLiteral("time"), unit::TimeText(time)}};
+    for (const unit::TField& field : unit::FieldsOf(data))
+        lines.emplace_back(Name(field.Name), field.Text);
+    lines.emplace_back(QStringLiteral("samples_a"), Samples(data, 0));
+    lines.emplace_back(QStringLiteral("samples_b"), Samples(data, 1));
+    PutLines(io.Out, lines);
+}
+
+void RunParams(const TOptions& options, TUnitLink& link, TIo& io) {
+    OpenOrThrow(link);
+    PutParameters(ReadParametersBack(link, io), options.Json, io.Out);
+}
+
+void RunSet(const TOptions& options, TUnitLink& link, TIo& io) {
+    OpenOrThrow(link);
+    TDataBlock data = ReadParametersBack(link, io);
+    unit::ApplyParameters(options.Change, data);
+    data[block::kCommand] = cmd_save_eeprom;
+    link.SendOrThrow(data);
+    const TDataBlock held = ReadParametersBack(link, io);
+    PutParameters(held, false, io.Out);
+    if (!Kept(options.Change, data, held))
+        throw TUnitFailure{TFailure::NotKept, link.Path()};
+}
+
+void RunFunction(const TOptions& options, TUnitLink& link, TIo& io) {
+    OpenOrThrow(link);
+    if (options.FunctionCode == cmd_read_eeprom) {
+        ReadParametersBack(link, io);
+        return;
+    }
+    // Every report sets the unit's working parameters too: they go back as the unit holds them.
+    TDataBlock data{};
+    link.ReadOrThrow(data);
+    data[block::kCommand] = options.FunctionCode;
+    link.SendOrThrow(data);
+}
+
+namespace {
+
+int Watch(const TOptions& options, TUnitLink& link, TIo& io) {
+    std::unique_ptr<TRecordSink> sink = options.OutputPath.isEmpty()
+                                            ? MakeStreamSink(io.Out, options.Format)
+                                            : MakeFileSink(options.OutputPath, options.Format);
+    OpenOrThrow(link);
+    TWatch watch(options, link, *sink, io);
+    return watch.Run();
+}
+
+} // namespace
+
+int RunCli(const QStringList& arguments, TIo& io) {
+    const TParsed parsed = ParseArguments(arguments);
+    if (!parsed.Ok)
+        return Usage(io, parsed.Error);
+    const TOptions& options = parsed.Options;
+    if (options.Command == TCommand::Help) {
+        Put(io.Out, UsageText());
+        return 0;
+    }
+    if (options.Command == TCommand::Version) {
+        Put(io.Out, QStringLiteral("tarvenik-cli %1\n").arg(unit::VersionText()));
+        return 0;
+    }
+    try {
+        TUnitLink link(options.DevicePath);
+        switch (options.Command) {
+        case TCommand::List:
+            RunList(options, link, io);
+            break;
+        case TCommand::Read:
+            RunRead(options, link, io);
+            break;
+        case TCommand::Params:
+            RunParams(options, link, io);
+            break;
+        case TCommand::Set:
+            RunSet(options, link, io);
+            break;
+        case TCommand::Run:
+            RunFunction(options, link, io);
+            break;
+        case TCommand::Watch:
+            return Watch(options, link, io);
+        case TCommand::Help:
+        case TCommand::Version:
+            break;
+        }
+    } catch (const TUnitFailure& failure) {
+        io.Out.flush();
+        Put(io.Err,
+            QStringLiteral("tarvenik-cli: %1\n").arg(FailureText(failure.Failure, failure.Path)));
+        return 1;
+    }
+    io.Out.flush();
+    if (!io.Out.good()) {
+        Put(io.Err, QStringLiteral("tarvenik-cli: the output was refused\n"));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace cli

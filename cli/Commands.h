@@ -1,0 +1,28 @@
+#pragma once
+// The commands that make one exchange or a short sequence of them, and the dispatch of the whole
+// command line. A command that loses its unit throws TUnitFailure; RunCli turns it into the line
+// on stderr and exit status 1.
+
+#include "cli/Io.h"
+#include "cli/Options.h"
+#include "cli/UnitLink.h"
+
+#include <QStringList>
+
+namespace cli {
+
+void RunList(const TOptions& options, TUnitLink& link, TIo& io);
+void RunRead(const TOptions& options, TUnitLink& link, TIo& io);
+void RunParams(const TOptions& options, TUnitLink& link, TIo& io);
+void RunSet(const TOptions& options, TUnitLink& link, TIo& io);
+void RunFunction(const TOptions& options, TUnitLink& link, TIo& io);
+
+// The parameters as the unit holds them: a read, then the block back with command 1, a pause for
+// the unit to load them from its EEPROM, and a read.
+TDataBlock ReadParametersBack(TUnitLink& link, TIo& io);
+
+// The whole program after start-up: the arguments after the program's name. Answers the exit
+// status: 0 done, 1 the unit (or the output) failed us, 2 a usage error.
+int RunCli(const QStringList& arguments, TIo& io);
+
+} // namespace cli

@@ -1,0 +1,84 @@
+#include "cli/StopSignals.h"
+
+#include "cli/CliLogging.h"
+
+#include <QSocketNotifier>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+// The pipe's write end, for the handler; -1 while no TStopSignals lives.
+std::atomic<int> gStopFd{-1};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free load");
+
+struct sigaction gPrevious[2];
+constexpr int kSignals[2] = {SIGINT, SIGTERM};
+
+extern "C" void OnStopSignal(int signal) {
+    // Only async-signal-safe calls: a load, write(2), errno kept.
+    const int saved = errno;
+    const int fd = gStopFd.load();
+    if (fd >= 0) {
+        const unsigned char number = static_cast<unsigned char>(signal);
+        [[maybe_unused]] const ssize_t n = ::write(fd, &number, 1);
+    }
+    errno = saved;
+}
+
+} // namespace
+
+TStopSignals::TStopSignals() {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        qCWarning(lcCli) << "no pipe for SIGINT and SIGTERM:" << std::strerror(errno);
+        return;
+    }
+    readFd_ = fds[0];
+    writeFd_ = fds[1];
+    int expected = -1;
+    if (!gStopFd.compare_exchange_strong(expected, writeFd_)) {
+        qCWarning(lcCli) << "SIGINT and SIGTERM are already being watched";
+        return;
+    }
+    notifier_ = std::make_unique<QSocketNotifier>(readFd_, QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &TStopSignals::Readable);
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    for (int i = 0; i < 2; ++i)
+        sigaction(kSignals[i], &action, &gPrevious[i]);
+    installed_ = true;
+}
+
+TStopSignals::~TStopSignals() {
+    if (installed_) {
+        for (int i = 0; i < 2; ++i)
+            sigaction(kSignals[i], &gPrevious[i], nullptr);
+        gStopFd.store(-1);
+    }
+    notifier_.reset();
+    if (readFd_ >= 0)
+        ::close(readFd_);
+    if (writeFd_ >= 0)
+        ::close(writeFd_);
+}
+
+void TStopSignals::Readable() {
+    unsigned char number = 0;
+    int last = 0;
+    while (::read(readFd_, &number, 1) == 1)
+        last = number;
+    if (last != 0)
+        emit Stop(last);
+}
+
+} // namespace cli

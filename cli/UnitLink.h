@@ -1,0 +1,96 @@
+#pragma once
+// The tool's way to the unit: its own HID device controller, the units it lists, the one chosen
+// (as the window chooses it, the last one found, or the one at --device) and the block's exchange
+// with it. The unit is held only while the link lives, and never exclusively: the window may poll
+// the same unit meanwhile.
+
+#include "unit/Block.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class THidDevice;
+class THidDeviceController;
+
+namespace cli {
+
+// Why the unit failed us; each has its line on stderr and exit status 1.
+enum class TFailure { None, NoServices, NoUnit, NoAccess, NotAnswering, Unplugged, NotKept };
+
+struct TUnitEntry {
+    std::string Path; // as --device takes it
+    QString Manufacturer;
+    QString Product;
+    std::uint16_t VendorId = 0;
+    std::uint16_t ProductId = 0;
+    bool ReadWrite = false; // can be opened for reading and writing
+};
+
+// A failure met in the middle of a command.
+struct TUnitFailure {
+    TFailure Failure;
+    std::string Path;
+};
+
+// The line that names a failure (without the program's name).
+QString FailureText(TFailure failure, const std::string& path);
+
+class TUnitLink {
+public:
+    // Loads the HID services and lists the devices present at once. `wantedPath` empty: the last
+    // unit found is chosen.
+    explicit TUnitLink(std::string wantedPath = {});
+    ~TUnitLink();
+    TUnitLink(const TUnitLink&) = delete;
+    TUnitLink& operator=(const TUnitLink&) = delete;
+
+    THidDeviceController& Controller() { return *controller_; }
+    const std::string& WantedPath() const { return wantedPath_; }
+
+    // Every attached unit, in the controller's order.
+    std::vector<TUnitEntry> Units();
+    // The index in `units` of the one a command would use, or -1.
+    int ChosenIndex(const std::vector<TUnitEntry>& units) const;
+
+    // False when the HID service modules could not be loaded (the reason is logged).
+    bool ServicesLoaded() const;
+
+    // Takes the chosen unit and opens it for reading and writing: None, NoServices, NoUnit or
+    // NoAccess.
+    TFailure Open();
+    bool IsOpen() const { return device_ != nullptr; }
+    // The path of the unit held, or of the last one held.
+    const std::string& Path() const { return path_; }
+    // Gives the unit back.
+    void Release();
+
+    // One exchange each, as the window makes them; false when the unit did not take part.
+    bool Read(TDataBlock& data);
+    bool Send(const TDataBlock& data);
+    // After a failed exchange: looks at the devices present again and tells Unplugged from
+    // NotAnswering.
+    TFailure Diagnose();
+
+    // The same exchanges for a command that cannot go on without them: a failure is looked at,
+    // tried once more while the unit is still attached, and thrown as TUnitFailure.
+    void ReadOrThrow(TDataBlock& data);
+    void SendOrThrow(const TDataBlock& data);
+
+private:
+    bool Offer(THidDevice* device, int index);
+    int ChosenControllerIndex();
+
+    std::string wantedPath_;
+    std::string path_;
+    TReportBuffer report_{};
+    std::vector<std::pair<int, TUnitEntry>> offered_;
+    // The held unit goes after the controller, which closes its handles as it goes.
+    std::unique_ptr<THidDevice> device_;
+    std::unique_ptr<THidDeviceController> controller_;
+};
+
+} // namespace cli

@@ -1,0 +1,125 @@
+#include "cli/Watch.h"
+
+#include "cli/StopSignals.h"
+#include "hid/HidControllerClass.h"
+
+#include <QEventLoop>
+
+namespace cli {
+
+TWatch::TWatch(const TOptions& options, TUnitLink& link, TRecordSink& sink, TIo& io)
+    : options_(options), link_(link), sink_(sink), io_(io) {
+    tick_.setTimerType(Qt::PreciseTimer);
+    tick_.setInterval(options_.IntervalMs);
+    connect(&tick_, &QTimer::timeout, this, &TWatch::Tick);
+    retry_.setInterval(kRetryMs);
+    connect(&retry_, &QTimer::timeout, this, &TWatch::TryReconnect);
+}
+
+TWatch::~TWatch() {
+    // The controller outlives this watch.
+    link_.Controller().SetOnDeviceChange(TNotifyEvent());
+}
+
+int TWatch::Run() {
+    TStopSignals stopSignals;
+    connect(&stopSignals, &TStopSignals::Stop, this, [this] { Finish(0); });
+    // Unplug and replug reach the controller through the event loop; with --reconnect the watch
+    // looks for its unit at each change.
+    if (options_.Reconnect)
+        link_.Controller().SetOnDeviceChange(TNotifyEvent(this, &TWatch::DeviceChanged));
+
+    QEventLoop loop;
+    loop_ = &loop;
+    Tick(); // the first record at once
+    if (!done_) {
+        tick_.start();
+        loop.exec();
+    }
+    loop_ = nullptr;
+    tick_.stop();
+    retry_.stop();
+    if (failure_ != TFailure::None)
+        throw TUnitFailure{failure_, link_.Path()};
+    if (!writeError_.isEmpty()) {
+        Put(io_.Err, QStringLiteral("tarvenik-cli: %1\n").arg(writeError_));
+        return 1;
+    }
+    return status_;
+}
+
+void TWatch::Finish(int status) {
+    if (done_)
+        return;
+    done_ = true;
+    status_ = status;
+    tick_.stop();
+    retry_.stop();
+    if (loop_ != nullptr)
+        loop_->quit();
+}
+
+void TWatch::Fail(TFailure failure) {
+    failure_ = failure;
+    Finish(1);
+}
+
+bool TWatch::Emit(const QString& record) {
+    if (sink_.Write(record))
+        return true;
+    writeError_ = sink_.Error();
+    Finish(1);
+    return false;
+}
+
+void TWatch::Tick() {
+    if (done_ || waiting_)
+        return;
+    TDataBlock data{};
+    const bool answered = link_.Read(data);
+    const QDateTime now = io_.Now();
+    if (answered) {
+        failures_ = 0;
+        if (!Emit(RecordText(options_.Format, now, data)))
+            return;
+        ++records_;
+        if (options_.Count && records_ >= *options_.Count)
+            Finish(0);
+        return;
+    }
+    const TFailure failure = link_.Diagnose();
+    if (failure == TFailure::Unplugged) {
+        if (!options_.Reconnect) {
+            Fail(failure);
+            return;
+        }
+        if (Emit(EventRecordText(options_.Format, now, QStringLiteral("unplugged"))))
+            StartWaiting();
+        return;
+    }
+    if (++failures_ >= kFailuresToGiveUp)
+        Fail(TFailure::NotAnswering);
+}
+
+void TWatch::StartWaiting() {
+    waiting_ = true;
+    failures_ = 0;
+    tick_.stop();
+    link_.Release();
+    retry_.start();
+    TryReconnect(); // it may be back already
+}
+
+void TWatch::DeviceChanged(void*) {
+    TryReconnect();
+}
+
+void TWatch::TryReconnect() {
+    if (done_ || !waiting_ || link_.Open() != TFailure::None)
+        return;
+    waiting_ = false;
+    retry_.stop();
+    tick_.start();
+}
+
+} // namespace cli

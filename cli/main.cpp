@@ -1,0 +1,32 @@
+// tarvenik-cli: the unit from a shell or a script. No window, no widgets: a core application for
+// the HID controller's events, then one command.
+
+#include "cli/Commands.h"
+
+#include <QCoreApplication>
+
+#include <chrono>
+#include <exception>
+#include <iostream>
+#include <thread>
+
+int main(int argc, char** argv) {
+    // Qt's own options are not the tool's: Qt is given the program name only.
+    static char fallbackName[] = "tarvenik-cli";
+    int qtArgc = 1;
+    char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
+    QCoreApplication application(qtArgc, qtArgv);
+
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    cli::TIo io{std::cout, std::cerr, [] { return QDateTime::currentDateTime(); },
+                [] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }};
+    try {
+        return cli::RunCli(arguments, io);
+    } catch (const std::exception& error) {
+        // Nothing a command throws on purpose gets here; still one line and status 1.
+        std::cerr << "tarvenik-cli: " << error.what() << std::endl;
+        return 1;
+    }
+}

@@ -1,0 +1,80 @@
+// The program's log (--log): one CSV record per poll the unit answered, the header once per file,
+// and a log that can't be written never stops the polling.
+
+#include "PanelTestSupport.h"
+
+#include "app/CommandLine.h"
+#include "app/PollLog.h"
+#include "unit/Record.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+using namespace paneltest;
+
+namespace {
+
+QDateTime LogTime() {
+    return QDateTime(QDate(2025, 3, 1), QTime(14, 5, 9, 250), QTimeZone(3600));
+}
+
+int pollWarnings = 0;
+void CountPollWarnings(QtMsgType type, const QMessageLogContext& context, const QString&) {
+    if (type == QtWarningMsg && QByteArray(context.category) == "tarvenik.poll")
+        ++pollWarnings;
+}
+
+} // namespace
+
+TEST_F(PanelTest, TheLogGetsOneRecordPerAnsweredPollAndItsHeaderOnce) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("polls.csv");
+    TDataBlock fixed = QuietBlock();
+    fixed[block::kOs1Min] = 10;
+    fixed[block::kPosition] = 7;
+    SetFixedBlock(fixed);
+    Connect();
+    for (int run = 0; run < 2; ++run) { // the program started twice on the same file
+        TPollLog log(path, &LogTime);
+        form->OnPollRead = [&log](const TDataBlock& b) { log.Append(b); };
+        Poll();
+        Unit().SetFailures(0, 1, 0); // a poll the unit does not answer writes nothing
+        Poll();
+        Unit().SetFailures(0, 0, 0);
+        form->OnPollRead = nullptr;
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString record =
+        "2025-03-01T14:05:09.250+01:00,0.17,0.00,0.00,0,0,0,0,7,64,0,0.00,0.00,0,0,\r\n";
+    EXPECT_EQ(QString::fromUtf8(file.readAll()), unit::CsvHeader() + record + record);
+}
+
+TEST_F(PanelTest, ALogThatCannotBeWrittenIsToldOnceAndPollingGoesOn) {
+    TPollLog log("/nonexistent-folder/polls.csv");
+    form->OnPollRead = [&log](const TDataBlock& b) { log.Append(b); };
+    Connect();
+    pollWarnings = 0;
+    const QtMessageHandler previous = qInstallMessageHandler(CountPollWarnings);
+    for (int i = 0; i < 3; ++i) {
+        Poll();
+        EXPECT_TRUE(form->Timer->isActive());
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(pollWarnings, 1);
+    EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
+}
+
+TEST(CommandLine, LogHelpVersionAndMistakes) {
+    EXPECT_EQ(ParseCommandLine({"tarvenik", "--log", "a.csv"}).LogPath, "a.csv");
+    EXPECT_EQ(ParseCommandLine({"tarvenik"}).Action, TCommandLine::TAction::Run);
+    const QString help = ParseCommandLine({"tarvenik", "--help"}).Text;
+    EXPECT_TRUE(help.startsWith("Usage: tarvenik [options]\n")) << help.toStdString();
+    EXPECT_TRUE(help.contains("--log <file>"));
+    EXPECT_EQ(ParseCommandLine({"tarvenik", "--version"}).Action, TCommandLine::TAction::Version);
+    for (const QStringList& wrong :
+         {QStringList{"tarvenik", "--log"}, QStringList{"tarvenik", "--frob"},
+          QStringList{"tarvenik", "stray"}})
+        EXPECT_EQ(ParseCommandLine(wrong).Action, TCommandLine::TAction::Error);
+}

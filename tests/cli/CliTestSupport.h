@@ -1,0 +1,104 @@
+#pragma once
+// The tool's commands run in this process, against the virtual unit whose modules sit beside the
+// test binary: the test steers the units and reads their exchange log through the same module the
+// tool's controller has loaded.
+
+#include "cli/Commands.h"
+#include "platform/virtual/VirtualUnitControl.h"
+#include "unit/Block.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QStringList>
+#include <QTimeZone>
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace clitest {
+
+inline virtualunit::VirtualUnitControl& Unit() {
+    static virtualunit::VirtualUnitControl control = virtualunit::resolveVirtualUnitControl();
+    return control;
+}
+
+inline std::vector<VirtualUnitLogEntry> Log() {
+    std::vector<VirtualUnitLogEntry> entries(static_cast<std::size_t>(Unit().LogCount()));
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        Unit().LogEntry(static_cast<int>(i), &entries[i]);
+    return entries;
+}
+
+constexpr int kSet = 0; // program to unit
+constexpr int kGet = 1; // unit to program
+
+inline TDataBlock BlockOf(const VirtualUnitLogEntry& e) {
+    TDataBlock b{};
+    std::copy(e.report + 1, e.report + 1 + block::kBlockSize, b.begin());
+    return b;
+}
+
+// The clock of every record in these tests.
+inline QDateTime FixedTime() {
+    return QDateTime(QDate(2025, 3, 1), QTime(14, 5, 9, 250), QTimeZone(3600));
+}
+
+// A stream that hands each flushed piece of output (one record of a watch) to a hook, which may
+// unplug the unit or raise a signal in the middle of a watch.
+class THookBuffer : public std::stringbuf {
+public:
+    std::function<void(const std::string& piece)> Hook;
+
+protected:
+    int sync() override {
+        const std::string all = str();
+        if (all.size() > seen_) {
+            const std::string piece = all.substr(seen_);
+            seen_ = all.size();
+            if (Hook)
+                Hook(piece);
+        }
+        return 0;
+    }
+
+private:
+    std::size_t seen_ = 0;
+};
+
+struct TRun {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+    std::vector<int> PausesAfter; // the log's length at each pause after a command 1
+};
+
+inline TRun Cli(const QStringList& arguments,
+                std::function<void(const std::string& piece)> hook = {}) {
+    THookBuffer outBuffer;
+    outBuffer.Hook = std::move(hook);
+    std::ostream out(&outBuffer);
+    std::ostringstream err;
+    TRun run;
+    cli::TIo io{out, err, &FixedTime, [&run] { run.PausesAfter.push_back(Unit().LogCount()); }};
+    run.Status = cli::RunCli(arguments, io);
+    run.Out = outBuffer.str();
+    run.Err = err.str();
+    return run;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Unit().complete()) << "virtual unit modules not beside the test binary";
+        Unit().Reset();
+        QCoreApplication::processEvents(); // nothing of an earlier test may be pending
+        Unit().ClearLog();
+    }
+    void TearDown() override { Unit().Reset(); }
+};
+
+} // namespace clitest

@@ -1,0 +1,135 @@
+// watch: CSV that a standard parser reads back, the file it appends to, and how it ends: the
+// count, a stop signal after the record in hand, an unplug (or, with --reconnect, the unit's
+// return, with the gap marked), a unit that stops answering, an output that refuses a record.
+
+#include "CliTestSupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+using namespace clitest;
+
+namespace {
+
+TDataBlock QuietBlock() {
+    TDataBlock b{};
+    b[block::kScaleByte] = 64;
+    b[block::kOs1Min] = 10;     // 0.17 V
+    b[block::kThreshold0] = 58; // 1.00 V
+    b[block::kPosition] = 120;
+    b[block::kOs2Delay] = 5;
+    return b;
+}
+
+QStringList Lines(const std::string& text) {
+    return QString::fromStdString(text).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+}
+
+// The CSV file as Python's csv module reads it: one JSON object per row.
+std::vector<QJsonObject> ParseCsv(const QString& path) {
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import csv, json, sys\n"
+                                 "with open(sys.argv[1], newline='') as f:\n"
+                                 "    print(json.dumps(list(csv.DictReader(f))))"),
+                  path});
+    EXPECT_TRUE(python.waitForFinished(10000)) << "python3 did not run";
+    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    std::vector<QJsonObject> rows;
+    for (const QJsonValue& row : QJsonDocument::fromJson(python.readAllStandardOutput()).array())
+        rows.push_back(row.toObject());
+    return rows;
+}
+
+} // namespace
+
+TEST_F(CliTest, WatchCsvReadsBackWithAStandardParserAndTheFileGetsOneHeader) {
+    const TDataBlock fixed = QuietBlock();
+    Unit().SetFixedBlock(0, fixed.data());
+    QTemporaryDir dir;
+    const QString file = dir.filePath("log.csv");
+    for (int run = 0; run < 2; ++run) {
+        const TRun watch =
+            Cli({"watch", "--csv", "--interval", "0", "--count", "2", "--output", file});
+        ASSERT_EQ(watch.Status, 0) << watch.Err;
+        EXPECT_EQ(watch.Out, "");
+    }
+    const std::vector<QJsonObject> rows = ParseCsv(file);
+    ASSERT_EQ(rows.size(), 4u) << "one header, four records";
+    for (const QJsonObject& row : rows) {
+        EXPECT_EQ(row.size(), 16); // time, fourteen values, event; no traces
+        EXPECT_EQ(row["time"].toString(), "2025-03-01T14:05:09.250+01:00");
+        EXPECT_EQ(row["os1_min_v"].toString(), "0.17");
+        EXPECT_EQ(row["threshold0_v"].toString(), "1.00");
+        EXPECT_EQ(row["threshold1_v"].toString(), "0.00");
+        EXPECT_EQ(row["position"].toString(), "120");
+        EXPECT_EQ(row["scale"].toString(), "64");
+        EXPECT_EQ(row["os2_delay"].toString(), "5");
+        EXPECT_EQ(row["event"].toString(), "");
+    }
+}
+
+TEST_F(CliTest, AnUnplugEndsTheWatchWithStatusOneAfterWholeRecords) {
+    int records = 0;
+    const TRun run = Cli({"watch", "--csv", "--interval", "0"}, [&](const std::string&) {
+        if (++records == 2)
+            Unit().Unplug(0);
+    });
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "tarvenik-cli: the unit was unplugged\n");
+    const QStringList lines = Lines(run.Out);
+    ASSERT_EQ(lines.size(), 3); // the header and two records
+    EXPECT_TRUE(QString::fromStdString(run.Out).endsWith(",\r\n"));
+}
+
+TEST_F(CliTest, WithReconnectTheWatchWaitsForTheUnitAndMarksTheGap) {
+    int records = 0;
+    const TRun run = Cli({"watch", "--csv", "--interval", "0", "--count", "4", "--reconnect"},
+                         [&](const std::string& piece) {
+                             if (piece.find("unplugged") != std::string::npos)
+                                 Unit().Plug(0); // the rescan of its notification finds it
+                             else if (++records == 2)
+                                 Unit().Unplug(0);
+                         });
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const QStringList lines = Lines(run.Out);
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_TRUE(lines[3].endsWith(",,,,,,,,,,,,,,,unplugged")) << lines[3].toStdString();
+    for (int i : {1, 2, 4, 5})
+        EXPECT_TRUE(lines[i].endsWith(",5,")) << lines[i].toStdString(); // os2_delay 5, no event
+}
+
+TEST_F(CliTest, AStopSignalEndsTheWatchAfterTheRecordInHand) {
+    for (int signal : {SIGINT, SIGTERM}) {
+        int records = 0;
+        const TRun run = Cli({"watch", "--interval", "0"}, [&](const std::string&) {
+            if (++records == 2)
+                std::raise(signal);
+        });
+        EXPECT_EQ(run.Status, 0) << run.Err;
+        EXPECT_GE(records, 2);
+        EXPECT_TRUE(QString::fromStdString(run.Out).endsWith("os2_delay=5\n"));
+    }
+}
+
+TEST_F(CliTest, AUnitThatStopsAnsweringOrAnOutputThatRefusesEndsTheWatch) {
+    int records = 0;
+    TRun run = Cli({"watch", "--interval", "0"}, [&](const std::string&) {
+        if (++records == 1)
+            Unit().SetFailures(0, 1, 0);
+    });
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "tarvenik-cli: the unit stopped answering\n");
+    EXPECT_EQ(records, 1);
+
+    Unit().SetFailures(0, 0, 0);
+    run = Cli({"watch", "--csv", "--output", "/dev/full"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err.rfind("tarvenik-cli: cannot write /dev/full: ", 0), 0u) << run.Err;
+}

@@ -1,0 +1,116 @@
+// tarvenik-cli on a real kernel: the program from beside this test, with the Linux HID modules
+// beside it, run as a child against a USB unit on the dummy host controller (which carries the
+// unit's USB strings) and a uhid unit (whose HID device has no USB strings to find it by).
+
+#include "support/SetReportRecorder.h"
+#include "support/Sysfs.h"
+#include "support/UhidUnit.h"
+#include "support/UsbGadget.h"
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+using namespace kerneltest;
+
+namespace {
+
+constexpr int kernelTimeoutMs = 15000;
+
+struct TResult {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+std::string ToolPath() {
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "tarvenik-cli")
+        .string();
+}
+
+// Runs the tool to its end through the shell, collecting what it writes.
+TResult RunTool(const std::string& arguments) {
+    const std::string errors = "/tmp/tarvenik-cli.err";
+    FILE* pipe = popen((ToolPath() + " " + arguments + " 2>" + errors).c_str(), "r");
+    if (pipe == nullptr)
+        return {};
+    TResult result;
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        result.Out.append(buffer, n);
+    const int status = pclose(pipe);
+    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.Err = readText(errors);
+    return result;
+}
+
+class CliOnKernel : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(std::filesystem::exists(ToolPath())) << ToolPath() << " is not there";
+        std::string error;
+        ASSERT_TRUE(gadget.plugIn(error)) << error;
+        node = gadget.waitForHidraw(kernelTimeoutMs);
+        ASSERT_FALSE(node.empty()) << "the USB device got no hidraw node";
+        const std::string function = gadget.functionNode();
+        ASSERT_TRUE(waitUntil(kernelTimeoutMs, [&] { return std::filesystem::exists(function); }));
+        ASSERT_TRUE(recorder.start(function, error)) << error;
+        ASSERT_TRUE(uhid.plugIn(error)) << error;
+        uhidNode = uhid.waitForHidraw(kernelTimeoutMs);
+        ASSERT_FALSE(uhidNode.empty()) << "the uhid unit got no hidraw node";
+    }
+
+    UsbGadget gadget{{0x1209, 0x7A50, 0x0107, "Mirdal-vk", "Tarvenik", "0003"}};
+    UhidUnit uhid{{0x7A5E, 0x0C01, 0x0213, "Mirdal-vk Tarvenik", "cli-test"}};
+    SetReportRecorder recorder;
+    std::string node;
+    std::string uhidNode;
+};
+
+} // namespace
+
+TEST_F(CliOnKernel, ListShowsTheUsbUnitOnlyAndReadGivesItsBlockAsJson) {
+    TResult r = RunTool("list");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, node + "\tMirdal-vk\tTarvenik\t1209:7a50\tread-write\n");
+
+    r = RunTool("read --json");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    QJsonParseError error{};
+    const QJsonObject json =
+        QJsonDocument::fromJson(QByteArray::fromStdString(r.Out), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << r.Out;
+    // This kernel's f_hid answers a get request with zeros: scale byte 0 stands for 64.
+    const QJsonArray raw = json["raw"].toArray();
+    ASSERT_EQ(raw.size(), 250);
+    for (const QJsonValue& byte : raw)
+        EXPECT_EQ(byte.toInt(-1), 0);
+    EXPECT_EQ(json["scale"].toInt(), 64);
+    EXPECT_EQ(json["samples_a"].toArray().size(), 117);
+    EXPECT_FALSE(json["time"].toString().isEmpty());
+    EXPECT_TRUE(recorder.next(0).empty()) << "a read sent a report";
+
+    // params: command 1 on the block as read, through the kernel to the device.
+    r = RunTool("params");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    std::vector<uint8_t> command(251, 0);
+    command[249] = 1;
+    EXPECT_EQ(recorder.next(kernelTimeoutMs), command);
+}
+
+TEST_F(CliOnKernel, AHidDeviceWithoutTheUnitsUsbStringsIsNotTaken) {
+    const TResult r = RunTool("--device " + uhidNode + " read --json");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, "tarvenik-cli: no Tarvenik unit found at " + uhidNode + "\n");
+    EXPECT_EQ(r.Out, "");
+    EXPECT_TRUE(uhid.getRequests().empty());
+}

@@ -1,0 +1,85 @@
+// Records of the unit library: the time text in any offset, and the file records are appended to.
+
+#include "unit/Record.h"
+#include "unit/RecordFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QDateTime At(int offsetSeconds, int ms) {
+    return QDateTime(QDate(2025, 3, 1), QTime(14, 5, 9, ms), QTimeZone(offsetSeconds));
+}
+
+QByteArray Contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+} // namespace
+
+TEST(Record, TimeIsIso8601WithMillisecondsAndTheOffset) {
+    EXPECT_EQ(unit::TimeText(At(3600, 250)), "2025-03-01T14:05:09.250+01:00");
+    EXPECT_EQ(unit::TimeText(At(-(3 * 3600 + 1800), 7)), "2025-03-01T14:05:09.007-03:30");
+    EXPECT_EQ(unit::TimeText(At(0, 0)), "2025-03-01T14:05:09.000+00:00");
+}
+
+TEST(RecordFile, TheHeaderGoesOnlyIntoANewOrEmptyFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("log.csv");
+    {
+        unit::TRecordFile file(path, "h\r\n");
+        ASSERT_TRUE(file.Append("1\r\n"));
+        ASSERT_TRUE(file.Append("2\r\n"));
+    }
+    unit::TRecordFile again(path, "h\r\n");
+    ASSERT_TRUE(again.Append("3\r\n"));
+    EXPECT_EQ(Contents(path), "h\r\n1\r\n2\r\n3\r\n");
+
+    // A pipe has no size to tell it is new: the header goes in once.
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    const int reader = ::open(fifo.toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    unit::TRecordFile piped(fifo, "h\n");
+    ASSERT_TRUE(piped.Append("1\n"));
+    ASSERT_TRUE(piped.Append("2\n"));
+    char buffer[64] = {};
+    EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(::read(reader, buffer, sizeof buffer))),
+              "h\n1\n2\n");
+    ::close(reader);
+}
+
+TEST(RecordFile, ARecordTheFileSystemTakesOnlyInPartIsTakenBack) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("log.csv");
+    unit::TRecordFile file(path, "header\n");
+    ASSERT_TRUE(file.Append("first\n"));
+
+    // A file size limit just past the first record stands for a full disk.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = saved;
+    tight.rlim_cur = 20;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const bool written = file.Append("second record, too long for the limit\n");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(file.ErrorString().isEmpty());
+    EXPECT_EQ(Contents(path), "header\nfirst\n");
+    ASSERT_TRUE(file.Append("third\n"));
+    EXPECT_EQ(Contents(path), "header\nfirst\nthird\n");
+}

@@ -1,0 +1,47 @@
+#pragma once
+// One record of a read: when it was taken and the values of the block, by name. The same record
+// goes into the window's log and the command-line tool's output, as CSV (RFC 4180, CRLF line
+// ends, a header line, no traces) or as one line of JSON (with both traces and the raw block).
+//
+// Fields, in this order after `time`: os1_min_v, os1_max_v, os2_voltage_v, os2_pulse_time,
+// os1_time_1, os1_time_0, os1_state, position, scale, poll_period, threshold0_v, threshold1_v,
+// os2_length, os2_delay. Volts have two decimals and a decimal point, rounded as the window shows
+// them, at the block's own scale; counts are decimal integers. CSV ends every line with an `event`
+// column, empty in a record of a read; an event record (such as the unit going away) has only
+// `time` and `event`.
+
+#include "unit/Block.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <string_view>
+#include <vector>
+
+namespace unit {
+
+struct TField {
+    std::string_view Name;
+    QString Text;
+    bool Parameter; // one of the five operating parameters
+};
+
+// ISO 8601 in the time's own offset, with milliseconds: 2025-03-01T14:05:09.250+01:00.
+QString TimeText(const QDateTime& time);
+
+// The block's values in record order, `time` not included.
+std::vector<TField> FieldsOf(const TDataBlock& data);
+
+// The CSV header line and record lines, each with its CRLF.
+QString CsvHeader();
+QString CsvRecord(const QDateTime& time, const TDataBlock& data);
+QString CsvEventRecord(const QDateTime& time, const QString& event);
+
+// One JSON object on one line, no line end. A record of a read adds `samples_a` and `samples_b`
+// (117 raw bytes each) and `raw` (the 250 bytes of the block).
+QString JsonRecord(const QDateTime& time, const TDataBlock& data);
+QString JsonEventRecord(const QDateTime& time, const QString& event);
+// A JSON object of the given fields only, no line end.
+QString JsonObject(const std::vector<TField>& fields);
+
+} // namespace unit

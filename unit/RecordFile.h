@@ -1,0 +1,34 @@
+#pragma once
+// A file that records are appended to, one whole record at a time: the header goes only into a new
+// or empty file, each record reaches the file in one write, and a record the file system took only
+// in part is taken back, so the file always ends with a whole record.
+
+#include <QFile>
+#include <QString>
+
+namespace unit {
+
+class TRecordFile {
+public:
+    // Nothing is opened yet: the first Append opens (or creates) the file.
+    TRecordFile(const QString& path, const QString& header);
+
+    // Appends one record, with the header first when the file is empty. False when the file can't
+    // be opened or the record couldn't be written whole; ErrorString() then says why. A later
+    // Append tries again.
+    bool Append(const QString& record);
+
+    const QString& Path() const { return path_; }
+    const QString& ErrorString() const { return error_; }
+
+private:
+    bool Open();
+
+    QString path_;
+    QByteArray header_;
+    QFile file_;
+    bool needHeader_ = false; // decided at opening: a pipe or a device has no size to go by
+    QString error_;
+};
+
+} // namespace unit
