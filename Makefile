@@ -16,6 +16,7 @@ test:
 	@scripts/deps.sh test
 	$(MAKE) check-normal
 	$(MAKE) check-sanitize
+	$(MAKE) check-tsan
 	$(MAKE) check-kernel
 
 build:
@@ -45,6 +46,26 @@ check-kernel: build
 	  cmake --build $(SANITIZE) --target kernel_tests -j $(JOBS) && \
 	  tests/kernel/run $(SANITIZE); \
 	fi
+
+# ThreadSanitizer build: only the tests whose code runs threads (the HID read
+# thread, its delivery mailbox and its stop; the overlapped reads and their
+# cancellation across threads).
+TSAN := build/tsan
+TSAN_TESTS := hid_platform_tests hid_virtual_tests hid_stub_tests
+TSAN_EMPTY :=
+TSAN_SPACE := $(TSAN_EMPTY) $(TSAN_EMPTY)
+
+.PHONY: build-tsan check-tsan
+
+build-tsan:
+	cmake -S . -B $(TSAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DTARVENIK_SANITIZE_THREAD=ON -DTARVENIK_BENCH=OFF
+	cmake --build $(TSAN) -j $(JOBS) --target $(TSAN_TESTS)
+
+check-tsan: build-tsan
+	ctest --test-dir $(TSAN) --output-on-failure --no-tests=error -j $(JOBS) \
+	  -R '^($(subst $(TSAN_SPACE),|,$(TSAN_TESTS)))$$'
 
 clean:
 	rm -rf build

@@ -17,11 +17,29 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   add_compile_options(-Wno-array-bounds -Wno-maybe-uninitialized)
 endif()
 
+if(TARVENIK_SANITIZE AND TARVENIK_SANITIZE_THREAD)
+  message(FATAL_ERROR "ThreadSanitizer can't be combined with AddressSanitizer: use two builds")
+endif()
 if(TARVENIK_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
                       -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(TARVENIK_SANITIZE_THREAD)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# The environment of every test. Leaks are detected; the leaks and the thread
+# orderings of the system's libraries that are not ours are suppressed by the
+# files in tests/sanitizers (see its README).
+set(TARVENIK_SANITIZER_FILES ${CMAKE_SOURCE_DIR}/tests/sanitizers)
+set(TARVENIK_TEST_ENVIRONMENT
+  "QT_QPA_PLATFORM=offscreen"
+  "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
+  "LSAN_OPTIONS=suppressions=${TARVENIK_SANITIZER_FILES}/lsan.supp:print_suppressions=0"
+  "UBSAN_OPTIONS=print_stacktrace=1"
+  "TSAN_OPTIONS=suppressions=${TARVENIK_SANITIZER_FILES}/tsan.supp:second_deadlock_stack=1:print_suppressions=0")
 
 # tarvenik_add_test(<name> SOURCES ... [LIBS ...] [VIRTUAL_UNIT] [REAL_MODULES])
 # One GoogleTest executable, registered with CTest. Widget tests need no
@@ -48,7 +66,7 @@ function(tarvenik_add_test name)
   endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1"
+    ENVIRONMENT "${TARVENIK_TEST_ENVIRONMENT}"
     TIMEOUT 120)
 endfunction()
 
@@ -70,7 +88,7 @@ function(tarvenik_add_fuzz name)
   endif()
   add_test(NAME ${name} COMMAND ${name} ${args})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0"
+    ENVIRONMENT "${TARVENIK_TEST_ENVIRONMENT}"
     TIMEOUT 300)
 endfunction()
 

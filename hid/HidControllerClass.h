@@ -76,10 +76,11 @@ using framework::TNotifyEvent;
 class THidDevice : public QObject {
     Q_OBJECT
 public:
-    // Releases the device: stops its read thread, closes its handles and, for
-    // a listed device that is still attached, puts a checked-in twin into its
-    // list slot (the slot goes if the twin can't be built, or if the device
-    // is no longer attached). Nothing escapes.
+    // Releases the device: stops its read thread (a report or error it still
+    // waits to deliver is dropped), closes its handles and, for a listed
+    // device that is still attached, puts a checked-in twin into its list
+    // slot (the slot goes if the twin can't be built, or if the device is no
+    // longer attached). Nothing escapes.
     ~THidDevice() override;
 
     THidDeviceController* Controller() const { return Controller_; }

@@ -52,7 +52,11 @@ THidDevice::THidDevice(const THidPnPInfo& info, THidDeviceController* controller
 THidDevice::~THidDevice() {
     const THidDataEvent dataHandler = DataHandler_;
     const THidPlugEvent unplugHandler = UnplugHandler_;
-    SetDataHandler(THidDataEvent());
+    // Cleared before the thread stops: a delivery still waiting is dropped,
+    // as no handler may see a device its holder has already given back.
+    DataHandler_ = THidDataEvent();
+    DataErrorHandler_ = THidDataErrorEvent();
+    StopReadThread();
     UnplugHandler_ = THidPlugEvent();
     CloseMainHandle();
     CloseReadHandle();
@@ -137,9 +141,11 @@ void THidDevice::CloseMainHandle() {
 }
 
 bool THidDevice::OpenReadHandle() {
+    // Tested under the lock that CloseReadHandle takes: once HandleUnplug has
+    // closed the handle, the read thread can't open the node again.
+    std::lock_guard lock(ReadMutex_);
     if (!MayOpen())
         return false;
-    std::lock_guard lock(ReadMutex_);
     if (ReadHandle_ == INVALID_HANDLE_VALUE)
         ReadHandle_ =
             openInterface(InterfaceInfo_.InterfacePath, GENERIC_READ, FILE_FLAG_OVERLAPPED);
@@ -311,9 +317,10 @@ void THidDevice::SetReadSleepTime(int ms) {
 }
 
 void THidDevice::HandleUnplug() {
+    // Cleared before the read handle closes (see OpenReadHandle).
+    Attached_ = false;
     CloseMainHandle();
     CloseReadHandle();
-    Attached_ = false;
     const THidPlugEvent handler = UnplugHandler_;
     UnplugHandler_ = THidPlugEvent();
     // Cleared before the call, so a handler that pumps messages into another

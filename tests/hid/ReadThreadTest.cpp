@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <thread>
 
 using Clock = std::chrono::steady_clock;
 
@@ -25,8 +26,13 @@ struct TDataProbe {
     bool OnOwnThread = true;
     bool ClearHandlerInside = false;
     THidDevice* DeleteInside = nullptr;
+    // A device its holder has given back, and the calls that still named it.
+    THidDevice* Released = nullptr;
+    int CallsAfterRelease = 0;
 
     void Data(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data, uint16_t Size) {
+        if (HidDev == Released)
+            ++CallsAfterRelease;
         OnOwnThread = OnOwnThread && QThread::currentThread() == HidDev->thread();
         ReportIDs.push_back(ReportID);
         Reports.emplace_back(Data, Data + Size);
@@ -37,7 +43,9 @@ struct TDataProbe {
             delete HidDev;
         }
     }
-    void DataError(THidDevice*, uint32_t Error) {
+    void DataError(THidDevice* HidDev, uint32_t Error) {
+        if (HidDev == Released)
+            ++CallsAfterRelease;
         Errors.push_back(Error);
         ErrorTimes.push_back(Clock::now());
     }
@@ -217,4 +225,56 @@ TEST_F(ReadThreadTest, AVanishedDeviceReportsErrorsOneSliceApart) {
     EXPECT_GE(span, std::chrono::milliseconds(30));
 
     held_.reset(); // stops the thread
+}
+
+TEST_F(ReadThreadTest, ReleasingTheDeviceDropsTheDeliveryItsThreadWaitsWith) {
+    SetUpHeld();
+    ASSERT_EQ(Unit().QueueInputReport(0, kInput), 0);
+    ASSERT_TRUE(ThreadBlocksInDelivery(*held_, 9));
+
+    // The holder gives the device back while the thread waits for the report
+    // to be taken. No handler may see the device after that: its destruction
+    // has begun, and a handler that released it again would destroy it twice.
+    probe_.Released = held_.get();
+    held_.reset();
+    EXPECT_EQ(probe_.CallsAfterRelease, 0);
+    ASSERT_EQ(controller_->DeviceCount(), 1);
+    EXPECT_EQ(controller_->DeviceAt(0)->ReadThread(), nullptr);
+    hidtest::DeliverPosted(); // the serve the thread asked for finds nothing
+    EXPECT_EQ(probe_.CallsAfterRelease, 0);
+    EXPECT_TRUE(probe_.Reports.empty());
+}
+
+TEST_F(ReadThreadTest, AHeldDeviceUnpluggedByTheControllersEndKeepsNoReadHandle) {
+    // The controller's end unplugs a held device whose node is still there. A
+    // read thread woken by the closing of its handle tries to open it again
+    // at once; that must fail from the close on. The retry is played by a
+    // thread that does nothing else, so it is waiting for the handle while
+    // the close runs.
+    for (int round = 0; round < 8; ++round) {
+        auto controller = MakeController();
+        THidDevice* device = nullptr;
+        ASSERT_TRUE(controller->CheckOutAt(0, device));
+        std::unique_ptr<THidDevice> held(device);
+        ASSERT_TRUE(held->OpenReadHandle());
+
+        std::atomic<bool> stop{false};
+        std::atomic<int> tries{0};
+        std::thread retry([&] {
+            while (!stop) {
+                held->OpenReadHandle();
+                ++tries;
+            }
+        });
+        // Unplugged while the retry is running, not waiting for a core.
+        const int before = tries;
+        while (tries < before + 10)
+            std::this_thread::yield();
+        controller.reset();
+        stop = true;
+        retry.join();
+
+        ASSERT_FALSE(held->Attached());
+        ASSERT_EQ(held->ReadHandle(), INVALID_HANDLE_VALUE) << "round " << round;
+    }
 }

@@ -6,7 +6,30 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define WIDGETTEST_LSAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define WIDGETTEST_LSAN 1
+#endif
+#endif
+#ifdef WIDGETTEST_LSAN
+#include <sanitizer/lsan_interface.h>
+#endif
+
 using namespace widgettest;
+
+namespace {
+
+// Allocations made while one lives are not reported as leaks (a no-op
+// without LeakSanitizer).
+#ifdef WIDGETTEST_LSAN
+using LeakCheckPause = __lsan::ScopedDisabler;
+#else
+struct LeakCheckPause {};
+#endif
+
+} // namespace
 
 TEST(NumSpinEdit, NewFieldHoldsZeroUnderDefaults) {
     TNumSpinEdit f;
@@ -211,11 +234,18 @@ TEST(NumSpinEdit, SteppingIsClearedWhenAStepThrows) {
     EXPECT_FALSE(f.Stepping());
     EXPECT_EQ(f.text(), "1");
 
-    // A listener of the text that throws while the step writes.
+    // A listener of the text that throws while the step writes. Qt Widgets
+    // is built without exception support: the throw passes its frames without
+    // running their destructors, and the copy of the new text that
+    // QWidgetLineControl::finishChange holds is lost with them. That loss is
+    // Qt's; it is the only allocation kept from the leak check here.
     TNumSpinEdit g;
     QObject::connect(&g, &QLineEdit::textChanged,
                      [](const QString&) { throw std::runtime_error("listener failed"); });
-    EXPECT_THROW(g.StepDown(&g), std::runtime_error);
+    {
+        [[maybe_unused]] const LeakCheckPause qtLosesTheTextCopy;
+        EXPECT_THROW(g.StepDown(&g), std::runtime_error);
+    }
     EXPECT_FALSE(g.Stepping());
 }
 
