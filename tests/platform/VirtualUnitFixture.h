@@ -31,13 +31,13 @@ protected:
 
     static Report readReport(HANDLE h) {
         Report r{};
-        EXPECT_TRUE(exports.GetFeature(h, r.data(), r.size())) << errno;
+        EXPECT_TRUE(exports.HidD_GetFeature(h, r.data(), r.size())) << errno;
         return r;
     }
 
     static void writeReport(HANDLE h, Report r) {
         r[0] = 0;
-        EXPECT_TRUE(exports.SetFeature(h, r.data(), r.size())) << errno;
+        EXPECT_TRUE(exports.HidD_SetFeature(h, r.data(), r.size())) << errno;
     }
 
     inline static ModuleExports exports;

@@ -20,13 +20,6 @@ std::string programFolder() {
     return error ? std::string(".") : exe.parent_path().string();
 }
 
-template <typename Function>
-void resolve(void* library, const char* name, Function& slot, std::string& missing) {
-    slot = reinterpret_cast<Function>(dlsym(library, name));
-    if (!slot)
-        missing += std::string(missing.empty() ? "" : ", ") + name;
-}
-
 std::string errnoText(const char* what) {
     return std::string(what) + " (errno " + std::to_string(errno) + ")";
 }
@@ -46,29 +39,8 @@ bool HidModules::loadBesideProgram(std::string& error) {
         }
     }
     std::string missing;
-    auto& h = hid_;
-    void* hidLib = hidLibrary_;
-    resolve(hidLib, "HidD_GetHidGuid", h.HidD_GetHidGuid, missing);
-    resolve(hidLib, "HidD_GetAttributes", h.HidD_GetAttributes, missing);
-    resolve(hidLib, "HidD_GetManufacturerString", h.HidD_GetManufacturerString, missing);
-    resolve(hidLib, "HidD_GetProductString", h.HidD_GetProductString, missing);
-    resolve(hidLib, "HidD_GetSerialNumberString", h.HidD_GetSerialNumberString, missing);
-    resolve(hidLib, "HidD_GetPreparsedData", h.HidD_GetPreparsedData, missing);
-    resolve(hidLib, "HidD_FreePreparsedData", h.HidD_FreePreparsedData, missing);
-    resolve(hidLib, "HidP_GetCaps", h.HidP_GetCaps, missing);
-    resolve(hidLib, "HidD_GetFeature", h.HidD_GetFeature, missing);
-    resolve(hidLib, "HidD_SetFeature", h.HidD_SetFeature, missing);
-    resolve(hidLib, "HidD_FlushQueue", h.HidD_FlushQueue, missing);
-    auto& s = setup_;
-    void* setupLib = setupLibrary_;
-    resolve(setupLib, "SetupDiGetClassDevsA", s.SetupDiGetClassDevsA, missing);
-    resolve(setupLib, "SetupDiEnumDeviceInterfaces", s.SetupDiEnumDeviceInterfaces, missing);
-    resolve(setupLib, "SetupDiGetDeviceInterfaceDetailA", s.SetupDiGetDeviceInterfaceDetailA,
-            missing);
-    resolve(setupLib, "SetupDiDestroyDeviceInfoList", s.SetupDiDestroyDeviceInfoList, missing);
-    resolve(setupLib, "DevNodeNotifyOpen", s.DevNodeNotifyOpen, missing);
-    resolve(setupLib, "DevNodeNotifyRead", s.DevNodeNotifyRead, missing);
-    resolve(setupLib, "DevNodeNotifyClose", s.DevNodeNotifyClose, missing);
+    testsupport::ResolveServices(hidLibrary_, hid_, missing);
+    testsupport::ResolveServices(setupLibrary_, setup_, missing);
     if (!missing.empty()) {
         error = "the modules lack the exports " + missing;
         return false;
