@@ -21,7 +21,7 @@ struct ModuleExports : THidServices, TSetupServices {
 
 inline ModuleExports loadModuleExports() {
     ModuleExports m;
-    const std::string folder = virtualunit::programFolder();
+    const std::string folder = platform::ProgramFolder();
     m.setup = dlopen((folder + "/libsetupsvc.so").c_str(), RTLD_NOW);
     m.hid = dlopen((folder + "/libhidsvc.so").c_str(), RTLD_NOW);
     if (!m.setup || !m.hid)

@@ -1,24 +1,19 @@
 #include "HidModules.h"
 
+#include "platform/ProgramFolder.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <filesystem>
 #include <poll.h>
 #include <unistd.h>
 
 namespace kerneltest {
 
 namespace {
-
-std::string programFolder() {
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string(".") : exe.parent_path().string();
-}
 
 std::string errnoText(const char* what) {
     return std::string(what) + " (errno " + std::to_string(errno) + ")";
@@ -27,7 +22,7 @@ std::string errnoText(const char* what) {
 } // namespace
 
 bool HidModules::loadBesideProgram(std::string& error) {
-    const std::string folder = programFolder();
+    const std::string folder = platform::ProgramFolder();
     for (auto [slot, file] :
          {std::pair{&hidLibrary_, "libhidsvc.so"}, std::pair{&setupLibrary_, "libsetupsvc.so"}}) {
         const std::string path = folder + "/" + file;
