@@ -177,7 +177,8 @@ private:
     friend class THidDeviceReadThread;
 
     // Opens and identifies the interface; throws EControllerError when it
-    // can't. Only the controller (and a released device) builds devices.
+    // can't. Only the controller builds devices: in a scan, and as the twin
+    // of a device given back (TakeBack).
     THidDevice(const THidPnPInfo& info, THidDeviceController* controller);
 
     void OpenMainHandleUnchecked();
