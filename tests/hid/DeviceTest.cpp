@@ -12,16 +12,7 @@
 
 using hidtest::TTextProbe;
 
-namespace {
-
-std::vector<VirtualUnitLogEntry> Log(virtualunit::VirtualUnitControl& unit) {
-    std::vector<VirtualUnitLogEntry> entries(static_cast<size_t>(unit.LogCount()));
-    for (size_t i = 0; i < entries.size(); ++i)
-        unit.LogEntry(static_cast<int>(i), &entries[i]);
-    return entries;
-}
-
-} // namespace
+using testsupport::ExchangeLog;
 
 TEST_F(VirtualUnitTest, TextsAreFetchedInsideACallbackAndCachedForTheDevicesLife) {
     auto controller = MakeController();
@@ -97,7 +88,7 @@ TEST_F(VirtualUnitTest, FeatureReportsOpenTheMainHandleOnceAndReuseIt) {
     ASSERT_TRUE(held->SetFeatureReport(report, sizeof report));
     EXPECT_EQ(held->MainHandle(), opened);
 
-    const auto log = Log(Unit());
+    const auto log = ExchangeLog();
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0].direction, 1);
     EXPECT_EQ(log[1].direction, 0);

@@ -2,6 +2,7 @@
 // Every virtual-unit test starts from the load state of the module pair.
 
 #include "tests/platform/VirtualModules.h"
+#include "tests/support/VirtualUnit.h"
 
 #include <array>
 #include <cstdint>
@@ -14,7 +15,7 @@ class VirtualUnitTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         exports = loadModuleExports();
-        control = virtualunit::resolveVirtualUnitControl();
+        control = VirtualUnit();
     }
 
     void SetUp() override {
