@@ -5,11 +5,12 @@
 #include "app/DataBlock.h"
 #include "app/Unit1.h"
 #include "framework/Bitmap.h"
+#include "hid/ModuleLoader.h"
 #include "imaging/jpeg.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QPainter>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -34,7 +35,7 @@ QDateTime RealNow() {
 }
 
 QString ProgramFolder() {
-    return QCoreApplication::applicationDirPath();
+    return QFile::decodeName(ModuleLoader::ProgramFolder().c_str());
 }
 
 QString PicturesFolder() {

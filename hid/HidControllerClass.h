@@ -3,24 +3,50 @@
 // device interface present, the device itself, and the device's optional
 // read thread.
 //
-// Ownership
-//   The controller owns every listed device that is not checked out (as its
-//   Qt child) and destroys it when it vanishes or when the controller ends.
-//   CheckOutAt lends a device to its caller, the holder: the device loses its
-//   Qt parent, the holder owns the object and gives it back by destroying it
-//   (`delete device`, or a std::unique_ptr). If the
-//   interface is still present at that moment, a fresh checked-in twin takes
-//   the released device's list slot; otherwise the slot goes. A holder may
-//   also keep its device to the end: the controller's destruction closes the
-//   device's handles and leaves the object to the holder, which may still
-//   destroy it later.
+// Lending a device
+//   A device object is always in one of these states. The controller lists
+//   devices in Devices_; CheckOutAt lends one to its caller, the holder, who
+//   gives it back by destroying it (`delete device`, or a std::unique_ptr).
+//
+//   state                  Attached  CheckedOut  listed  owner
+//   listed                 yes       no          yes     the controller (its Qt child)
+//   lent                   yes       yes         yes     the holder (no Qt parent)
+//   unplugged while lent   no        yes         yes     the holder
+//   orphaned               no        yes         no      the holder; Controller() is null
+//   given back             -         -           no      none: the object is destroyed
+//
+//   Transitions, and what happens to the list (no others exist):
+//   - a rescan's arrival pass: a new object -> listed; appended, OnArrival.
+//   - CheckOutAt: listed -> lent; the slot stays.
+//   - a rescan finds the interface gone (HandleUnplug fires the device's
+//     unplug handler, then OnRemoval): listed -> given back, destroyed by
+//     the controller, its slot goes; lent -> unplugged while lent, the slot
+//     stays (and every later rescan fires OnRemoval for it again).
+//   - the holder destroys a lent device: -> given back; a fresh checked-in
+//     twin (listed) takes the slot, or the slot goes if the twin can't be
+//     opened.
+//   - the holder destroys an unplugged-while-lent device: -> given back; the
+//     slot goes.
+//   - the controller is destroyed: listed -> given back; lent and unplugged
+//     while lent -> orphaned (HandleUnplug: closed, unattached).
+//   - the holder destroys an orphan: -> given back; no list is involved.
+//
+//   Devices_ grows only in the arrival pass, and loses or swaps entries only
+//   in TakeBack, which every destruction of a listed device calls; the
+//   controller's own destruction drops the list whole. The three counts are
+//   read from the list.
+//
+//   Any event handler (OnRemoval, OnEnumerate, OnArrival, a device's unplug
+//   or data handler) may give back a device it holds, even the one the event
+//   is about: nothing of a device is touched after a handler returns unless
+//   it is known to be still there.
 //
 // Threads
 //   Everything runs on the thread that created the controller (the
 //   user-interface thread), except a device's read thread, which exists only
 //   while the device is checked out and has a data handler. That thread
 //   hands every report and error to the user-interface thread and waits
-//   until the handler has returned.
+//   until the handler has returned (docs/threads.md).
 //
 // Texts
 //   Product and manufacturer strings are QString (UTF-16, as the HID
@@ -77,10 +103,9 @@ class THidDevice : public QObject {
     Q_OBJECT
 public:
     // Releases the device: stops its read thread (a report or error it still
-    // waits to deliver is dropped), closes its handles and, for a listed
-    // device that is still attached, puts a checked-in twin into its list
-    // slot (the slot goes if the twin can't be built, or if the device is no
-    // longer attached). Nothing escapes.
+    // waits to deliver is dropped), closes its handles and gives it back to
+    // its controller (THidDeviceController::TakeBack), which puts a
+    // checked-in twin into its list slot or drops the slot. Nothing escapes.
     ~THidDevice() override;
 
     THidDeviceController* Controller() const { return Controller_; }
@@ -152,7 +177,8 @@ private:
     friend class THidDeviceReadThread;
 
     // Opens and identifies the interface; throws EControllerError when it
-    // can't. Only the controller (and a released device) builds devices.
+    // can't. Only the controller builds devices: in a scan, and as the twin
+    // of a device given back (TakeBack).
     THidDevice(const THidPnPInfo& info, THidDeviceController* controller);
 
     void OpenMainHandleUnchecked();
@@ -208,9 +234,12 @@ public:
     // index out of range or a device already checked out.
     bool CheckOutAt(int Idx, THidDevice*& HidDev);
 
-    int CheckedInCount() const { return CheckedInCount_; }
-    int CheckedOutCount() const { return CheckedOutCount_; }
-    int UnpluggedCount() const { return UnpluggedCount_; }
+    // Listed devices not checked out; checked out and attached; no longer
+    // attached. Read from the list, so right at any moment, also inside a
+    // handler during a rescan.
+    int CheckedInCount() const;
+    int CheckedOutCount() const;
+    int UnpluggedCount() const;
     int DeviceCount() const { return static_cast<int>(Devices_.size()); }
     THidDevice* DeviceAt(int Idx) const;
     const GUID& HidInterfaceGuid() const { return HidInterfaceGuid_; }
@@ -239,8 +268,23 @@ public:
     const THidPlugEvent& OnRemoval() const { return OnRemoval_; }
     void SetOnRemoval(const THidPlugEvent& handler) { OnRemoval_ = handler; }
 
+    // A device's destruction gives it back with TakeBack; only THidDevice
+    // can make the key, so that is the one thing a device does to its
+    // controller.
+    class TTakeBackKey {
+        friend class THidDevice;
+        TTakeBackKey() = default;
+    };
+    // Takes a destroyed device out of the list: a device that is still
+    // attached is replaced in its slot by a fresh checked-in twin with the
+    // given handlers and the device's read sleep time (the slot goes when the
+    // twin can't be opened); an unattached one loses its slot. Nothing for a
+    // device that isn't listed (a fresh object of a scan). The only routine
+    // that removes or replaces list entries.
+    void TakeBack(TTakeBackKey, THidDevice* device, const THidDataEvent& dataHandler,
+                  const THidPlugEvent& unplugHandler);
+
 private:
-    friend class THidDevice;
     using TFreshList = std::vector<std::unique_ptr<THidDevice>>;
 
     // A new device, owned by this controller as its Qt child until it is
@@ -249,7 +293,6 @@ private:
     LRESULT NotificationHandler(UINT Msg, WPARAM wParam, LPARAM lParam);
     TFreshList ScanInterfaces();
     void ScanOneInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& data, TFreshList& fresh);
-    void Recount();
     int IndexOf(const THidDevice* device) const;
     std::vector<QPointer<THidDevice>> Snapshot() const;
 
@@ -263,9 +306,6 @@ private:
     bool Destroying_ = false;
     bool SetupAcquired_ = false;
     bool HidAcquired_ = false;
-    int CheckedInCount_ = 0;
-    int CheckedOutCount_ = 0;
-    int UnpluggedCount_ = 0;
     int DevThreadSleepTime_ = 100;
     const char* VersionText_ = "1.0.35";
     THidPlugEvent OnArrival_;

@@ -62,37 +62,8 @@ THidDevice::~THidDevice() {
     CloseReadHandle();
     FreePreparsedData();
 
-    if (Controller_ == nullptr)
-        return;
-    const int index = Controller_->IndexOf(this);
-    if (index < 0)
-        return;
-    auto& list = Controller_->Devices_;
-    if (!Attached_) {
-        list.erase(list.begin() + index);
-        --Controller_->UnpluggedCount_;
-        return;
-    }
-    // A released device that is still present comes back as a checked-in
-    // twin. If the twin can't be built, the slot goes: the list must never
-    // keep a destroyed object.
-    try {
-        THidDevice* twin = Controller_->CreateDevice(InterfaceInfo_);
-        twin->SetDataHandler(dataHandler);
-        twin->UnplugHandler_ = unplugHandler;
-        twin->SetReadSleepTime(ReadSleepTime_);
-        list[static_cast<size_t>(index)] = twin;
-        if (CheckedOut_) {
-            --Controller_->CheckedOutCount_;
-            ++Controller_->CheckedInCount_;
-        }
-    } catch (...) {
-        list.erase(list.begin() + index);
-        if (CheckedOut_)
-            --Controller_->CheckedOutCount_;
-        else
-            --Controller_->CheckedInCount_;
-    }
+    if (Controller_ != nullptr)
+        Controller_->TakeBack({}, this, dataHandler, unplugHandler);
 }
 
 void THidDevice::FreePreparsedData() {

@@ -24,11 +24,20 @@ constexpr GUID kHidInterfaceClass = {
 // services is not believed.
 constexpr DWORD kMaxDetailSize = 64 * 1024;
 
+// Runs `call`, which fires a handler that may give back (destroy) `device`;
+// answers whether the device is still there afterwards. Nothing of a device
+// is touched after a handler unless this said so.
+template <typename Call> bool Survives(THidDevice* device, Call&& call) {
+    const QPointer<THidDevice> alive(device);
+    call();
+    return !alive.isNull();
+}
+
 // InCallback for the duration of one controller event about a device. The
 // handler may destroy the device; the flag is then left alone.
 class TCallbackScope {
 public:
-    TCallbackScope(THidDevice* device, std::atomic<bool>& flag)
+    TCallbackScope(const QPointer<THidDevice>& device, std::atomic<bool>& flag)
         : device_(device), flag_(flag), previous_(flag.exchange(true)) {}
     ~TCallbackScope() {
         if (device_)
@@ -38,10 +47,22 @@ public:
     TCallbackScope& operator=(const TCallbackScope&) = delete;
 
 private:
-    QPointer<THidDevice> device_;
+    const QPointer<THidDevice>& device_;
     std::atomic<bool>& flag_;
     bool previous_;
 };
+
+// One controller event about a device (OnArrival, OnRemoval, OnEnumerate):
+// the device may be opened meanwhile. Answers as Survives does.
+template <typename Call>
+bool CallAbout(THidDevice* device, std::atomic<bool>& inCallback, Call&& call) {
+    const QPointer<THidDevice> alive(device);
+    {
+        TCallbackScope scope(alive, inCallback);
+        call();
+    }
+    return !alive.isNull();
+}
 
 class TDeviceInfoList {
 public:
@@ -92,9 +113,9 @@ THidDeviceController::~THidDeviceController() {
             // Stays with its holder, closed and unattached. The HID services
             // leave with this controller, so the preparsed data goes back
             // now: the device can't be opened to need it again.
-            device->HandleUnplug();
-            if (device)
-                device->FreePreparsedData();
+            THidDevice* orphan = device.data();
+            if (Survives(orphan, [orphan] { orphan->HandleUnplug(); }))
+                orphan->FreePreparsedData();
         } else {
             std::unique_ptr<THidDevice> owned(device.data());
         }
@@ -224,19 +245,13 @@ void THidDeviceController::DeviceChange() {
         if (device->Attached_ && inFresh(device->InterfaceInfo_.InstanceHandle))
             continue;
         changed = true;
-        const QPointer<THidDevice> alive(device);
-        device->HandleUnplug();
-        if (!alive)
+        // The device's own unplug handler fires inside HandleUnplug.
+        if (!Survives(device, [device] { device->HandleUnplug(); }))
             continue;
-        {
-            TCallbackScope scope(device, device->InCallback_);
-            OnRemoval_(device);
-        }
-        if (!alive || device->CheckedOut_)
+        if (!CallAbout(device, device->InCallback_, [&] { OnRemoval_(device); }) ||
+            device->CheckedOut_)
             continue;
-        const int index = IndexOf(device);
-        if (index >= 0)
-            Devices_.erase(Devices_.begin() + index);
+        // Checked in, so the controller's own: its destruction takes its slot (TakeBack).
         std::unique_ptr<THidDevice> discarded(device);
     }
 
@@ -259,30 +274,30 @@ void THidDeviceController::DeviceChange() {
         THidDevice* device = candidate.release();
         Devices_.push_back(device);
         changed = true;
-        TCallbackScope scope(device, device->InCallback_);
-        OnArrival_(device);
+        CallAbout(device, device->InCallback_, [&] { OnArrival_(device); });
     }
 
-    Recount();
     if (changed)
         OnDeviceChange_(this);
 }
 
-void THidDeviceController::Recount() {
-    int checkedIn = 0;
-    int checkedOut = 0;
-    int unplugged = 0;
-    for (const THidDevice* device : Devices_) {
-        if (device->CheckedOut_)
-            ++checkedOut;
-        else
-            ++checkedIn;
-        if (!device->Attached_)
-            ++unplugged;
-    }
-    CheckedInCount_ = checkedIn;
-    UnpluggedCount_ = unplugged;
-    CheckedOutCount_ = checkedOut - unplugged;
+int THidDeviceController::CheckedInCount() const {
+    return static_cast<int>(
+        std::count_if(Devices_.begin(), Devices_.end(),
+                      [](const THidDevice* device) { return !device->CheckedOut_; }));
+}
+
+int THidDeviceController::CheckedOutCount() const {
+    return static_cast<int>(
+        std::count_if(Devices_.begin(), Devices_.end(), [](const THidDevice* device) {
+            return device->CheckedOut_ && device->Attached_;
+        }));
+}
+
+int THidDeviceController::UnpluggedCount() const {
+    return static_cast<int>(
+        std::count_if(Devices_.begin(), Devices_.end(),
+                      [](const THidDevice* device) { return !device->Attached_; }));
 }
 
 int THidDeviceController::EnumerateDevices() {
@@ -295,12 +310,9 @@ int THidDeviceController::EnumerateDevices() {
         ++offered;
         if (!OnEnumerate_)
             break;
-        const QPointer<THidDevice> alive(device);
-        bool goOn;
-        {
-            TCallbackScope scope(device, device->InCallback_);
-            goOn = OnEnumerate_(device, Idx);
-        }
+        bool goOn = false;
+        const bool alive =
+            CallAbout(device, device->InCallback_, [&] { goOn = OnEnumerate_(device, Idx); });
         if (alive && !device->CheckedOut_) {
             device->CloseMainHandle();
             device->CloseReadHandle();
@@ -319,10 +331,39 @@ bool THidDeviceController::CheckOutAt(int Idx, THidDevice*& HidDev) {
     device->setParent(nullptr); // the holder owns it now
     HidDev = device;
     device->CheckedOut_ = true;
-    ++CheckedOutCount_;
-    --CheckedInCount_;
     device->StartReadThread();
     return true;
+}
+
+void THidDeviceController::TakeBack(TTakeBackKey, THidDevice* device,
+                                    const THidDataEvent& dataHandler,
+                                    const THidPlugEvent& unplugHandler) {
+    const int index = IndexOf(device);
+    if (index < 0)
+        return;
+    if (!device->Attached_) {
+        Devices_.erase(Devices_.begin() + index);
+        return;
+    }
+    // Still present: it comes back as a checked-in twin. If the twin can't be
+    // built, the slot goes: the list must never keep a destroyed object.
+    try {
+        THidDevice* twin = CreateDevice(device->InterfaceInfo_);
+        twin->SetDataHandler(dataHandler);
+        twin->UnplugHandler_ = unplugHandler;
+        twin->SetReadSleepTime(device->ReadSleepTime_);
+        Devices_[static_cast<size_t>(index)] = twin;
+    } catch (const EControllerError& error) {
+        const DWORD reason = GetLastError();
+        Devices_.erase(Devices_.begin() + index);
+        qCWarning(lcHid).noquote() << device->InterfaceInfo_.InterfacePath.c_str()
+                                   << ": given back, but can't be listed again:" << error.Message()
+                                   << "-" << hidlog::ErrorText(reason);
+    } catch (...) {
+        Devices_.erase(Devices_.begin() + index);
+        qCWarning(lcHid) << device->InterfaceInfo_.InterfacePath.c_str()
+                         << ": given back, but can't be listed again";
+    }
 }
 
 void THidDeviceController::SetDevThreadSleepTime(int value) {

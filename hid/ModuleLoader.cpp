@@ -1,6 +1,7 @@
 #include "hid/ModuleLoader.h"
 
 #include "hid/HidLogging.h"
+#include "platform/ProgramFolder.h"
 
 #ifdef _WIN32
 #include <float.h>
@@ -8,14 +9,16 @@
 #else
 #include <cfenv>
 #include <dlfcn.h>
-#include <limits.h>
-#include <unistd.h>
 #endif
 
 namespace ModuleLoader {
 
 TModuleHandle::~TModuleHandle() {
     CloseModule(*this);
+}
+
+std::string ProgramFolder() {
+    return platform::ProgramFolder();
 }
 
 void NoteMissingExport(const char* name) {
@@ -47,14 +50,6 @@ void* FindExport(const TModuleHandle& module, const char* name) {
     if (module.handle_ == nullptr)
         return nullptr;
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module.handle_), name));
-}
-
-std::string ProgramFolder() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string result(path, length);
-    const auto slash = result.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : result.substr(0, slash);
 }
 
 #else
@@ -100,18 +95,6 @@ void* FindExport(const TModuleHandle& module, const char* name) {
     if (module.handle_ == nullptr)
         return nullptr;
     return ::dlsym(module.handle_, name);
-}
-
-std::string ProgramFolder() {
-    char path[PATH_MAX];
-    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path);
-    if (length <= 0 || static_cast<size_t>(length) >= sizeof path)
-        return {};
-    std::string result(path, static_cast<size_t>(length));
-    const auto slash = result.rfind('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? std::string("/") : result.substr(0, slash);
 }
 
 #endif

@@ -54,7 +54,8 @@ void ResolveEntry(const TModuleHandle& module, F& entry, const char* name, bool&
 }
 
 // The folder of the running program file, without a trailing slash; empty
-// when it can't be found.
+// when it can't be found. The program's one way to it (the rest of the
+// program reaches it through here, as only hid/ talks to platform/).
 std::string ProgramFolder();
 
 } // namespace ModuleLoader

@@ -4,17 +4,10 @@
 
 namespace SetupApi {
 
-TSetupDiGetClassDevsA SetupDiGetClassDevsA = nullptr;
-TSetupDiGetClassDevsA SetupDiGetClassDevs = nullptr;
-TSetupDiEnumDeviceInterfaces SetupDiEnumDeviceInterfaces = nullptr;
-TSetupDiGetDeviceInterfaceDetailA SetupDiGetDeviceInterfaceDetailA = nullptr;
-TSetupDiGetDeviceInterfaceDetailA SetupDiGetDeviceInterfaceDetail = nullptr;
-TSetupDiDestroyDeviceInfoList SetupDiDestroyDeviceInfoList = nullptr;
-#ifndef _WIN32
-TDevNodeNotifyOpen DevNodeNotifyOpen = nullptr;
-TDevNodeNotifyRead DevNodeNotifyRead = nullptr;
-TDevNodeNotifyClose DevNodeNotifyClose = nullptr;
-#endif
+SETUPSVC_EXPORTS(SERVICE_TABLE_ENTRY, SERVICE_TABLE_ENTRY)
+#define SETUPAPI_ALIAS_ENTRY(alias, name) decltype(&::name) alias = nullptr;
+SETUPAPI_ALIASES(SETUPAPI_ALIAS_ENTRY)
+#undef SETUPAPI_ALIAS_ENTRY
 
 namespace {
 
@@ -23,33 +16,20 @@ int useCount = 0;
 
 bool resolveAll() {
     bool ok = true;
-    using ModuleLoader::ResolveEntry;
-    ResolveEntry(module, SetupDiGetClassDevsA, "SetupDiGetClassDevsA", ok);
-    ResolveEntry(module, SetupDiGetClassDevs, "SetupDiGetClassDevsA", ok);
-    ResolveEntry(module, SetupDiEnumDeviceInterfaces, "SetupDiEnumDeviceInterfaces", ok);
-    ResolveEntry(module, SetupDiGetDeviceInterfaceDetailA, "SetupDiGetDeviceInterfaceDetailA", ok);
-    ResolveEntry(module, SetupDiGetDeviceInterfaceDetail, "SetupDiGetDeviceInterfaceDetailA", ok);
-    ResolveEntry(module, SetupDiDestroyDeviceInfoList, "SetupDiDestroyDeviceInfoList", ok);
-#ifndef _WIN32
-    ResolveEntry(module, DevNodeNotifyOpen, "DevNodeNotifyOpen", ok);
-    ResolveEntry(module, DevNodeNotifyRead, "DevNodeNotifyRead", ok);
-    ResolveEntry(module, DevNodeNotifyClose, "DevNodeNotifyClose", ok);
-#endif
+#define RESOLVE_ENTRY(result, name, parameters) ModuleLoader::ResolveEntry(module, name, #name, ok);
+#define RESOLVE_ALIAS(alias, name) ModuleLoader::ResolveEntry(module, alias, #name, ok);
+    SETUPSVC_EXPORTS(RESOLVE_ENTRY, RESOLVE_ENTRY)
+    SETUPAPI_ALIASES(RESOLVE_ALIAS)
+#undef RESOLVE_ENTRY
+#undef RESOLVE_ALIAS
     return ok;
 }
 
 void nullAll() {
-    SetupDiGetClassDevsA = nullptr;
-    SetupDiGetClassDevs = nullptr;
-    SetupDiEnumDeviceInterfaces = nullptr;
-    SetupDiGetDeviceInterfaceDetailA = nullptr;
-    SetupDiGetDeviceInterfaceDetail = nullptr;
-    SetupDiDestroyDeviceInfoList = nullptr;
-#ifndef _WIN32
-    DevNodeNotifyOpen = nullptr;
-    DevNodeNotifyRead = nullptr;
-    DevNodeNotifyClose = nullptr;
-#endif
+    SETUPSVC_EXPORTS(SERVICE_TABLE_ENTRY_RESET, SERVICE_TABLE_ENTRY_RESET)
+#define RESET_ALIAS(alias, name) alias = nullptr;
+    SETUPAPI_ALIASES(RESET_ALIAS)
+#undef RESET_ALIAS
 }
 
 } // namespace

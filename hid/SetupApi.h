@@ -9,39 +9,21 @@
 //
 // Used on the user-interface thread only.
 
-#include "platform/win32/WinTypes.h"
+#include "platform/ServiceExports.h"
+
+// Entries that carry an older or neutral name of an export: ALIAS(entry, export).
+#define SETUPAPI_ALIASES(ALIAS)                                                                    \
+    ALIAS(SetupDiGetClassDevs, SetupDiGetClassDevsA)                                               \
+    ALIAS(SetupDiGetDeviceInterfaceDetail, SetupDiGetDeviceInterfaceDetailA)
 
 namespace SetupApi {
 
-using TSetupDiGetClassDevsA = HDEVINFO(WINAPI*)(const GUID* ClassGuid, PCSTR Enumerator,
-                                                HWND hwndParent, DWORD Flags);
-using TSetupDiEnumDeviceInterfaces = BOOL(WINAPI*)(HDEVINFO DeviceInfoSet,
-                                                   PSP_DEVINFO_DATA DeviceInfoData,
-                                                   const GUID* InterfaceClassGuid,
-                                                   DWORD MemberIndex,
-                                                   PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData);
-using TSetupDiGetDeviceInterfaceDetailA = BOOL(WINAPI*)(
-    HDEVINFO DeviceInfoSet, PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData,
-    PSP_DEVICE_INTERFACE_DETAIL_DATA_A DeviceInterfaceDetailData, DWORD DeviceInterfaceDetailSize,
-    DWORD* RequiredSize, PSP_DEVINFO_DATA DeviceInfoData);
-using TSetupDiDestroyDeviceInfoList = BOOL(WINAPI*)(HDEVINFO DeviceInfoSet);
-
-extern TSetupDiGetClassDevsA SetupDiGetClassDevsA;
-extern TSetupDiGetClassDevsA SetupDiGetClassDevs;
-extern TSetupDiEnumDeviceInterfaces SetupDiEnumDeviceInterfaces;
-extern TSetupDiGetDeviceInterfaceDetailA SetupDiGetDeviceInterfaceDetailA;
-extern TSetupDiGetDeviceInterfaceDetailA SetupDiGetDeviceInterfaceDetail;
-extern TSetupDiDestroyDeviceInfoList SetupDiDestroyDeviceInfoList;
-
-#ifndef _WIN32
-using TDevNodeNotifyOpen = int (*)(void);
-using TDevNodeNotifyRead = int (*)(int fd);
-using TDevNodeNotifyClose = void (*)(int fd);
-
-extern TDevNodeNotifyOpen DevNodeNotifyOpen;
-extern TDevNodeNotifyRead DevNodeNotifyRead;
-extern TDevNodeNotifyClose DevNodeNotifyClose;
-#endif
+// SetupApi::SetupDiGetClassDevsA and so on: one entry per export of SETUPSVC_EXPORTS, typed by
+// its prototype, and one per alias, typed as the export it is resolved from.
+SETUPSVC_EXPORTS(SERVICE_TABLE_ENTRY_DECLARATION, SERVICE_TABLE_ENTRY_DECLARATION)
+#define SETUPAPI_ALIAS_DECLARATION(alias, name) extern decltype(&::name) alias;
+SETUPAPI_ALIASES(SETUPAPI_ALIAS_DECLARATION)
+#undef SETUPAPI_ALIAS_DECLARATION
 
 // Use count + 1; the first use loads the library and resolves every entry.
 // False (and the count back where it was) when the library can't be loaded

@@ -1,10 +1,10 @@
 // The HID exports that do not touch a device; both module pairs build this
 // file in, so they answer these identically.
 
+#include "platform/ServiceExports.h"
 #include "platform/hidraw/InterfaceSets.h"
 #include "platform/hidraw/ModuleErrors.h"
 #include "platform/hidraw/PreparsedData.h"
-#include "platform/hidraw/ServiceExports.h"
 
 extern "C" {
 

@@ -1,10 +1,10 @@
 // HID exports of the Linux libhidsvc.so: hidraw nodes, identified through
 // sysfs, feature reports through the hidraw ioctls.
 
+#include "platform/ServiceExports.h"
 #include "platform/hidraw/ModuleErrors.h"
 #include "platform/hidraw/PreparsedData.h"
 #include "platform/hidraw/ReportDescriptor.h"
-#include "platform/hidraw/ServiceExports.h"
 #include "platform/hidraw/SysfsHid.h"
 #include "platform/hidraw/WideStrings.h"
 
@@ -190,3 +190,5 @@ BOOLEAN HidD_FlushQueue(HANDLE HidDeviceObject) {
 }
 
 } // extern "C"
+
+SERVICE_MODULE_DEFINES(HIDSVC_EXPORTS)

@@ -1,9 +1,9 @@
 // Device-setup exports of the Linux libsetupsvc.so: the hidraw nodes present
 // as the HID interface class, and node-change notification through udev.
 
+#include "platform/ServiceExports.h"
 #include "platform/hidraw/InterfaceSets.h"
 #include "platform/hidraw/NodeMonitor.h"
-#include "platform/hidraw/ServiceExports.h"
 #include "platform/hidraw/SysfsHid.h"
 
 namespace {
@@ -57,3 +57,5 @@ void DevNodeNotifyClose(int fd) {
 }
 
 } // extern "C"
+
+SERVICE_MODULE_DEFINES(SETUPSVC_EXPORTS)

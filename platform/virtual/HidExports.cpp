@@ -1,10 +1,10 @@
 // HID exports of the virtual libhidsvc.so: the virtual units behind their
 // device nodes.
 
+#include "platform/ServiceExports.h"
 #include "platform/hidraw/ModuleErrors.h"
 #include "platform/hidraw/PreparsedData.h"
 #include "platform/hidraw/ReportDescriptor.h"
-#include "platform/hidraw/ServiceExports.h"
 #include "platform/hidraw/WideStrings.h"
 #include "platform/virtual/TarvenikDescriptor.h"
 #include "platform/virtual/VirtualBus.h"
@@ -90,3 +90,5 @@ BOOLEAN HidD_SetOutputReport(HANDLE HidDeviceObject, PVOID, ULONG) {
 }
 
 } // extern "C"
+
+SERVICE_MODULE_DEFINES(HIDSVC_EXPORTS)

@@ -1,7 +1,7 @@
 // Device-setup exports of the virtual libsetupsvc.so.
 
+#include "platform/ServiceExports.h"
 #include "platform/hidraw/InterfaceSets.h"
-#include "platform/hidraw/ServiceExports.h"
 #include "platform/virtual/VirtualBus.h"
 
 namespace {
@@ -55,3 +55,5 @@ void DevNodeNotifyClose(int fd) {
 }
 
 } // extern "C"
+
+SERVICE_MODULE_DEFINES(SETUPSVC_EXPORTS)

@@ -50,10 +50,11 @@ void VirtualUnit_ClearLog(void);
 #ifdef __cplusplus
 } // extern "C"
 
+#include "platform/ProgramFolder.h"
+
 #include <dlfcn.h>
 #include <string>
 #include <type_traits>
-#include <unistd.h>
 
 namespace virtualunit {
 
@@ -82,20 +83,10 @@ struct VirtualUnitControl {
     }
 };
 
-inline std::string programFolder() {
-    std::string path(4096, '\0');
-    const ssize_t n = readlink("/proc/self/exe", path.data(), path.size() - 1);
-    if (n <= 0)
-        return {};
-    path.resize(static_cast<size_t>(n));
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string{} : path.substr(0, slash);
-}
-
 // The module stays loaded for the rest of the process.
 inline VirtualUnitControl resolveVirtualUnitControl() {
     VirtualUnitControl c;
-    const std::string file = programFolder() + "/libsetupsvc.so";
+    const std::string file = platform::ProgramFolder() + "/libsetupsvc.so";
     c.module = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD);
     if (!c.module)
         c.module = dlopen(file.c_str(), RTLD_NOW);

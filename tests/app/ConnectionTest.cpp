@@ -41,7 +41,7 @@ TEST_F(PanelTest, TickingTheBoxSendsCommandOneReadsTenMillisecondsLaterAndSendsT
     SetFixedBlock(fixed);
     form->CheckBox1->setChecked(true);
 
-    const auto log = Log();
+    const auto log = ExchangeLog();
     ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log[0].direction, kSet);
     EXPECT_EQ(log[0].length, 252);
@@ -98,7 +98,7 @@ TEST_F(PanelTest, ParametersOutsideTheFieldLimitsAreShownClampedAndSavedClamped)
     Unit().ClearLog();
     form->FuncComboBox->setCurrentIndex(2);
     form->GoButtonClick(form->GoButton);
-    const auto log = Log();
+    const auto log = ExchangeLog();
     ASSERT_EQ(log.size(), 1u);
     const auto sent = BlockOf(log[0]);
     EXPECT_EQ(sent[block::kPollPeriod], 1);
@@ -122,7 +122,7 @@ TEST_F(PanelTest, AFailedReadBackLoadsTheAllZeroBlockClamped) {
     EXPECT_EQ(form->FuncComboBox->currentIndex(), 0);
     EXPECT_EQ(scale, 64);
     EXPECT_EQ(data_block, TDataBlock{});
-    const auto log = Log(); // only what the unit took: command 1 and the zero block
+    const auto log = ExchangeLog(); // only what the unit took: command 1 and the zero block
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(BlockOf(log[1]), TDataBlock{});
 }
@@ -136,7 +136,7 @@ TEST_F(PanelTest, EachSelectorItemSendsItsCodeAndOnlyItemsOneToThreeFallBack) {
         Unit().ClearLog();
         form->FuncComboBox->setCurrentIndex(item);
         form->GoButtonClick(form->GoButton);
-        const auto log = Log();
+        const auto log = ExchangeLog();
         ASSERT_FALSE(log.empty());
         EXPECT_EQ(log.back().direction, kSet);
         // After item 1 the block goes back as read, with the unit's command byte.
@@ -152,7 +152,7 @@ TEST_F(PanelTest, EachSelectorItemSendsItsCodeAndOnlyItemsOneToThreeFallBack) {
     form->FuncComboBox->setCurrentIndex(-1);
     Unit().ClearLog();
     form->GoButtonClick(form->GoButton);
-    const auto log = Log();
+    const auto log = ExchangeLog();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].report[1 + block::kCommand], 64);
 }
@@ -167,7 +167,7 @@ TEST_F(PanelTest, SavingEditedFieldsRoundsToTheNearestCountAndCapsAtTheTop) {
     form->SpinEdit39->SetValue(6);
     form->FuncComboBox->setCurrentIndex(2);
     form->GoButtonClick(form->GoButton);
-    auto log = Log();
+    auto log = ExchangeLog();
     ASSERT_EQ(log.size(), 1u);
     auto sent = BlockOf(log[0]);
     EXPECT_EQ(sent[block::kPollPeriod], 200);
@@ -189,7 +189,7 @@ TEST_F(PanelTest, SavingEditedFieldsRoundsToTheNearestCountAndCapsAtTheTop) {
     Unit().ClearLog();
     form->FuncComboBox->setCurrentIndex(2);
     form->GoButtonClick(form->GoButton);
-    log = Log();
+    log = ExchangeLog();
     ASSERT_EQ(log.size(), 1u);
     sent = BlockOf(log[0]);
     EXPECT_EQ(sent[block::kThreshold0], 1); // 0.01 V is 0.9 counts
@@ -208,7 +208,7 @@ TEST_F(PanelTest, ReadAndSaveWithoutEditingKeepsEveryThreshold) {
         Unit().ClearLog();
         form->FuncComboBox->setCurrentIndex(2);
         form->GoButtonClick(form->GoButton);
-        const auto sent = BlockOf(Log().at(0));
+        const auto sent = BlockOf(ExchangeLog().at(0));
         EXPECT_EQ(sent[block::kThreshold0], raw);
         EXPECT_EQ(sent[block::kThreshold1], raw + 1);
     }
@@ -242,9 +242,9 @@ TEST_F(PanelTest, WithNoUnitTheBoxStartsTheTimerAndTheFirstPollUnticksIt) {
     form->CheckBox1->setChecked(true);
     EXPECT_TRUE(form->Timer->isActive());
     EXPECT_EQ(held_device, nullptr);
-    EXPECT_TRUE(Log().empty());
+    EXPECT_TRUE(ExchangeLog().empty());
     form->GoButtonClick(form->GoButton); // does nothing without a unit
-    EXPECT_TRUE(Log().empty());
+    EXPECT_TRUE(ExchangeLog().empty());
 
     Poll();
     EXPECT_FALSE(form->CheckBox1->isChecked());
@@ -274,7 +274,7 @@ TEST_F(PanelTest, AnUnpluggedUnitIsGivenBackAndAReplugIsFoundAgain) {
     form->CheckBox1->setChecked(true);
     ASSERT_NE(held_device, nullptr);
     EXPECT_TRUE(held_device->Attached());
-    EXPECT_EQ(Log().size(), 3u);
+    EXPECT_EQ(ExchangeLog().size(), 3u);
     Poll();
     EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
     EXPECT_TRUE(form->Timer->isActive());
@@ -294,7 +294,7 @@ TEST_F(PanelTest, AUnitBackBeforeTheNextPollIsPolledOn) {
     EXPECT_TRUE(form->CheckBox1->isChecked());
     EXPECT_TRUE(form->Timer->isActive());
     EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
-    const auto log = Log();
+    const auto log = ExchangeLog();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].direction, kGet);
     EXPECT_EQ(data_block, ParameterBlock());

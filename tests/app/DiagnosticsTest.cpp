@@ -25,7 +25,7 @@ TEST_F(PanelTest, AUnitThatCannotBeOpenedIsNotHeldAndConnectsOnceAccessIsGranted
 
     form->CheckBox1->setChecked(true);
     EXPECT_EQ(held_device, nullptr);
-    EXPECT_TRUE(Log().empty()); // nothing was sent to a unit that can't answer
+    EXPECT_TRUE(ExchangeLog().empty()); // nothing was sent to a unit that can't answer
     Poll();
     EXPECT_FALSE(form->CheckBox1->isChecked());
     EXPECT_FALSE(form->Timer->isActive());
@@ -38,7 +38,7 @@ TEST_F(PanelTest, AUnitThatCannotBeOpenedIsNotHeldAndConnectsOnceAccessIsGranted
     denied.Grant();
     form->CheckBox1->setChecked(true);
     ASSERT_NE(held_device, nullptr);
-    EXPECT_EQ(Log().size(), 3u); // command 1, the read, the block sent back
+    EXPECT_EQ(ExchangeLog().size(), 3u); // command 1, the read, the block sent back
     Poll();
     EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
     EXPECT_TRUE(form->Timer->isActive());
@@ -59,7 +59,7 @@ TEST_F(PanelTest, WhenTheHeldOfTwoUnitsIsUnpluggedTheOtherIsUsed) {
     EXPECT_TRUE(held_device->Attached());
     EXPECT_TRUE(form->CheckBox1->isChecked());
     EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
-    const auto log = Log();
+    const auto log = ExchangeLog();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back().unit, 0);
     EXPECT_EQ(form->HidDeviceController->CheckedOutCount(), 1);

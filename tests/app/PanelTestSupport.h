@@ -6,7 +6,8 @@
 #include "app/DataBlock.h"
 #include "app/Unit1.h"
 #include "hid/HidControllerClass.h"
-#include "platform/virtual/VirtualUnitControl.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/VirtualUnit.h"
 
 #include <gtest/gtest.h>
 
@@ -25,9 +26,11 @@
 
 namespace paneltest {
 
+using testsupport::DeliverPosted;
+using testsupport::ExchangeLog;
+
 inline virtualunit::VirtualUnitControl& Unit() {
-    static virtualunit::VirtualUnitControl control = virtualunit::resolveVirtualUnitControl();
-    return control;
+    return testsupport::VirtualUnit();
 }
 
 inline void ResetPanelState() {
@@ -37,19 +40,6 @@ inline void ResetPanelState() {
     held_device = nullptr;
     shot_latched = false;
     shot_position = 0;
-}
-
-// Delivers what has been posted so far, such as the controller's first scan.
-inline void DeliverPosted() {
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
-
-inline std::vector<VirtualUnitLogEntry> Log() {
-    std::vector<VirtualUnitLogEntry> entries(static_cast<std::size_t>(Unit().LogCount()));
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        Unit().LogEntry(static_cast<int>(i), &entries[i]);
-    return entries;
 }
 
 // A block with the unit's usual settings: scale byte 64, everything else 0.

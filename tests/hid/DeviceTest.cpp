@@ -2,6 +2,7 @@
 // capabilities, and release by its holder.
 
 #include "VirtualUnitFixture.h"
+#include "tests/support/LogCapture.h"
 #include "tests/support/NodeAccess.h"
 
 #include "platform/win32/FileIo.h"
@@ -12,16 +13,7 @@
 
 using hidtest::TTextProbe;
 
-namespace {
-
-std::vector<VirtualUnitLogEntry> Log(virtualunit::VirtualUnitControl& unit) {
-    std::vector<VirtualUnitLogEntry> entries(static_cast<size_t>(unit.LogCount()));
-    for (size_t i = 0; i < entries.size(); ++i)
-        unit.LogEntry(static_cast<int>(i), &entries[i]);
-    return entries;
-}
-
-} // namespace
+using testsupport::ExchangeLog;
 
 TEST_F(VirtualUnitTest, TextsAreFetchedInsideACallbackAndCachedForTheDevicesLife) {
     auto controller = MakeController();
@@ -97,7 +89,7 @@ TEST_F(VirtualUnitTest, FeatureReportsOpenTheMainHandleOnceAndReuseIt) {
     ASSERT_TRUE(held->SetFeatureReport(report, sizeof report));
     EXPECT_EQ(held->MainHandle(), opened);
 
-    const auto log = Log(Unit());
+    const auto log = ExchangeLog();
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0].direction, 1);
     EXPECT_EQ(log[1].direction, 0);
@@ -230,6 +222,51 @@ TEST_F(VirtualUnitTest, ReleasingADeviceWhoseTwinCannotBeOpenedDropsTheSlot) {
     controller->DeviceChange();
     EXPECT_EQ(controller->DeviceCount(), 1);
     EXPECT_TRUE(Recorder.Events.empty());
+}
+
+TEST_F(VirtualUnitTest, AReleasedDeviceThatCannotBeListedAgainIsLogged) {
+    auto controller = MakeController();
+    THidDevice* device = nullptr;
+    ASSERT_TRUE(controller->CheckOutAt(0, device));
+    ASSERT_EQ(Unit().Unplug(0), 0); // gone, but no rescan has run
+
+    testsupport::TLogCapture log;
+    delete device;
+    EXPECT_EQ(controller->DeviceCount(), 0);
+    ASSERT_EQ(log.Lines.size(), 1);
+    EXPECT_TRUE(log.Lines[0].startsWith("tarvenik.hid: ")) << log.Lines[0].toStdString();
+    EXPECT_TRUE(log.Lines[0].contains("given back")) << log.Lines[0].toStdString();
+}
+
+namespace {
+
+// Reads the counts from inside the controller's events.
+struct TCountProbe {
+    THidDeviceController* Controller = nullptr;
+    std::vector<std::vector<int>> Seen; // checked in, checked out, unplugged
+    void Look(THidDevice*) {
+        Seen.push_back({Controller->CheckedInCount(), Controller->CheckedOutCount(),
+                        Controller->UnpluggedCount()});
+    }
+};
+
+} // namespace
+
+TEST_F(VirtualUnitTest, CountsInsideARescanTellTheListAsItStands) {
+    auto controller = MakeController();
+    TCountProbe probe;
+    probe.Controller = controller.get();
+    controller->SetOnRemoval(THidPlugEvent(&probe, &TCountProbe::Look));
+    controller->SetOnArrival(THidPlugEvent(&probe, &TCountProbe::Look));
+    THidDevice* device = nullptr;
+    ASSERT_TRUE(controller->CheckOutAt(0, device));
+    std::unique_ptr<THidDevice> held(device);
+
+    ASSERT_EQ(Unit().Unplug(0), 0);
+    ASSERT_EQ(Unit().Plug(1), 0);
+    controller->DeviceChange();
+    // The removal sees the held unit unplugged; the arrival sees itself listed.
+    EXPECT_EQ(probe.Seen, (std::vector<std::vector<int>>{{0, 0, 1}, {1, 0, 1}}));
 }
 
 TEST_F(VirtualUnitTest, ReleasingAVanishedDeviceTakesItOutOfTheList) {

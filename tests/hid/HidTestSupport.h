@@ -1,41 +1,21 @@
 #pragma once
-// Shared pieces of the HID tests: pumping the event loop until something has
-// happened, a recorder of the controller's events, a probe of the texts, and
-// a temporary folder.
+// Shared pieces of the HID tests: a recorder of the controller's events, a
+// probe of the texts, and a temporary folder. The event loop helpers come
+// from tests/support.
 
 #include "hid/HidControllerClass.h"
+#include "tests/support/EventLoop.h"
 
-#include <QCoreApplication>
-
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace hidtest {
 
-// Runs the event loop until `done` holds or `limit` has passed. Used where a
-// real thread or a real file descriptor is involved; answers `done()`.
-template <typename Condition>
-bool PumpUntil(Condition done, std::chrono::milliseconds limit = std::chrono::seconds(3)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        std::this_thread::yield();
-    }
-    return true;
-}
-
-// Delivers what has been posted so far (the controller's initial message).
-inline void DeliverPosted() {
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
+using testsupport::DeliverPosted;
+using testsupport::PumpUntil;
 
 // Records every event as "<kind>:<DevInst>" ("change" for OnDeviceChange).
 struct TEventRecorder {

@@ -5,7 +5,7 @@
 
 #include "HidTestSupport.h"
 
-#include "platform/virtual/VirtualUnitControl.h"
+#include "tests/support/VirtualUnit.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,7 @@
 
 class VirtualUnitTest : public ::testing::Test {
 protected:
-    static virtualunit::VirtualUnitControl& Unit() {
-        static virtualunit::VirtualUnitControl control = virtualunit::resolveVirtualUnitControl();
-        return control;
-    }
+    static virtualunit::VirtualUnitControl& Unit() { return testsupport::VirtualUnit(); }
 
     void SetUp() override {
         ASSERT_TRUE(Unit().complete()) << "virtual unit modules not beside the test binary";

@@ -31,13 +31,13 @@ TEST_F(HidrawModules, ScanListsOnlyHidrawNodes) {
         EXPECT_NE(listed.devInst, 0u);
     }
     GUID guid{};
-    exports.GetHidGuid(&guid);
-    HDEVINFO set = exports.GetClassDevs(&guid, nullptr, nullptr, 0x12);
+    exports.HidD_GetHidGuid(&guid);
+    HDEVINFO set = exports.SetupDiGetClassDevsA(&guid, nullptr, nullptr, 0x12);
     SP_DEVICE_INTERFACE_DATA data{};
     data.cbSize = 28;
-    EXPECT_FALSE(exports.EnumInterfaces(set, nullptr, &guid, 0, &data));
+    EXPECT_FALSE(exports.SetupDiEnumDeviceInterfaces(set, nullptr, &guid, 0, &data));
     EXPECT_EQ(errno, ERROR_INVALID_USER_BUFFER);
-    EXPECT_TRUE(exports.DestroyList(set));
+    EXPECT_TRUE(exports.SetupDiDestroyDeviceInfoList(set));
 }
 
 TEST_F(HidrawModules, OtherFilesAreRefusedWithoutBeingTouched) {
@@ -53,18 +53,18 @@ TEST_F(HidrawModules, OtherFilesAreRefusedWithoutBeingTouched) {
     for (HANDLE h : {null.handle(), asHandle(plainFd), asHandle(closedFd), INVALID_HANDLE_VALUE,
                      reinterpret_cast<HANDLE>(static_cast<intptr_t>(1) << 40)}) {
         HIDD_ATTRIBUTES attributes{};
-        EXPECT_FALSE(exports.GetAttributes(h, &attributes));
+        EXPECT_FALSE(exports.HidD_GetAttributes(h, &attributes));
         EXPECT_EQ(errno, ERROR_INVALID_HANDLE);
         uint8_t report[252] = {};
-        EXPECT_FALSE(exports.GetFeature(h, report, sizeof report));
+        EXPECT_FALSE(exports.HidD_GetFeature(h, report, sizeof report));
         EXPECT_EQ(errno, ERROR_INVALID_HANDLE);
-        EXPECT_FALSE(exports.SetFeature(h, report, sizeof report));
+        EXPECT_FALSE(exports.HidD_SetFeature(h, report, sizeof report));
         EXPECT_EQ(errno, ERROR_INVALID_HANDLE);
         uint16_t text[16];
-        EXPECT_FALSE(exports.GetProductString(h, text, sizeof text));
+        EXPECT_FALSE(exports.HidD_GetProductString(h, text, sizeof text));
         PHIDP_PREPARSED_DATA preparsed = nullptr;
-        EXPECT_FALSE(exports.GetPreparsedData(h, &preparsed));
-        EXPECT_FALSE(exports.FlushQueue(h));
+        EXPECT_FALSE(exports.HidD_GetPreparsedData(h, &preparsed));
+        EXPECT_FALSE(exports.HidD_FlushQueue(h));
     }
     struct stat st {};
     EXPECT_EQ(fstat(plainFd, &st), 0);
@@ -72,9 +72,9 @@ TEST_F(HidrawModules, OtherFilesAreRefusedWithoutBeingTouched) {
     close(plainFd);
 
     int notOurs = 0;
-    EXPECT_FALSE(exports.FreePreparsedData(reinterpret_cast<PHIDP_PREPARSED_DATA>(&notOurs)));
+    EXPECT_FALSE(exports.HidD_FreePreparsedData(reinterpret_cast<PHIDP_PREPARSED_DATA>(&notOurs)));
     HIDP_CAPS caps{};
-    EXPECT_EQ(exports.GetCaps(nullptr, &caps), HIDP_STATUS_INVALID_PREPARSED_DATA);
+    EXPECT_EQ(exports.HidP_GetCaps(nullptr, &caps), HIDP_STATUS_INVALID_PREPARSED_DATA);
 }
 
 std::optional<unsigned> hidrawMajor() {
@@ -109,10 +109,10 @@ TEST_F(HidrawModules, AHidrawNumberWithoutDeviceCountsAsUnplugged) {
         OpenNode query(node, O_PATH); // opening for queries never reaches the driver
         ASSERT_GE(query.fd(), 0);
         HIDD_ATTRIBUTES attributes{};
-        EXPECT_FALSE(exports.GetAttributes(query.handle(), &attributes));
+        EXPECT_FALSE(exports.HidD_GetAttributes(query.handle(), &attributes));
         EXPECT_EQ(errno, ERROR_DEVICE_NOT_CONNECTED);
         uint8_t report[252] = {};
-        EXPECT_FALSE(exports.GetFeature(query.handle(), report, sizeof report));
+        EXPECT_FALSE(exports.HidD_GetFeature(query.handle(), report, sizeof report));
         EXPECT_EQ(errno, ERROR_DEVICE_NOT_CONNECTED);
     }
     unlink(node.c_str());
@@ -120,21 +120,21 @@ TEST_F(HidrawModules, AHidrawNumberWithoutDeviceCountsAsUnplugged) {
 }
 
 TEST_F(HidrawModules, NotifierOpensReadsAndLeavesForeignDescriptorsAlone) {
-    const int fd = exports.NotifyOpen();
+    const int fd = exports.DevNodeNotifyOpen();
     if (fd < 0)
         GTEST_SKIP() << "no netlink uevent socket in this environment";
-    EXPECT_GE(exports.NotifyRead(fd), 0);
+    EXPECT_GE(exports.DevNodeNotifyRead(fd), 0);
     int pipeFds[2];
     ASSERT_EQ(pipe(pipeFds), 0);
-    EXPECT_EQ(exports.NotifyRead(pipeFds[0]), -1);
-    exports.NotifyClose(pipeFds[0]);
+    EXPECT_EQ(exports.DevNodeNotifyRead(pipeFds[0]), -1);
+    exports.DevNodeNotifyClose(pipeFds[0]);
     EXPECT_EQ(::write(pipeFds[1], "x", 1), 1);
     char c = 0;
     EXPECT_EQ(::read(pipeFds[0], &c, 1), 1) << "still open";
     close(pipeFds[0]);
     close(pipeFds[1]);
-    exports.NotifyClose(fd);
-    EXPECT_EQ(exports.NotifyRead(fd), -1) << "closed";
+    exports.DevNodeNotifyClose(fd);
+    EXPECT_EQ(exports.DevNodeNotifyRead(fd), -1) << "closed";
 }
 
 TEST(NodeMonitorSource, UdevWhenItsControlSocketExists) {

@@ -1,4 +1,5 @@
-// Report descriptors of real devices and broken ones, read into HIDP_CAPS.
+// Report descriptors read into HIDP_CAPS: the descriptors of real devices in descriptors/*.txt
+// (format in descriptors/README.md), and broken ones.
 
 #include "platform/hidraw/ReportDescriptor.h"
 #include "platform/hidraw/PreparsedData.h"
@@ -6,6 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <utility>
 #include <vector>
 
 using hidmodules::parseReportDescriptor;
@@ -13,99 +22,133 @@ using hidmodules::parseReportDescriptor;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+namespace fs = std::filesystem;
 
-// The boot keyboard of the USB HID class definition.
-const Bytes kKeyboard{0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15,
-                      0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x75, 0x08,
-                      0x81, 0x01, 0x95, 0x05, 0x75, 0x01, 0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91,
-                      0x02, 0x95, 0x01, 0x75, 0x03, 0x91, 0x01, 0x95, 0x06, 0x75, 0x08, 0x15, 0x00,
-                      0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65, 0x81, 0x00, 0xC0};
+const fs::path kDescriptorFolder = TARVENIK_DESCRIPTOR_DIR;
 
-// The boot mouse of the USB HID class definition: a physical collection inside.
-const Bytes kMouse{0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0x05, 0x09, 0x19,
-                   0x01, 0x29, 0x03, 0x15, 0x00, 0x25, 0x01, 0x95, 0x03, 0x75, 0x01, 0x81, 0x02,
-                   0x95, 0x01, 0x75, 0x05, 0x81, 0x01, 0x05, 0x01, 0x09, 0x30, 0x09, 0x31, 0x15,
-                   0x81, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x02, 0x81, 0x06, 0xC0, 0xC0};
+struct TDescriptorFile {
+    Bytes Descriptor;
+    std::vector<std::pair<std::string, long>> Caps; // field name, expected value
+    std::optional<bool> ReportIds;
+    std::string Error; // what is wrong with the file; empty when it reads well
+};
 
-// A keyboard with a consumer-control report and a vendor feature report,
-// told apart by report ids 1, 2 and 3.
-const Bytes kWithIds{0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x85, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29,
-                     0xE7, 0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x06,
-                     0x75, 0x08, 0x26, 0xFF, 0x00, 0x19, 0x00, 0x29, 0xFF, 0x81, 0x00, 0xC0, //
-                     0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x02, 0x15, 0x00, 0x26, 0xFF, 0x03,
-                     0x19, 0x00, 0x2A, 0xFF, 0x03, 0x75, 0x10, 0x95, 0x01, 0x81, 0x00, 0xC0, //
-                     0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x03, 0x75, 0x08, 0x95, 0x20,
-                     0x09, 0x01, 0xB1, 0x02, 0xC0};
-
-TEST(ReportDescriptor, TarvenikUnitHasA252ByteFeatureReportWithoutIds) {
-    const auto s = parseReportDescriptor(virtualunit::kTarvenikReportDescriptor);
-    ASSERT_TRUE(s.valid);
-    EXPECT_FALSE(s.usesReportIds);
-    EXPECT_EQ(s.caps.UsagePage, 0xFF00);
-    EXPECT_EQ(s.caps.Usage, 1);
-    EXPECT_EQ(s.caps.InputReportByteLength, 9);
-    EXPECT_EQ(s.caps.OutputReportByteLength, 0);
-    EXPECT_EQ(s.caps.FeatureReportByteLength, 252);
-    EXPECT_EQ(s.caps.NumberLinkCollectionNodes, 1);
-    EXPECT_EQ(s.caps.NumberInputValueCaps, 1);
-    EXPECT_EQ(s.caps.NumberFeatureValueCaps, 1);
-    EXPECT_EQ(s.caps.NumberInputButtonCaps, 0);
+USHORT HIDP_CAPS::*CapsField(const std::string& name) {
+    static const std::pair<const char*, USHORT HIDP_CAPS::*> kFields[] = {
+        {"Usage", &HIDP_CAPS::Usage},
+        {"UsagePage", &HIDP_CAPS::UsagePage},
+        {"InputReportByteLength", &HIDP_CAPS::InputReportByteLength},
+        {"OutputReportByteLength", &HIDP_CAPS::OutputReportByteLength},
+        {"FeatureReportByteLength", &HIDP_CAPS::FeatureReportByteLength},
+        {"NumberLinkCollectionNodes", &HIDP_CAPS::NumberLinkCollectionNodes},
+        {"NumberInputButtonCaps", &HIDP_CAPS::NumberInputButtonCaps},
+        {"NumberInputValueCaps", &HIDP_CAPS::NumberInputValueCaps},
+        {"NumberInputDataIndices", &HIDP_CAPS::NumberInputDataIndices},
+        {"NumberOutputButtonCaps", &HIDP_CAPS::NumberOutputButtonCaps},
+        {"NumberOutputValueCaps", &HIDP_CAPS::NumberOutputValueCaps},
+        {"NumberOutputDataIndices", &HIDP_CAPS::NumberOutputDataIndices},
+        {"NumberFeatureButtonCaps", &HIDP_CAPS::NumberFeatureButtonCaps},
+        {"NumberFeatureValueCaps", &HIDP_CAPS::NumberFeatureValueCaps},
+        {"NumberFeatureDataIndices", &HIDP_CAPS::NumberFeatureDataIndices},
+    };
+    for (const auto& [field, member] : kFields)
+        if (name == field)
+            return member;
+    return nullptr;
 }
 
-TEST(ReportDescriptor, BootKeyboardAndMouse) {
-    const auto k = parseReportDescriptor(kKeyboard);
-    ASSERT_TRUE(k.valid);
-    EXPECT_EQ(k.caps.UsagePage, 1);
-    EXPECT_EQ(k.caps.Usage, 6);
-    EXPECT_EQ(k.caps.InputReportByteLength, 9);  // modifiers, reserved byte, six keys
-    EXPECT_EQ(k.caps.OutputReportByteLength, 2); // five LEDs padded to a byte
-    EXPECT_EQ(k.caps.FeatureReportByteLength, 0);
-    EXPECT_EQ(k.caps.NumberInputButtonCaps, 2); // modifier bits, key array
-    EXPECT_EQ(k.caps.NumberInputValueCaps, 0);
-    EXPECT_EQ(k.caps.NumberInputDataIndices, 8 + 102);
-    EXPECT_EQ(k.caps.NumberOutputButtonCaps, 1);
-    EXPECT_EQ(k.caps.NumberOutputDataIndices, 5);
-
-    const auto m = parseReportDescriptor(kMouse);
-    ASSERT_TRUE(m.valid);
-    EXPECT_EQ(m.caps.Usage, 2);
-    EXPECT_EQ(m.caps.InputReportByteLength, 4);
-    EXPECT_EQ(m.caps.NumberLinkCollectionNodes, 2);
-    EXPECT_EQ(m.caps.NumberInputButtonCaps, 1);
-    EXPECT_EQ(m.caps.NumberInputValueCaps, 2); // X and Y
+TDescriptorFile ReadDescriptorFile(const fs::path& path) {
+    TDescriptorFile file;
+    std::ifstream in(path);
+    if (!in) {
+        file.Error = "cannot be read";
+        return file;
+    }
+    enum class Section { None, Descriptor, Caps } section = Section::None;
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        line = line.substr(0, line.find('#'));
+        std::istringstream words(line);
+        std::string word;
+        if (!(words >> word))
+            continue;
+        const std::string where = "line " + std::to_string(number) + ": ";
+        if (word == "descriptor" || word == "caps") {
+            section = word == "caps" ? Section::Caps : Section::Descriptor;
+        } else if (section == Section::Descriptor) {
+            do {
+                if (word.size() != 2 || !std::isxdigit(static_cast<unsigned char>(word[0])) ||
+                    !std::isxdigit(static_cast<unsigned char>(word[1]))) {
+                    file.Error = where + "\"" + word + "\" is not a hex byte";
+                    return file;
+                }
+                file.Descriptor.push_back(static_cast<uint8_t>(std::stoul(word, nullptr, 16)));
+            } while (words >> word);
+        } else if (section == Section::Caps && word == "report-ids") {
+            std::string answer;
+            words >> answer;
+            if (answer != "yes" && answer != "no") {
+                file.Error = where + "report-ids takes yes or no";
+                return file;
+            }
+            file.ReportIds = answer == "yes";
+        } else if (section == Section::Caps && CapsField(word) != nullptr) {
+            std::string value;
+            words >> value;
+            try {
+                file.Caps.emplace_back(word, std::stol(value, nullptr, 0));
+            } catch (const std::exception&) {
+                file.Error = where + "\"" + value + "\" is not a number";
+                return file;
+            }
+        } else {
+            file.Error = where + "\"" + word + "\" is out of place";
+            return file;
+        }
+    }
+    if (file.Descriptor.empty() || file.Caps.empty())
+        file.Error = "needs a descriptor and caps";
+    return file;
 }
 
-TEST(ReportDescriptor, LongestReportPerKindPlusTheIdByte) {
-    const auto s = parseReportDescriptor(kWithIds);
-    ASSERT_TRUE(s.valid);
-    EXPECT_TRUE(s.usesReportIds);
-    EXPECT_EQ(s.caps.UsagePage, 1) << "the first top-level collection";
-    EXPECT_EQ(s.caps.Usage, 6);
-    EXPECT_EQ(s.caps.InputReportByteLength, 8); // id 1: 7 bytes, id 2: 2 bytes
-    EXPECT_EQ(s.caps.FeatureReportByteLength, 33);
-    EXPECT_EQ(s.caps.NumberLinkCollectionNodes, 3);
+std::vector<std::string> DescriptorFileNames() {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(kDescriptorFolder, error))
+        if (entry.path().extension() == ".txt")
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
-    // Bits of one report add up across items before rounding to bytes.
-    const Bytes odd{0x05, 0x01, 0x09, 0x00, 0xA1, 0x01, 0x75, 0x03, 0x95,
-                    0x01, 0x81, 0x02, 0x75, 0x06, 0x81, 0x02, 0xC0};
-    EXPECT_EQ(parseReportDescriptor(odd).caps.InputReportByteLength, 3);
+class DescriptorFile : public ::testing::TestWithParam<std::string> {};
 
-    // Long items are stepped over; a four-byte usage carries its page.
-    const Bytes longItem{0x0B, 0x02, 0x00, 0x0D, 0x00, 0xA1, 0x01, 0xFE, 0x02, 0x10,
-                         0xAA, 0xBB, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0xC0};
-    const auto l = parseReportDescriptor(longItem);
-    ASSERT_TRUE(l.valid);
-    EXPECT_EQ(l.caps.UsagePage, 0x0D);
-    EXPECT_EQ(l.caps.Usage, 2);
-    EXPECT_EQ(l.caps.InputReportByteLength, 2);
+TEST_P(DescriptorFile, ReadsAsTheCapsWindowsReports) {
+    const TDescriptorFile file = ReadDescriptorFile(kDescriptorFolder / GetParam());
+    ASSERT_TRUE(file.Error.empty()) << GetParam() << ": " << file.Error;
+    const auto summary = parseReportDescriptor(file.Descriptor);
+    ASSERT_TRUE(summary.valid);
+    for (const auto& [field, expected] : file.Caps)
+        EXPECT_EQ(summary.caps.*CapsField(field), expected) << field;
+    if (file.ReportIds) {
+        EXPECT_EQ(summary.usesReportIds, *file.ReportIds);
+    }
+}
 
-    // Push and pop restore the report size.
-    const Bytes pushPop{0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95,
-                        0x04, 0xA4, 0x75, 0x10, 0x81, 0x02, 0xB4, 0x91, 0x02, 0xC0};
-    const auto p = parseReportDescriptor(pushPop);
-    ASSERT_TRUE(p.valid);
-    EXPECT_EQ(p.caps.InputReportByteLength, 9);
-    EXPECT_EQ(p.caps.OutputReportByteLength, 5);
+INSTANTIATE_TEST_SUITE_P(Devices, DescriptorFile, ::testing::ValuesIn(DescriptorFileNames()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             std::string name = fs::path(info.param).stem().string();
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+TEST(ReportDescriptor, TheVirtualUnitPresentsTheUnitsDescriptor) {
+    const TDescriptorFile file = ReadDescriptorFile(kDescriptorFolder / "tarvenik-unit.txt");
+    ASSERT_TRUE(file.Error.empty()) << file.Error;
+    EXPECT_EQ(file.Descriptor, Bytes(virtualunit::kTarvenikReportDescriptor.begin(),
+                                     virtualunit::kTarvenikReportDescriptor.end()));
 }
 
 TEST(ReportDescriptor, MalformedDescriptorsAreRefused) {
@@ -147,7 +190,8 @@ TEST(ReportDescriptor, MalformedDescriptorsAreRefused) {
 
 TEST(PreparsedData, CapsOnlyForLiveHandlesOfWellFormedDescriptors) {
     HIDP_CAPS caps{};
-    const auto good = hidmodules::createPreparsedData(parseReportDescriptor(kMouse));
+    const Bytes mouse = ReadDescriptorFile(kDescriptorFolder / "boot-mouse.txt").Descriptor;
+    const auto good = hidmodules::createPreparsedData(parseReportDescriptor(mouse));
     const auto bad = hidmodules::createPreparsedData(parseReportDescriptor(Bytes{0xA1, 0x01}));
     EXPECT_EQ(hidmodules::capsFromPreparsedData(good, &caps), HIDP_STATUS_SUCCESS);
     EXPECT_EQ(caps.InputReportByteLength, 4);

@@ -61,35 +61,35 @@ TEST_F(VirtualData, IdentifiesItselfAndAnswersQueriesOnAQueryOnlyHandle) {
     OpenNode query(unitPath(), O_PATH);
     ASSERT_GE(query.fd(), 0);
     HIDD_ATTRIBUTES attributes{};
-    ASSERT_TRUE(exports.GetAttributes(query.handle(), &attributes));
+    ASSERT_TRUE(exports.HidD_GetAttributes(query.handle(), &attributes));
     EXPECT_EQ(attributes.Size, sizeof attributes);
     EXPECT_NE(attributes.VendorID, 0);
 
     uint16_t text[254] = {};
-    ASSERT_TRUE(exports.GetProductString(query.handle(), text, sizeof text));
+    ASSERT_TRUE(exports.HidD_GetProductString(query.handle(), text, sizeof text));
     EXPECT_EQ(wide(text, 254), u"Tarvenik");
-    ASSERT_TRUE(exports.GetManufacturerString(query.handle(), text, sizeof text));
+    ASSERT_TRUE(exports.HidD_GetManufacturerString(query.handle(), text, sizeof text));
     EXPECT_EQ(wide(text, 254), u"Mirdal-vk");
 
     PHIDP_PREPARSED_DATA preparsed = nullptr;
-    ASSERT_TRUE(exports.GetPreparsedData(query.handle(), &preparsed));
+    ASSERT_TRUE(exports.HidD_GetPreparsedData(query.handle(), &preparsed));
     HIDP_CAPS caps{};
-    ASSERT_EQ(exports.GetCaps(preparsed, &caps), HIDP_STATUS_SUCCESS);
+    ASSERT_EQ(exports.HidP_GetCaps(preparsed, &caps), HIDP_STATUS_SUCCESS);
     EXPECT_EQ(caps.InputReportByteLength, 9);
     EXPECT_EQ(caps.OutputReportByteLength, 0);
     EXPECT_EQ(caps.FeatureReportByteLength, 252);
     EXPECT_EQ(caps.UsagePage, 0xFF00);
-    EXPECT_TRUE(exports.FreePreparsedData(preparsed));
-    EXPECT_FALSE(exports.FreePreparsedData(preparsed)) << "freed twice";
-    EXPECT_EQ(exports.GetCaps(preparsed, &caps), HIDP_STATUS_INVALID_PREPARSED_DATA);
-    EXPECT_EQ(exports.GetCaps(nullptr, &caps), HIDP_STATUS_INVALID_PREPARSED_DATA);
+    EXPECT_TRUE(exports.HidD_FreePreparsedData(preparsed));
+    EXPECT_FALSE(exports.HidD_FreePreparsedData(preparsed)) << "freed twice";
+    EXPECT_EQ(exports.HidP_GetCaps(preparsed, &caps), HIDP_STATUS_INVALID_PREPARSED_DATA);
+    EXPECT_EQ(exports.HidP_GetCaps(nullptr, &caps), HIDP_STATUS_INVALID_PREPARSED_DATA);
 
     // Feature reports need read and write access.
     Report r{};
-    EXPECT_FALSE(exports.GetFeature(query.handle(), r.data(), r.size()));
+    EXPECT_FALSE(exports.HidD_GetFeature(query.handle(), r.data(), r.size()));
     EXPECT_EQ(errno, ERROR_ACCESS_DENIED);
     OpenNode readOnly(unitPath(), O_RDONLY | O_NONBLOCK);
-    EXPECT_FALSE(exports.SetFeature(readOnly.handle(), r.data(), r.size()));
+    EXPECT_FALSE(exports.HidD_SetFeature(readOnly.handle(), r.data(), r.size()));
     EXPECT_EQ(errno, ERROR_ACCESS_DENIED);
 }
 
@@ -100,26 +100,26 @@ TEST_F(VirtualData, StringsAreCutToTheBufferAsWindowsDoes) {
     control.SetStrings(0, longName.c_str(), nullptr);
     uint16_t text[260];
     std::fill(std::begin(text), std::end(text), 0xEEEE);
-    ASSERT_TRUE(exports.GetProductString(h(), text, 508));
+    ASSERT_TRUE(exports.HidD_GetProductString(h(), text, 508));
     EXPECT_EQ(text[0], 0x0416);
     EXPECT_EQ(text[253], 0x0451);
     EXPECT_EQ(text[254], 0xEEEE) << "nothing written past the buffer";
 
     control.SetStrings(0, "Tar", nullptr);
-    ASSERT_TRUE(exports.GetProductString(h(), text, 8));
+    ASSERT_TRUE(exports.HidD_GetProductString(h(), text, 8));
     EXPECT_EQ(wide(text, 4), u"Tar");
-    ASSERT_TRUE(exports.GetProductString(h(), text, 6));
+    ASSERT_TRUE(exports.HidD_GetProductString(h(), text, 6));
     EXPECT_EQ(text[2], u'r') << "exactly full: no room for the NUL";
-    EXPECT_FALSE(exports.GetProductString(h(), text, 1));
+    EXPECT_FALSE(exports.HidD_GetProductString(h(), text, 1));
     EXPECT_EQ(errno, ERROR_INVALID_USER_BUFFER);
-    EXPECT_FALSE(exports.GetProductString(h(), nullptr, 8));
+    EXPECT_FALSE(exports.HidD_GetProductString(h(), nullptr, 8));
     EXPECT_EQ(errno, ERROR_INVALID_PARAMETER);
 
     control.SetStrings(0, nullptr, "M\xFFk"); // malformed UTF-8 stays readable
-    ASSERT_TRUE(exports.GetManufacturerString(h(), text, sizeof text));
+    ASSERT_TRUE(exports.HidD_GetManufacturerString(h(), text, sizeof text));
     EXPECT_EQ(wide(text, 8), u"M\uFFFDk");
     EXPECT_EQ(wide(text, 8).size(), 3u);
-    ASSERT_TRUE(exports.GetProductString(h(), text, sizeof text));
+    ASSERT_TRUE(exports.HidD_GetProductString(h(), text, sizeof text));
     EXPECT_EQ(wide(text, 8), u"Tar") << "NULL kept the product string";
 }
 
@@ -291,35 +291,35 @@ TEST_F(VirtualData, FixedBlockAndFailures) {
     r.fill(0x5C);
     r[0] = 0;
     const Report before = r;
-    EXPECT_FALSE(exports.GetFeature(h(), r.data(), r.size()));
+    EXPECT_FALSE(exports.HidD_GetFeature(h(), r.data(), r.size()));
     EXPECT_EQ(errno, ERROR_GEN_FAILURE);
     EXPECT_EQ(r, before) << "a failed read leaves the buffer alone";
-    EXPECT_TRUE(exports.SetFeature(h(), r.data(), r.size()));
+    EXPECT_TRUE(exports.HidD_SetFeature(h(), r.data(), r.size()));
     control.SetFailures(0, 0, 1);
-    EXPECT_FALSE(exports.SetFeature(h(), r.data(), r.size()));
+    EXPECT_FALSE(exports.HidD_SetFeature(h(), r.data(), r.size()));
     EXPECT_EQ(errno, ERROR_GEN_FAILURE);
-    EXPECT_TRUE(exports.GetFeature(h(), r.data(), r.size()));
+    EXPECT_TRUE(exports.HidD_GetFeature(h(), r.data(), r.size()));
     EXPECT_EQ(control.LogCount(), 2) << "only successful calls are logged";
 }
 
 TEST_F(VirtualData, RefusesMalformedFeatureCalls) {
     std::array<uint8_t, 300> big{};
-    EXPECT_FALSE(exports.GetFeature(h(), big.data(), 251));
+    EXPECT_FALSE(exports.HidD_GetFeature(h(), big.data(), 251));
     EXPECT_EQ(errno, ERROR_INVALID_PARAMETER);
-    EXPECT_FALSE(exports.SetFeature(h(), big.data(), 0));
+    EXPECT_FALSE(exports.HidD_SetFeature(h(), big.data(), 0));
     EXPECT_EQ(errno, ERROR_INVALID_PARAMETER);
-    EXPECT_FALSE(exports.GetFeature(h(), nullptr, 252));
+    EXPECT_FALSE(exports.HidD_GetFeature(h(), nullptr, 252));
     EXPECT_EQ(errno, ERROR_INVALID_PARAMETER);
     big[0] = 3; // the unit has no numbered reports
-    EXPECT_FALSE(exports.GetFeature(h(), big.data(), 252));
+    EXPECT_FALSE(exports.HidD_GetFeature(h(), big.data(), 252));
     EXPECT_EQ(errno, ERROR_INVALID_PARAMETER);
-    EXPECT_FALSE(exports.SetFeature(h(), big.data(), 252));
+    EXPECT_FALSE(exports.HidD_SetFeature(h(), big.data(), 252));
     EXPECT_EQ(errno, ERROR_INVALID_PARAMETER);
 
     // A longer buffer is fine; only the report's 252 bytes are touched.
     big.fill(0xEE);
     big[0] = 0;
-    EXPECT_TRUE(exports.GetFeature(h(), big.data(), big.size()));
+    EXPECT_TRUE(exports.HidD_GetFeature(h(), big.data(), big.size()));
     EXPECT_EQ(big[kScale], 64);
     EXPECT_EQ(big[252], 0xEE);
 }
@@ -330,7 +330,7 @@ TEST_F(VirtualData, LogsEveryExchangeWithItsBufferAndTime) {
     sent[kCommand] = 32;
     writeReport(h(), sent);
     std::array<uint8_t, 260> longer{};
-    ASSERT_TRUE(exports.GetFeature(h(), longer.data(), longer.size()));
+    ASSERT_TRUE(exports.HidD_GetFeature(h(), longer.data(), longer.size()));
 
     ASSERT_EQ(control.LogCount(), 3);
     VirtualUnitLogEntry e[3];
@@ -366,7 +366,7 @@ TEST_F(VirtualData, UnitsAreIndependent) {
     r[kCommand] = 2;
     writeReport(second.handle(), r);
     uint16_t text[16];
-    ASSERT_TRUE(exports.GetProductString(h(), text, sizeof text));
+    ASSERT_TRUE(exports.HidD_GetProductString(h(), text, sizeof text));
     EXPECT_EQ(wide(text, 16), u"Tarvenik");
     control.SetFailures(0, 0, 0);
     EXPECT_EQ(readReport(h())[kPoll], 10);

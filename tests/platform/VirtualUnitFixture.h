@@ -2,6 +2,7 @@
 // Every virtual-unit test starts from the load state of the module pair.
 
 #include "tests/platform/VirtualModules.h"
+#include "tests/support/VirtualUnit.h"
 
 #include <array>
 #include <cstdint>
@@ -14,7 +15,7 @@ class VirtualUnitTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         exports = loadModuleExports();
-        control = virtualunit::resolveVirtualUnitControl();
+        control = VirtualUnit();
     }
 
     void SetUp() override {
@@ -31,13 +32,13 @@ protected:
 
     static Report readReport(HANDLE h) {
         Report r{};
-        EXPECT_TRUE(exports.GetFeature(h, r.data(), r.size())) << errno;
+        EXPECT_TRUE(exports.HidD_GetFeature(h, r.data(), r.size())) << errno;
         return r;
     }
 
     static void writeReport(HANDLE h, Report r) {
         r[0] = 0;
-        EXPECT_TRUE(exports.SetFeature(h, r.data(), r.size())) << errno;
+        EXPECT_TRUE(exports.HidD_SetFeature(h, r.data(), r.size())) << errno;
     }
 
     inline static ModuleExports exports;

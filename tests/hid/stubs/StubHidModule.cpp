@@ -7,7 +7,7 @@
 // HidStub_PreparsedOutstanding() answers how many preparsed data handed out
 // have not been freed.
 
-#include "platform/win32/WinTypes.h"
+#include "platform/ServiceExports.h"
 
 #include <cerrno>
 #include <climits>

@@ -6,7 +6,7 @@
 // DevNodeNotifyRead answers n. Built without DevNodeNotifyClose when
 // HIDSTUB_WITHOUT_DEVNODE_CLOSE is defined.
 
-#include "platform/win32/WinTypes.h"
+#include "platform/ServiceExports.h"
 
 #include <cerrno>
 #include <cstdlib>

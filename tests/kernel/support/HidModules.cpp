@@ -1,31 +1,19 @@
 #include "HidModules.h"
 
+#include "platform/ProgramFolder.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <filesystem>
 #include <poll.h>
 #include <unistd.h>
 
 namespace kerneltest {
 
 namespace {
-
-std::string programFolder() {
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string(".") : exe.parent_path().string();
-}
-
-template <typename Function>
-void resolve(void* library, const char* name, Function& slot, std::string& missing) {
-    slot = reinterpret_cast<Function>(dlsym(library, name));
-    if (!slot)
-        missing += std::string(missing.empty() ? "" : ", ") + name;
-}
 
 std::string errnoText(const char* what) {
     return std::string(what) + " (errno " + std::to_string(errno) + ")";
@@ -34,7 +22,7 @@ std::string errnoText(const char* what) {
 } // namespace
 
 bool HidModules::loadBesideProgram(std::string& error) {
-    const std::string folder = programFolder();
+    const std::string folder = platform::ProgramFolder();
     for (auto [slot, file] :
          {std::pair{&hidLibrary_, "libhidsvc.so"}, std::pair{&setupLibrary_, "libsetupsvc.so"}}) {
         const std::string path = folder + "/" + file;
@@ -46,29 +34,8 @@ bool HidModules::loadBesideProgram(std::string& error) {
         }
     }
     std::string missing;
-    auto& h = hid_;
-    void* hidLib = hidLibrary_;
-    resolve(hidLib, "HidD_GetHidGuid", h.HidD_GetHidGuid, missing);
-    resolve(hidLib, "HidD_GetAttributes", h.HidD_GetAttributes, missing);
-    resolve(hidLib, "HidD_GetManufacturerString", h.HidD_GetManufacturerString, missing);
-    resolve(hidLib, "HidD_GetProductString", h.HidD_GetProductString, missing);
-    resolve(hidLib, "HidD_GetSerialNumberString", h.HidD_GetSerialNumberString, missing);
-    resolve(hidLib, "HidD_GetPreparsedData", h.HidD_GetPreparsedData, missing);
-    resolve(hidLib, "HidD_FreePreparsedData", h.HidD_FreePreparsedData, missing);
-    resolve(hidLib, "HidP_GetCaps", h.HidP_GetCaps, missing);
-    resolve(hidLib, "HidD_GetFeature", h.HidD_GetFeature, missing);
-    resolve(hidLib, "HidD_SetFeature", h.HidD_SetFeature, missing);
-    resolve(hidLib, "HidD_FlushQueue", h.HidD_FlushQueue, missing);
-    auto& s = setup_;
-    void* setupLib = setupLibrary_;
-    resolve(setupLib, "SetupDiGetClassDevsA", s.SetupDiGetClassDevsA, missing);
-    resolve(setupLib, "SetupDiEnumDeviceInterfaces", s.SetupDiEnumDeviceInterfaces, missing);
-    resolve(setupLib, "SetupDiGetDeviceInterfaceDetailA", s.SetupDiGetDeviceInterfaceDetailA,
-            missing);
-    resolve(setupLib, "SetupDiDestroyDeviceInfoList", s.SetupDiDestroyDeviceInfoList, missing);
-    resolve(setupLib, "DevNodeNotifyOpen", s.DevNodeNotifyOpen, missing);
-    resolve(setupLib, "DevNodeNotifyRead", s.DevNodeNotifyRead, missing);
-    resolve(setupLib, "DevNodeNotifyClose", s.DevNodeNotifyClose, missing);
+    testsupport::ResolveServices(hidLibrary_, hid_, missing);
+    testsupport::ResolveServices(setupLibrary_, setup_, missing);
     if (!missing.empty()) {
         error = "the modules lack the exports " + missing;
         return false;

@@ -2,39 +2,15 @@
 // The two HID modules as the program sees them: loaded from the folder of the
 // program file and resolved by export name.
 
-#include "platform/win32/WinTypes.h"
+#include "tests/support/ServiceModules.h"
 
 #include <string>
 #include <vector>
 
 namespace kerneltest {
 
-struct HidServices {
-    void (*HidD_GetHidGuid)(GUID*) = nullptr;
-    BOOLEAN (*HidD_GetAttributes)(HANDLE, HIDD_ATTRIBUTES*) = nullptr;
-    BOOLEAN (*HidD_GetManufacturerString)(HANDLE, PVOID, ULONG) = nullptr;
-    BOOLEAN (*HidD_GetProductString)(HANDLE, PVOID, ULONG) = nullptr;
-    BOOLEAN (*HidD_GetSerialNumberString)(HANDLE, PVOID, ULONG) = nullptr;
-    BOOLEAN (*HidD_GetPreparsedData)(HANDLE, PHIDP_PREPARSED_DATA*) = nullptr;
-    BOOLEAN (*HidD_FreePreparsedData)(PHIDP_PREPARSED_DATA) = nullptr;
-    NTSTATUS (*HidP_GetCaps)(PHIDP_PREPARSED_DATA, HIDP_CAPS*) = nullptr;
-    BOOLEAN (*HidD_GetFeature)(HANDLE, PVOID, ULONG) = nullptr;
-    BOOLEAN (*HidD_SetFeature)(HANDLE, PVOID, ULONG) = nullptr;
-    BOOLEAN (*HidD_FlushQueue)(HANDLE) = nullptr;
-};
-
-struct SetupServices {
-    HDEVINFO (*SetupDiGetClassDevsA)(const GUID*, PCSTR, HWND, DWORD) = nullptr;
-    BOOL(*SetupDiEnumDeviceInterfaces)
-    (HDEVINFO, SP_DEVINFO_DATA*, const GUID*, DWORD, SP_DEVICE_INTERFACE_DATA*) = nullptr;
-    BOOL(*SetupDiGetDeviceInterfaceDetailA)
-    (HDEVINFO, SP_DEVICE_INTERFACE_DATA*, SP_DEVICE_INTERFACE_DETAIL_DATA_A*, DWORD, DWORD*,
-     SP_DEVINFO_DATA*) = nullptr;
-    BOOL (*SetupDiDestroyDeviceInfoList)(HDEVINFO) = nullptr;
-    int (*DevNodeNotifyOpen)() = nullptr;
-    int (*DevNodeNotifyRead)(int) = nullptr;
-    void (*DevNodeNotifyClose)(int) = nullptr;
-};
+using HidServices = testsupport::THidServices;
+using SetupServices = testsupport::TSetupServices;
 
 // One HID device interface as the setup module lists it.
 struct InterfaceEntry {

@@ -1,0 +1,27 @@
+#pragma once
+// The virtual units as a test beside their modules steers them: the control exports of the very
+// libsetupsvc.so the code under test has loaded, and the log of the feature reports they took.
+
+#include "platform/virtual/VirtualUnitControl.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace testsupport {
+
+// Resolved once; complete() is false when the test doesn't sit beside the virtual modules.
+inline virtualunit::VirtualUnitControl& VirtualUnit() {
+    static virtualunit::VirtualUnitControl control = virtualunit::resolveVirtualUnitControl();
+    return control;
+}
+
+// Every successful feature call since the last ClearLog, oldest first.
+inline std::vector<VirtualUnitLogEntry> ExchangeLog() {
+    virtualunit::VirtualUnitControl& unit = VirtualUnit();
+    std::vector<VirtualUnitLogEntry> entries(static_cast<std::size_t>(unit.LogCount()));
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        unit.LogEntry(static_cast<int>(i), &entries[i]);
+    return entries;
+}
+
+} // namespace testsupport
