@@ -16,9 +16,9 @@ int volts_to_raw(long double volts) {
 }
 
 QString VoltText1(long double volts, const QLocale& locale) {
-    return FormatFixed(volts, 1, locale) + QStringLiteral(" В");
+    return PrintfFixed(volts, 1, locale) + QStringLiteral(" В");
 }
 
 QString VoltText2(long double volts, const QLocale& locale) {
-    return FormatFixed(volts, 2, locale) + QStringLiteral(" В");
+    return PrintfFixed(volts, 2, locale) + QStringLiteral(" В");
 }

@@ -45,7 +45,7 @@ int VoltsToRaw(long double volts, int scaleValue) {
     return rounded >= 255 ? 255 : static_cast<int>(rounded);
 }
 
-QString FormatFixed(long double value, int decimals, const QLocale& locale) {
+QString PrintfFixed(long double value, int decimals, const QLocale& locale) {
     // std::to_chars is exact and ignores every locale (unlike printf, which follows the user's
     // locale once a QApplication exists); the separator then comes from the QLocale given.
     char text[512];

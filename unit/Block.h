@@ -84,4 +84,4 @@ int VoltsToRaw(long double volts, int scaleValue);
 
 // Fixed notation with `decimals` decimals and the locale's decimal separator, rounded from the
 // exact extended value as printf's %.Nf rounds it.
-QString FormatFixed(long double value, int decimals, const QLocale& locale = QLocale());
+QString PrintfFixed(long double value, int decimals, const QLocale& locale = QLocale());

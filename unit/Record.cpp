@@ -17,7 +17,7 @@ QString Count(const TDataBlock& data, int index) {
 }
 
 QString Volts(const TDataBlock& data, int index) {
-    return FormatFixed(RawToVolts(data[static_cast<std::size_t>(index)], ScaleOf(data)), 2,
+    return PrintfFixed(RawToVolts(data[static_cast<std::size_t>(index)], ScaleOf(data)), 2,
                        QLocale::c());
 }
 

@@ -70,12 +70,12 @@ TEST(DataBlock, EveryCountShownWithTwoDecimalsSurvivesASaveAtTheUsualScale) {
 TEST(DataBlock, NumberTextsUseTheLocalesSeparatorAndRoundTheExactValue) {
     const QLocale c = QLocale::c();
     const QLocale ru(QLocale::Russian, QLocale::Russia);
-    EXPECT_EQ(FormatFixed(0.171875L, 2, c), "0.17");
-    EXPECT_EQ(FormatFixed(0.171875L, 2, ru), "0,17");
-    EXPECT_EQ(FormatFixed(0.0L, 1, c), "0.0");
-    EXPECT_EQ(FormatFixed(280.5L, 2, c), "280.50");
+    EXPECT_EQ(PrintfFixed(0.171875L, 2, c), "0.17");
+    EXPECT_EQ(PrintfFixed(0.171875L, 2, ru), "0,17");
+    EXPECT_EQ(PrintfFixed(0.0L, 1, c), "0.0");
+    EXPECT_EQ(PrintfFixed(280.5L, 2, c), "280.50");
     // 16 x 1.1 / 64 lies a hair above 0.275 in extended precision, so it rounds up.
-    EXPECT_EQ(FormatFixed(RawToVolts(16, 64), 2, c), "0.28");
+    EXPECT_EQ(PrintfFixed(RawToVolts(16, 64), 2, c), "0.28");
     EXPECT_EQ(VoltText1(RawToVolts(58, 64), c), "1.0 В");
     EXPECT_EQ(VoltText1(RawToVolts(145, 64), ru), "2,5 В");
     EXPECT_EQ(VoltText2(RawToVolts(26, 64), c), "0.45 В");
