@@ -7,6 +7,3 @@ tarvenik_add_fuzz(descriptor_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/descriptor_fuzz.cpp
   LIBS hidmodules_core
   CORPUS ${CMAKE_CURRENT_BINARY_DIR}/descriptor_corpus)
-if(TARGET descriptor_fuzz)
-  target_include_directories(descriptor_fuzz PRIVATE ${CMAKE_SOURCE_DIR})
-endif()

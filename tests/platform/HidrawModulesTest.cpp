@@ -3,7 +3,7 @@
 // what holds with or without one. Real devices are tried in the kernel tests.
 
 #include "platform/hidraw/NodeMonitor.h"
-#include "tests/platform/VirtualModules.h"
+#include "VirtualModules.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>

@@ -1,7 +1,7 @@
 // The virtual unit as the HID services reach it: identity, capabilities, the
 // data block it serves, the commands it runs, failures and the log.
 
-#include "tests/platform/VirtualUnitFixture.h"
+#include "VirtualUnitFixture.h"
 
 #include <algorithm>
 #include <cstring>

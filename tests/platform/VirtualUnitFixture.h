@@ -1,7 +1,7 @@
 #pragma once
 // Every virtual-unit test starts from the load state of the module pair.
 
-#include "tests/platform/VirtualModules.h"
+#include "VirtualModules.h"
 #include "tests/support/VirtualUnit.h"
 
 #include <array>

@@ -1,7 +1,7 @@
 // The virtual unit as the setup services list it: the scan, argument checks,
 // plug and unplug, node-change notifications, handles.
 
-#include "tests/platform/VirtualUnitFixture.h"
+#include "VirtualUnitFixture.h"
 
 #include <poll.h>
 #include <sys/stat.h>
