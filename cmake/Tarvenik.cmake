@@ -10,6 +10,8 @@ set(TARVENIK_DEMO_DIR ${CMAKE_BINARY_DIR}/demo)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${TARVENIK_BIN_DIR})
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
 set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+# The installed tree mirrors bin/ and demo/: see TarvenikInstall.cmake.
+include(${CMAKE_CURRENT_LIST_DIR}/TarvenikInstall.cmake)
 
 add_compile_options(-Wall -Wextra -Werror -Wno-unused-parameter)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
