@@ -70,7 +70,7 @@ deb:
 install:
 	@scripts/deps.sh install
 	$(CONFIGURE_NORMAL)
-	cmake --build $(NORMAL) -j $(JOBS) --target tarvenik tarvenik_demo icons
+	cmake --build $(NORMAL) -j $(JOBS) --target programs icons
 	@dir="$(DESTDIR)$(PREFIX)"; while [ ! -d "$$dir" ]; do dir=$$(dirname "$$dir"); done; \
 	run=; [ -w "$$dir" ] || run=sudo; \
 	echo "$$run cmake --install $(NORMAL) --prefix $(PREFIX)"; \

@@ -32,6 +32,10 @@ foreach(folder CMAKE_INSTALL_BINDIR TARVENIK_INSTALL_PRIVATEDIR TARVENIK_INSTALL
   endif()
 endforeach()
 
+# Every program of tarvenik_add_program with its demo copy: what `make install` builds, besides
+# the icons, before it installs.
+add_custom_target(programs)
+
 # tarvenik_path_from_bin(<out var> <folder>): <folder>, relative to the prefix, as seen from
 # ${CMAKE_INSTALL_BINDIR}.
 function(tarvenik_path_from_bin out folder)
@@ -70,6 +74,7 @@ function(tarvenik_add_program name)
     add_dependencies(${name} real_modules)
   endif()
   install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  add_dependencies(programs ${name})
 
   if(NOT TARGET demo_modules)
     return()
@@ -81,6 +86,7 @@ function(tarvenik_add_program name)
     RUNTIME_OUTPUT_DIRECTORY ${TARVENIK_DEMO_DIR})
   add_dependencies(${name}_demo demo_modules)
   install(TARGETS ${name}_demo RUNTIME DESTINATION ${TARVENIK_INSTALL_DEMODIR})
+  add_dependencies(programs ${name}_demo)
 
   if(P_DEMO_COMMAND)
     tarvenik_path_from_bin(TARVENIK_DEMO_FROM_BIN "${TARVENIK_INSTALL_DEMODIR}")
