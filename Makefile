@@ -1,40 +1,97 @@
-# The two commands of the README: `make run` and `make test`; `make demo`
-# starts the panel with a virtual unit.
+# The commands of the README: `make run`, `make demo`, `make test`, `make deb`, `make install`.
 NORMAL := build/normal
 SANITIZE := build/sanitize
+RELEASE := build/release
+DEB := build/deb
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 
-.PHONY: run demo test build build-sanitize check-normal check-sanitize check-kernel clean
+# Warnings are errors in every build made here (and so in CI); a build configured by hand does
+# not turn them into errors.
+CONFIGURE := cmake -G Ninja -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+# `make run`, `make demo` and `make install` need no tests: a tree they configure first is
+# configured without them, so GoogleTest and Google Benchmark need not be installed.
+# `make build` turns them on.
+CONFIGURE_NORMAL = $(CONFIGURE) -S . -B $(NORMAL) \
+  $(if $(wildcard $(NORMAL)/CMakeCache.txt),,-DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTARVENIK_TESTS=OFF -DTARVENIK_BENCH=OFF)
 
-run: build
+.PHONY: run demo test build build-release build-sanitize deb install \
+  check-normal check-release check-sanitize check-kernel check-package clean
+
+# Only what is started: the program and its module pair.
+run:
+	@scripts/deps.sh run
+	$(CONFIGURE_NORMAL)
+	cmake --build $(NORMAL) -j $(JOBS) --target tarvenik
 	$(NORMAL)/bin/tarvenik
 
-demo: build
+demo:
+	@scripts/deps.sh run
+	$(CONFIGURE_NORMAL)
+	cmake --build $(NORMAL) -j $(JOBS) --target tarvenik_demo
 	$(NORMAL)/demo/tarvenik
 
 test:
 	@scripts/deps.sh test
 	$(MAKE) check-normal
+	$(MAKE) check-release
+	$(MAKE) check-package
 	$(MAKE) check-sanitize
 	$(MAKE) check-tsan
 	$(MAKE) check-kernel
 
 build:
 	@scripts/deps.sh build
-	cmake -S . -B $(NORMAL) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CONFIGURE) -S . -B $(NORMAL) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTARVENIK_TESTS=ON -DTARVENIK_BENCH=ON
 	cmake --build $(NORMAL) -j $(JOBS)
 
+# The optimised build of what is shipped, with g++, for the warnings that only -O3 brings. The
+# tests are built and run in the other builds.
+build-release:
+	@scripts/deps.sh install
+	$(CONFIGURE) -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DTARVENIK_TESTS=OFF -DTARVENIK_BENCH=OFF
+	cmake --build $(RELEASE) -j $(JOBS)
+
 build-sanitize:
-	cmake -S . -B $(SANITIZE) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	$(CONFIGURE) -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=Debug \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	  -DTARVENIK_SANITIZE=ON -DTARVENIK_FUZZ=ON
 	cmake --build $(SANITIZE) -j $(JOBS)
 
+# The Debian package, built from a copy of the sources under build/; the .deb lands in
+# build/deb. Its tests are left to `make test`, which runs them once, in the normal build.
+deb:
+	@scripts/deps.sh deb
+	TARVENIK_WERROR=ON JOBS=$(JOBS) scripts/make-deb $(DEB)
+
+# Installs what `make run` and `make demo` start, with the rest of the installed tree, under
+# PREFIX (and DESTDIR), through sudo when the folder is not the user's to write.
+install:
+	@scripts/deps.sh install
+	$(CONFIGURE_NORMAL)
+	cmake --build $(NORMAL) -j $(JOBS) --target programs icons
+	@dir="$(DESTDIR)$(PREFIX)"; while [ ! -d "$$dir" ]; do dir=$$(dirname "$$dir"); done; \
+	run=; [ -w "$$dir" ] || run=sudo; \
+	echo "$$run cmake --install $(NORMAL) --prefix $(PREFIX)"; \
+	$$run env DESTDIR="$(DESTDIR)" cmake --install $(NORMAL) --prefix "$(PREFIX)"
+	@[ "$(PREFIX)" = /usr ] || echo "udev reads no rules under $(PREFIX); to open the unit to" \
+	  "users: sudo install -m 644 packaging/70-tarvenik.rules /etc/udev/rules.d/ (packaging/README.md)"
+
 check-normal: build
 	ctest --test-dir $(NORMAL) --output-on-failure -j $(JOBS)
 
+check-release: build-release
+
 check-sanitize: build-sanitize
 	ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
+
+# The package at work: built, unpacked into a temporary folder, checked by lintian and the
+# desktop and AppStream validators, and both programs started from it (tests/package).
+check-package: build deb
+	tests/package/check-package $(NORMAL)/tests/libpackage_probe.so $(DEB)
 
 # Real-kernel tests of the Linux HID modules and the panel, in a virtual
 # machine: the normal build's programs, then, when a sanitizer build has been
@@ -58,7 +115,7 @@ TSAN_SPACE := $(TSAN_EMPTY) $(TSAN_EMPTY)
 .PHONY: build-tsan check-tsan
 
 build-tsan:
-	cmake -S . -B $(TSAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	$(CONFIGURE) -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	  -DTARVENIK_SANITIZE_THREAD=ON -DTARVENIK_BENCH=OFF
 	cmake --build $(TSAN) -j $(JOBS) --target $(TSAN_TESTS)

@@ -1,15 +1,26 @@
 #!/bin/sh
 # Installs the Debian packages a task needs, when they are missing.
-# Usage: scripts/deps.sh build|test|demo
+# Usage: scripts/deps.sh run|demo|install|build|deb|test
+#   run, demo  build and start the program: compiler, CMake, Qt, libjpeg, libudev
+#   install    that, and rsvg-convert for the icon's PNG sizes
+#   build      the whole tree, tests and benchmarks included
+#   deb        the Debian package and the tools that check it
+#   test       everything `make test` runs: all of the above, clang, qemu for the kernel tests
 set -eu
 
-build="cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libjpeg62-turbo-dev libudev-dev fonts-wine python3"
+program="cmake ninja-build g++ pkg-config qt6-base-dev libjpeg62-turbo-dev libudev-dev fonts-wine"
+icons="librsvg2-bin"
+testlibs="libgtest-dev libgmock-dev libbenchmark-dev python3"
+deb="debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream $icons"
 testing="clang libclang-rt-14-dev qemu-system-x86 busybox-static xz-utils cpio"
 
 case "${1:-build}" in
-  build|run|demo) want="$build" ;;
-  test) want="$build $testing" ;;
-  *) echo "usage: $0 build|test|demo" >&2; exit 2 ;;
+  run|demo) want="$program" ;;
+  install) want="$program $icons" ;;
+  build) want="$program $icons $testlibs" ;;
+  deb) want="$program $deb" ;;
+  test) want="$program $icons $testlibs $deb $testing" ;;
+  *) echo "usage: $0 run|demo|install|build|deb|test" >&2; exit 2 ;;
 esac
 
 missing=""

@@ -1,0 +1,94 @@
+# Install layout and the helper that builds and installs a program of the project.
+#
+# Every folder below is relative to the install prefix, so an installed tree works from any
+# prefix and under any DESTDIR, and can be moved whole:
+#
+#   ${CMAKE_INSTALL_BINDIR}          the programs (tarvenik, ...) and their demo launchers
+#   ${TARVENIK_INSTALL_PRIVATEDIR}   the real module pair, libhidsvc.so and libsetupsvc.so
+#   ${TARVENIK_INSTALL_DEMODIR}      the programs again, beside the virtual module pair
+#   ${TARVENIK_INSTALL_UDEVRULESDIR} the udev rule that opens the unit to the logged-in user
+#
+# The HID code looks for the modules beside the program file first, then through the dynamic
+# loader (docs/hid-modules.md). A program in bin carries a RUNPATH relative to $ORIGIN that names
+# the private folder, so the loader's search finds the real pair there; a demo copy finds the
+# virtual pair beside itself, and the virtual libhidsvc.so finds its libsetupsvc.so through its
+# own $ORIGIN.
+include(GNUInstallDirs)
+
+set(TARVENIK_INSTALL_PRIVATEDIR "${CMAKE_INSTALL_LIBDIR}/tarvenik" CACHE STRING
+    "Folder of the real HID module pair, relative to the install prefix")
+set(TARVENIK_INSTALL_DEMODIR "${TARVENIK_INSTALL_PRIVATEDIR}/demo" CACHE STRING
+    "Folder of the demo programs and the virtual module pair, relative to the install prefix")
+# udev reads /usr/lib/udev/rules.d (and /etc/udev/rules.d); under another prefix the rule lands
+# where udev does not look, and packaging/README.md says how to put it in place.
+set(TARVENIK_INSTALL_UDEVRULESDIR "lib/udev/rules.d" CACHE STRING
+    "Folder of the udev rule, relative to the install prefix")
+
+foreach(folder CMAKE_INSTALL_BINDIR TARVENIK_INSTALL_PRIVATEDIR TARVENIK_INSTALL_DEMODIR
+               TARVENIK_INSTALL_UDEVRULESDIR)
+  if(IS_ABSOLUTE "${${folder}}")
+    message(FATAL_ERROR "${folder} must be relative to the install prefix "
+                        "(the installed programs find their modules relative to themselves)")
+  endif()
+endforeach()
+
+# Every program of tarvenik_add_program with its demo copy: what `make install` builds, besides
+# the icons, before it installs.
+add_custom_target(programs)
+
+# tarvenik_path_from_bin(<out var> <folder>): <folder>, relative to the prefix, as seen from
+# ${CMAKE_INSTALL_BINDIR}.
+function(tarvenik_path_from_bin out folder)
+  file(RELATIVE_PATH relative "/prefix/${CMAKE_INSTALL_BINDIR}" "/prefix/${folder}")
+  set(${out} "${relative}" PARENT_SCOPE)
+endfunction()
+
+# tarvenik_add_program(<name> SOURCES ... [LIBS ...] [DEMO_COMMAND <command>])
+#
+# A program that talks to the unit through the module pair, built twice from one set of objects:
+#   <name>        in bin/ of the build tree, beside the real pair; installed into
+#                 ${CMAKE_INSTALL_BINDIR}, with a RUNPATH that finds the real pair in
+#                 ${TARVENIK_INSTALL_PRIVATEDIR}.
+#   <name>_demo   the same program, file name <name>, in demo/ of the build tree beside the
+#                 virtual pair; installed into ${TARVENIK_INSTALL_DEMODIR}, where the virtual
+#                 pair is installed too.
+# DEMO_COMMAND installs a launcher of that name into ${CMAKE_INSTALL_BINDIR} that starts the demo
+# copy from wherever the tree was installed.
+function(tarvenik_add_program name)
+  cmake_parse_arguments(P "" "DEMO_COMMAND" "SOURCES;LIBS" ${ARGN})
+  add_library(${name}_objects OBJECT ${P_SOURCES})
+  target_link_libraries(${name}_objects PUBLIC ${P_LIBS})
+  set_target_properties(${name}_objects PROPERTIES AUTOMOC ON)
+
+  tarvenik_path_from_bin(to_private "${TARVENIK_INSTALL_PRIVATEDIR}")
+  add_executable(${name})
+  target_link_libraries(${name} PRIVATE ${name}_objects)
+  # Linked with the installed RUNPATH already: otherwise CMake pads the build tree's RUNPATH
+  # with empty entries to make room for it, and glibc searches an empty entry as the current
+  # folder, for the program's libraries and for the modules alike. In the build tree the
+  # named folder does not exist, and the modules beside the program are found first.
+  set_target_properties(${name} PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${TARVENIK_BIN_DIR}
+    INSTALL_RPATH "$ORIGIN/${to_private}"
+    BUILD_WITH_INSTALL_RPATH ON)
+  add_dependencies(${name} real_modules)
+  install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  add_dependencies(programs ${name})
+
+  add_executable(${name}_demo)
+  target_link_libraries(${name}_demo PRIVATE ${name}_objects)
+  set_target_properties(${name}_demo PROPERTIES
+    OUTPUT_NAME ${name}
+    RUNTIME_OUTPUT_DIRECTORY ${TARVENIK_DEMO_DIR})
+  add_dependencies(${name}_demo demo_modules)
+  install(TARGETS ${name}_demo RUNTIME DESTINATION ${TARVENIK_INSTALL_DEMODIR})
+  add_dependencies(programs ${name}_demo)
+
+  if(P_DEMO_COMMAND)
+    tarvenik_path_from_bin(TARVENIK_DEMO_FROM_BIN "${TARVENIK_INSTALL_DEMODIR}")
+    set(TARVENIK_DEMO_PROGRAM ${name})
+    set(launcher ${CMAKE_BINARY_DIR}/launchers/${P_DEMO_COMMAND})
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/demo-launcher.sh.in ${launcher} @ONLY)
+    install(PROGRAMS ${launcher} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endfunction()

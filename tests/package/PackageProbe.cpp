@@ -1,0 +1,179 @@
+// Preloaded (LD_PRELOAD) into an installed copy of the panel by check-package: it drives the
+// window as a user would and ends the program with a verdict, so the check proves the installed
+// files work together, not only that they are there. The program itself knows nothing of it.
+//
+// Environment:
+//   TARVENIK_PROBE          "plain": the window shows, disconnected, with the module pair loaded
+//                           from TARVENIK_PROBE_MODULES; then the program quits.
+//                           "demo": the same, then ticks "CheckBox1" and waits until polls found
+//                           the virtual unit and feature reports reached it.
+//                           Unset: the library does nothing (it is also loaded into the
+//                           launcher's shell and its helpers on the way).
+//   TARVENIK_PROBE_MODULES  the folder the two modules must have been loaded from.
+//   TARVENIK_PROBE_SECONDS  the time allowed for all of it (default 30).
+// Ends the event loop with 0 after printing "package-probe: PASS ...", or with 1 after
+// "package-probe: FAIL ...".
+
+#include "platform/virtual/VirtualUnitControl.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdio>
+#include <link.h>
+
+namespace {
+
+const QString kIdleCaption = QStringLiteral("Tarvenik. www.mirdal-vk.example ");
+const QString kFoundCaption = QStringLiteral("Устройство обнаруженно :)");
+constexpr int kReadsWanted = 3; // the read-back on connecting and two polls
+
+// The folder each loaded module file came from, by file name.
+struct LoadedModules {
+    QString hidsvc, setupsvc;
+};
+
+int noteModule(dl_phdr_info* info, size_t, void* data) {
+    auto* found = static_cast<LoadedModules*>(data);
+    const QFileInfo file(QString::fromLocal8Bit(info->dlpi_name));
+    if (file.fileName() == QLatin1String("libhidsvc.so"))
+        found->hidsvc = file.canonicalPath();
+    else if (file.fileName() == QLatin1String("libsetupsvc.so"))
+        found->setupsvc = file.canonicalPath();
+    return 0;
+}
+
+class Probe : public QObject {
+public:
+    Probe(bool demo, QString modules, int seconds, QObject* parent)
+        : QObject(parent), demo_(demo), modules_(std::move(modules)), limitMs_(seconds * 1000) {
+        clock_.start();
+        connect(&tick_, &QTimer::timeout, this, &Probe::step);
+        tick_.start(100);
+    }
+
+private:
+    enum class Stage { WaitWindow, WaitPolls };
+
+    void step() {
+        if (clock_.elapsed() > limitMs_)
+            return finish(false, waitingFor());
+        QWidget* window = panel();
+        if (window == nullptr)
+            return;
+        if (stage_ == Stage::WaitWindow)
+            return windowShown(window);
+        pollsSeen(window);
+    }
+
+    // The top-level window that holds the connect box.
+    QWidget* panel() {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* box = top->findChild<QCheckBox*>(QStringLiteral("CheckBox1")))
+                if (top->isVisible() && top->isWindow()) {
+                    box_ = box;
+                    return top;
+                }
+        }
+        return nullptr;
+    }
+
+    void windowShown(QWidget* window) {
+        if (window->windowTitle() != kIdleCaption)
+            return finish(false, "caption on start-up: \"" + window->windowTitle() + "\"");
+        if (box_->isChecked())
+            return finish(false, QStringLiteral("CheckBox1 is ticked on start-up"));
+        LoadedModules loaded;
+        dl_iterate_phdr(noteModule, &loaded);
+        const QString wanted = QDir(modules_).canonicalPath();
+        if (wanted.isEmpty() || loaded.hidsvc != wanted || loaded.setupsvc != wanted)
+            return finish(false, "modules loaded from \"" + loaded.hidsvc + "\" and \"" +
+                                     loaded.setupsvc + "\", not from \"" + modules_ + "\"");
+        if (!demo_)
+            return finish(true, "window shown, disconnected, modules from " + wanted);
+        unit_ = virtualunit::resolveVirtualUnitControl();
+        if (!unit_.complete())
+            return finish(false, QStringLiteral("no virtual unit controls in libsetupsvc.so"));
+        stage_ = Stage::WaitPolls;
+        box_->click();
+    }
+
+    void pollsSeen(QWidget* window) {
+        caption_ = window->windowTitle();
+        reads_ = 0;
+        const int count = unit_.LogCount();
+        for (int i = 0; i < count; ++i) {
+            VirtualUnitLogEntry entry{};
+            if (unit_.LogEntry(i, &entry) == 0 && entry.direction == 1 && entry.length == 252)
+                ++reads_;
+        }
+        if (caption_ == kFoundCaption && reads_ >= kReadsWanted && box_->isChecked())
+            finish(true,
+                   QStringLiteral("connected to the virtual unit, %1 feature reads").arg(reads_));
+    }
+
+    QString waitingFor() const {
+        if (stage_ == Stage::WaitWindow)
+            return QStringLiteral("no window with CheckBox1 was shown");
+        return QStringLiteral("no poll found the unit: caption \"%1\", %2 feature reads")
+            .arg(caption_)
+            .arg(reads_);
+    }
+
+    void finish(bool passed, const QString& what) {
+        tick_.stop();
+        std::fprintf(stderr, "package-probe: %s %s: %s\n", passed ? "PASS" : "FAIL",
+                     demo_ ? "demo" : "plain", qUtf8Printable(what));
+        std::fflush(stderr);
+        QCoreApplication::exit(passed ? 0 : 1);
+    }
+
+    const bool demo_;
+    const QString modules_;
+    const qint64 limitMs_;
+    QElapsedTimer clock_;
+    QTimer tick_;
+    Stage stage_ = Stage::WaitWindow;
+    QCheckBox* box_ = nullptr;
+    virtualunit::VirtualUnitControl unit_;
+    QString caption_;
+    int reads_ = 0;
+};
+
+void startProbe() {
+    const QByteArray mode = qgetenv("TARVENIK_PROBE");
+    if (mode.isEmpty())
+        return;
+    if (mode != "plain" && mode != "demo") {
+        std::fprintf(stderr, "package-probe: FAIL: unknown TARVENIK_PROBE \"%s\"\n",
+                     mode.constData());
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+        return;
+    }
+    bool ok = false;
+    int seconds = qEnvironmentVariableIntValue("TARVENIK_PROBE_SECONDS", &ok);
+    if (!ok || seconds <= 0)
+        seconds = 30;
+    // This runs inside the application object's constructor; the probe starts once the event
+    // loop runs, owned by the application object, so it goes when the program ends.
+    const bool demo = mode == "demo";
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [demo, seconds] {
+            new Probe(demo, qEnvironmentVariable("TARVENIK_PROBE_MODULES"), seconds,
+                      QCoreApplication::instance());
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(startProbe)
