@@ -34,6 +34,8 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
     QApplication application(qtArgc, qtArgv);
     QApplication::setFont(design::DesignFont());
+    // Lets a desktop match the window to its menu entry (tarvenik.desktop).
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarvenik"));
     // The JPEG format is known to the picture registry for the whole run.
     const imaging::TJpegFormatsRegistration jpegFormats;
 

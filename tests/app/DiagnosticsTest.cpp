@@ -1,5 +1,5 @@
 // What the window tells its user when something is wrong: a unit it may not open, a held unit
-// of two that goes, a unit that stops answering; and that a working session says nothing.
+// of two that goes, a unit that stops answering; and that nothing is said while everything works.
 
 #include "PanelTestSupport.h"
 #include "tests/support/LogCapture.h"
@@ -65,7 +65,7 @@ TEST_F(PanelTest, WhenTheHeldOfTwoUnitsIsUnpluggedTheOtherIsUsed) {
     EXPECT_EQ(form->HidDeviceController->CheckedOutCount(), 1);
 }
 
-TEST_F(PanelTest, AWorkingSessionLogsNothingAndAUnitThatStopsAnsweringIsLoggedOncePerRun) {
+TEST_F(PanelTest, NothingIsLoggedWhileAllWorksAndAUnitThatStopsAnsweringIsLoggedOncePerRun) {
     TLogCapture log;
     Connect();
     for (int i = 0; i < 3; ++i)

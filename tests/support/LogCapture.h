@@ -1,6 +1,6 @@
 #pragma once
 // Collects what the program logs while the scope lasts, so a test can say that a failure was
-// reported, and that a working session reports nothing.
+// reported, and that nothing is reported while everything works.
 
 #include <QMessageLogContext>
 #include <QString>
