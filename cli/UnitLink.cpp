@@ -138,24 +138,21 @@ TFailure TUnitLink::Diagnose() {
 }
 
 void TUnitLink::ReadOrThrow(TDataBlock& data) {
-    if (Read(data))
-        return;
-    std::this_thread::sleep_for(kRetryPause);
-    if (const TFailure failure = Diagnose(); failure != TFailure::NotAnswering)
-        throw TUnitFailure{failure, path_};
-    qCDebug(lcCli) << "a read failed; trying once more";
-    if (!Read(data))
-        throw TUnitFailure{Diagnose(), path_};
+    ExchangeOrThrow([&] { return Read(data); }, "a read");
 }
 
 void TUnitLink::SendOrThrow(const TDataBlock& data) {
-    if (Send(data))
+    ExchangeOrThrow([&] { return Send(data); }, "a send");
+}
+
+void TUnitLink::ExchangeOrThrow(const std::function<bool()>& exchange, const char* what) {
+    if (exchange())
         return;
     std::this_thread::sleep_for(kRetryPause);
     if (const TFailure failure = Diagnose(); failure != TFailure::NotAnswering)
         throw TUnitFailure{failure, path_};
-    qCDebug(lcCli) << "a send failed; trying once more";
-    if (!Send(data))
+    qCDebug(lcCli) << what << "failed; trying once more";
+    if (!exchange())
         throw TUnitFailure{Diagnose(), path_};
 }
 

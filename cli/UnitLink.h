@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -82,6 +83,7 @@ public:
 
 private:
     bool Offer(THidDevice* device, int index);
+    void ExchangeOrThrow(const std::function<bool()>& exchange, const char* what);
     int ChosenControllerIndex();
 
     std::string wantedPath_;

@@ -43,7 +43,6 @@ struct Node {
     UniqueFd fd;
     NodeIdentity identity;
     DWORD devInst = 0;
-    bool folder = false; // a node that refuses to be opened for reading and writing
 };
 
 struct Unit {
@@ -55,7 +54,6 @@ struct Unit {
     std::optional<std::array<uint8_t, kBlockSize>> fixedBlock;
     bool failGet = false;
     bool failSet = false;
-    bool noAccess = false;
     std::array<uint8_t, kInputReportSize - 1> lastInput{};
 
     void restoreDefaults() {
@@ -63,7 +61,6 @@ struct Unit {
         manufacturer = hidmodules::utf8ToUtf16(kManufacturer);
         fixedBlock.reset();
         failGet = failSet = false;
-        noAccess = false;
         lastInput.fill(0);
         model.factoryReset();
     }
@@ -112,12 +109,6 @@ public:
     std::mutex mutex;
 
     static bool validUnit(int unit) { return unit >= 0 && unit < kUnitCount; }
-    static void removeNode(const Node& node) {
-        if (node.folder)
-            rmdir(node.path.c_str());
-        else
-            unlink(node.path.c_str());
-    }
     Unit& unit(int i) { return units_[static_cast<size_t>(i)]; }
 
     bool plug(int i) {
@@ -127,18 +118,12 @@ public:
         Node node;
         node.devInst = nextDevInst_++;
         node.path = folder_ + "/hidraw-vu" + std::to_string(node.devInst);
-        // A unit without access gets a folder for its node: opening it for reading and writing
-        // fails (EISDIR) even for root, while a query-only open still works, as for a hidraw
-        // node whose permissions keep the user out.
-        node.folder = u.noAccess;
-        if (node.folder ? mkdir(node.path.c_str(), 0700) != 0
-                        : mkfifo(node.path.c_str(), 0600) != 0)
+        if (mkfifo(node.path.c_str(), 0600) != 0)
             return false;
-        node.fd.reset(node.folder ? ::open(node.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                                  : ::open(node.path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+        node.fd.reset(::open(node.path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
         struct stat st {};
         if (!node.fd.valid() || fstat(node.fd.get(), &st) != 0) {
-            removeNode(node);
+            unlink(node.path.c_str());
             return false;
         }
         node.identity = {st.st_dev, st.st_ino};
@@ -153,9 +138,8 @@ public:
             return false;
         // Reports still queued die with the node; the unit's own end goes
         // too, so a reader left alone on the node sees it end.
-        if (!u.node->folder)
-            drain(u.node->fd.get());
-        removeNode(*u.node);
+        drain(u.node->fd.get());
+        unlink(u.node->path.c_str());
         retired_.push_back(u.node->identity);
         u.node.reset();
         return true;
@@ -445,15 +429,6 @@ void VirtualUnit_SetFailures(int unit, int fail_get, int fail_set) {
         return;
     b.unit(unit).failGet = fail_get != 0;
     b.unit(unit).failSet = fail_set != 0;
-}
-
-int VirtualUnit_SetNoAccess(int unit, int no_access) {
-    Bus& b = bus();
-    std::lock_guard lock(b.mutex);
-    if (!Bus::validUnit(unit))
-        return -1;
-    b.unit(unit).noAccess = no_access != 0;
-    return 0;
 }
 
 int VirtualUnit_QueueInputReport(int unit, const unsigned char* data8) {

@@ -26,10 +26,6 @@ void VirtualUnit_SetStrings(int unit, const char* product_utf8, const char* manu
 void VirtualUnit_SetFixedBlock(int unit, const unsigned char* block250);
 // Nonzero: HidD_GetFeature / HidD_SetFeature fail with ERROR_GEN_FAILURE.
 void VirtualUnit_SetFailures(int unit, int fail_get, int fail_set);
-// Nonzero: from the unit's next plug on, its node can't be opened for reading
-// and writing (only for queries), as a hidraw node without the udev rule.
-// 0 done, -1 for a bad unit number.
-int VirtualUnit_SetNoAccess(int unit, int no_access);
 // Queues one input report (8 data bytes), read from the node as
 // [0x00, 8 bytes]. 0 done, -1 for a bad or unplugged unit or a full queue.
 int VirtualUnit_QueueInputReport(int unit, const unsigned char* data8);
@@ -70,7 +66,6 @@ struct VirtualUnitControl {
     decltype(&VirtualUnit_SetStrings) SetStrings = nullptr;
     decltype(&VirtualUnit_SetFixedBlock) SetFixedBlock = nullptr;
     decltype(&VirtualUnit_SetFailures) SetFailures = nullptr;
-    decltype(&VirtualUnit_SetNoAccess) SetNoAccess = nullptr;
     decltype(&VirtualUnit_QueueInputReport) QueueInputReport = nullptr;
     decltype(&VirtualUnit_LogCount) LogCount = nullptr;
     decltype(&VirtualUnit_LogEntry) LogEntry = nullptr;
@@ -79,7 +74,7 @@ struct VirtualUnitControl {
     // True when the module was found and exports every control function.
     bool complete() const {
         return Reset && Plug && Unplug && IsPlugged && SetStrings && SetFixedBlock && SetFailures &&
-               SetNoAccess && QueueInputReport && LogCount && LogEntry && ClearLog;
+               QueueInputReport && LogCount && LogEntry && ClearLog;
     }
 };
 
@@ -102,7 +97,6 @@ inline VirtualUnitControl resolveVirtualUnitControl() {
     resolve(c.SetStrings, "VirtualUnit_SetStrings");
     resolve(c.SetFixedBlock, "VirtualUnit_SetFixedBlock");
     resolve(c.SetFailures, "VirtualUnit_SetFailures");
-    resolve(c.SetNoAccess, "VirtualUnit_SetNoAccess");
     resolve(c.QueueInputReport, "VirtualUnit_QueueInputReport");
     resolve(c.LogCount, "VirtualUnit_LogCount");
     resolve(c.LogEntry, "VirtualUnit_LogEntry");

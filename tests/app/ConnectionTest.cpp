@@ -7,6 +7,9 @@
 #include <QTimer>
 
 using namespace paneltest;
+using testsupport::BlockOf;
+using testsupport::kGet;
+using testsupport::kSet;
 
 namespace {
 
@@ -24,15 +27,6 @@ TDataBlock ParameterBlock() {
     b[block::kCommand] = 77;
     return b;
 }
-
-std::array<std::uint8_t, block::kBlockSize> BlockOf(const VirtualUnitLogEntry& e) {
-    std::array<std::uint8_t, block::kBlockSize> b{};
-    std::copy(e.report + 1, e.report + 1 + block::kBlockSize, b.begin());
-    return b;
-}
-
-constexpr int kSet = 0; // program to unit
-constexpr int kGet = 1; // unit to program
 
 } // namespace
 

@@ -4,7 +4,7 @@
 // tool's controller has loaded.
 
 #include "cli/Commands.h"
-#include "platform/virtual/VirtualUnitControl.h"
+#include "tests/support/VirtualUnit.h"
 #include "unit/Block.h"
 
 #include <gtest/gtest.h>
@@ -21,25 +21,16 @@
 
 namespace clitest {
 
+using testsupport::BlockOf;
+using testsupport::kGet;
+using testsupport::kSet;
+
 inline virtualunit::VirtualUnitControl& Unit() {
-    static virtualunit::VirtualUnitControl control = virtualunit::resolveVirtualUnitControl();
-    return control;
+    return testsupport::VirtualUnit();
 }
 
 inline std::vector<VirtualUnitLogEntry> Log() {
-    std::vector<VirtualUnitLogEntry> entries(static_cast<std::size_t>(Unit().LogCount()));
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        Unit().LogEntry(static_cast<int>(i), &entries[i]);
-    return entries;
-}
-
-constexpr int kSet = 0; // program to unit
-constexpr int kGet = 1; // unit to program
-
-inline TDataBlock BlockOf(const VirtualUnitLogEntry& e) {
-    TDataBlock b{};
-    std::copy(e.report + 1, e.report + 1 + block::kBlockSize, b.begin());
-    return b;
+    return testsupport::ExchangeLog();
 }
 
 // The clock of every record in these tests.

@@ -2,6 +2,7 @@
 // rounding), what it prints, its usage errors and the failures it names.
 
 #include "CliTestSupport.h"
+#include "tests/support/NodeAccess.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -226,8 +227,11 @@ TEST_F(CliTest, FailuresOfTheUnitNameTheirCauseWithStatusOne) {
         EXPECT_EQ(run.Err, "tarvenik-cli: no Tarvenik unit found\n");
     }
 
-    Unit().SetNoAccess(0, 1);
     ASSERT_EQ(Unit().Plug(0), 0);
+    const std::string node =
+        QString::fromStdString(Cli({"list"}).Out).section('\t', 0, 0).toStdString();
+    testsupport::TNodeAccessDenied denied(node);
+    ASSERT_TRUE(denied.Valid());
     Unit().ClearLog();
     const TRun list = Cli({"list"});
     ASSERT_EQ(list.Status, 0);

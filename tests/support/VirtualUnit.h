@@ -4,7 +4,10 @@
 
 #include "platform/virtual/VirtualUnitControl.h"
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace testsupport {
@@ -22,6 +25,17 @@ inline std::vector<VirtualUnitLogEntry> ExchangeLog() {
     for (std::size_t i = 0; i < entries.size(); ++i)
         unit.LogEntry(static_cast<int>(i), &entries[i]);
     return entries;
+}
+
+// The direction of a logged feature call.
+constexpr int kSet = 0; // program to unit
+constexpr int kGet = 1; // unit to program
+
+// The 250-byte block a logged report carries after its report id.
+inline std::array<std::uint8_t, 250> BlockOf(const VirtualUnitLogEntry& e) {
+    std::array<std::uint8_t, 250> b{};
+    std::copy(e.report + 1, e.report + 1 + b.size(), b.begin());
+    return b;
 }
 
 } // namespace testsupport
