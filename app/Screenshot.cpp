@@ -1,5 +1,6 @@
 // Screenshots: the trigger a poll runs with each position it reads, and the routine that saves a
-// JPEG picture of the window into the program's folder.
+// JPEG picture of the window into the program's folder, or the user's pictures folder when the
+// program's can't be written.
 
 #include "app/AppLogging.h"
 #include "app/DataBlock.h"

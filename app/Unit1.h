@@ -106,7 +106,8 @@ public:
     bool send_data();
     bool get_data();
 
-    // Saves a JPEG picture of the window into the program's folder; never raises.
+    // Saves a JPEG picture of the window into the program's folder (the user's pictures folder when
+    // that can't be written); never raises.
     void make_screen_short();
     // The screenshot trigger of a poll, given the position just read.
     void ScreenshotTrigger(int position);
