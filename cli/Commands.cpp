@@ -15,10 +15,6 @@ namespace {
 
 constexpr int kNameWidth = 16;
 
-QString Name(std::string_view name) {
-    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-}
-
 QString Samples(const TDataBlock& data, int first) {
     QStringList values;
     for (int i = 0; i < block::kSamplePairs; ++i)
@@ -47,7 +43,7 @@ void PutParameters(const TDataBlock& data, bool json, std::ostream& out) {
     }
     std::vector<std::pair<QString, QString>> lines;
     for (const unit::TField& field : fields)
-        lines.emplace_back(Name(field.Name), field.Text);
+        lines.emplace_back(field.Name, field.Text);
     PutLines(out, lines);
 }
 
@@ -121,7 +117,7 @@ void RunRead(const TOptions& options, TUnitLink& link, TIo& io) {
     }
     std::vector<std::pair<QString, QString>> lines{{QStringLiteral("time"), unit::TimeText(time)}};
     for (const unit::TField& field : unit::FieldsOf(data))
-        lines.emplace_back(Name(field.Name), field.Text);
+        lines.emplace_back(field.Name, field.Text);
     lines.emplace_back(QStringLiteral("samples_a"), Samples(data, 0));
     lines.emplace_back(QStringLiteral("samples_b"), Samples(data, 1));
     PutLines(io.Out, lines);

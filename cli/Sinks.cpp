@@ -43,8 +43,7 @@ private:
 QString PlainLine(const QDateTime& time, const std::vector<unit::TField>& fields) {
     QString line = QStringLiteral("time=") + unit::TimeText(time);
     for (const unit::TField& field : fields)
-        line += QLatin1Char(' ') + QString::fromLatin1(field.Name.data(), field.Name.size()) +
-                QLatin1Char('=') + field.Text;
+        line += QLatin1Char(' ') + field.Name + QLatin1Char('=') + field.Text;
     return line + QLatin1Char('\n');
 }
 

@@ -3,14 +3,11 @@
 #include <QLocale>
 
 #include <cstdlib>
+#include <utility>
 
 namespace unit {
 
 namespace {
-
-QString Name(std::string_view name) {
-    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-}
 
 QString Count(const TDataBlock& data, int index) {
     return QString::number(data[static_cast<std::size_t>(index)]);
@@ -54,7 +51,7 @@ QString JsonBytes(const TDataBlock& data, int first, int step, int count) {
     return out + QLatin1Char(']');
 }
 
-constexpr std::string_view kEventColumn = "event";
+constexpr QLatin1String kEventColumn("event");
 
 } // namespace
 
@@ -69,29 +66,30 @@ QString TimeText(const QDateTime& time) {
 }
 
 std::vector<TField> FieldsOf(const TDataBlock& data) {
+    using namespace Qt::StringLiterals;
     return {
-        {"os1_min_v", Volts(data, block::kOs1Min), false},
-        {"os1_max_v", Volts(data, block::kOs1Max), false},
-        {"os2_voltage_v", Volts(data, block::kOs2Voltage), false},
-        {"os2_pulse_time", Count(data, block::kOs2PulseTime), false},
-        {"os1_time_1", Count(data, block::kOs1Time1), false},
-        {"os1_time_0", Count(data, block::kOs1Time0), false},
-        {"os1_state", Count(data, block::kOs1State), false},
-        {"position", Count(data, block::kPosition), false},
-        {"scale", QString::number(ScaleOf(data)), false},
-        {"poll_period", Count(data, block::kPollPeriod), true},
-        {"threshold0_v", Volts(data, block::kThreshold0), true},
-        {"threshold1_v", Volts(data, block::kThreshold1), true},
-        {"os2_length", Count(data, block::kOs2Length), true},
-        {"os2_delay", Count(data, block::kOs2Delay), true},
+        {"os1_min_v"_L1, Volts(data, block::kOs1Min), false},
+        {"os1_max_v"_L1, Volts(data, block::kOs1Max), false},
+        {"os2_voltage_v"_L1, Volts(data, block::kOs2Voltage), false},
+        {"os2_pulse_time"_L1, Count(data, block::kOs2PulseTime), false},
+        {"os1_time_1"_L1, Count(data, block::kOs1Time1), false},
+        {"os1_time_0"_L1, Count(data, block::kOs1Time0), false},
+        {"os1_state"_L1, Count(data, block::kOs1State), false},
+        {"position"_L1, Count(data, block::kPosition), false},
+        {"scale"_L1, QString::number(ScaleOf(data)), false},
+        {"poll_period"_L1, Count(data, block::kPollPeriod), true},
+        {"threshold0_v"_L1, Volts(data, block::kThreshold0), true},
+        {"threshold1_v"_L1, Volts(data, block::kThreshold1), true},
+        {"os2_length"_L1, Count(data, block::kOs2Length), true},
+        {"os2_delay"_L1, Count(data, block::kOs2Delay), true},
     };
 }
 
 QString CsvHeader() {
     QString line = QStringLiteral("time");
     for (const TField& field : FieldsOf(TDataBlock{}))
-        line += QLatin1Char(',') + Name(field.Name);
-    return line + QLatin1Char(',') + Name(kEventColumn) + QStringLiteral("\r\n");
+        line += QLatin1Char(',') + field.Name;
+    return line + QLatin1Char(',') + kEventColumn + QStringLiteral("\r\n");
 }
 
 QString CsvRecord(const QDateTime& time, const TDataBlock& data) {
@@ -112,24 +110,26 @@ QString JsonObject(const std::vector<TField>& fields) {
     for (const TField& field : fields) {
         if (out.size() > 1)
             out += QLatin1Char(',');
-        out += JsonString(Name(field.Name)) + QLatin1Char(':') + field.Text;
+        out += JsonString(field.Name) + QLatin1Char(':') + field.Text;
     }
     return out + QLatin1Char('}');
 }
 
 QString JsonRecord(const QDateTime& time, const TDataBlock& data) {
-    QString out = QStringLiteral("{\"time\":") + JsonString(TimeText(time));
-    for (const TField& field : FieldsOf(data))
-        out += QLatin1Char(',') + JsonString(Name(field.Name)) + QLatin1Char(':') + field.Text;
-    out += QStringLiteral(",\"samples_a\":") + JsonBytes(data, 0, 2, block::kSamplePairs);
-    out += QStringLiteral(",\"samples_b\":") + JsonBytes(data, 1, 2, block::kSamplePairs);
-    out += QStringLiteral(",\"raw\":") + JsonBytes(data, 0, 1, block::kBlockSize);
-    return out + QLatin1Char('}');
+    using namespace Qt::StringLiterals;
+    std::vector<TField> fields{{"time"_L1, JsonString(TimeText(time)), false}};
+    for (TField& field : FieldsOf(data))
+        fields.push_back(std::move(field));
+    fields.push_back({"samples_a"_L1, JsonBytes(data, 0, 2, block::kSamplePairs), false});
+    fields.push_back({"samples_b"_L1, JsonBytes(data, 1, 2, block::kSamplePairs), false});
+    fields.push_back({"raw"_L1, JsonBytes(data, 0, 1, block::kBlockSize), false});
+    return JsonObject(fields);
 }
 
 QString JsonEventRecord(const QDateTime& time, const QString& event) {
-    return QStringLiteral("{\"time\":") + JsonString(TimeText(time)) + QStringLiteral(",\"") +
-           Name(kEventColumn) + QStringLiteral("\":") + JsonString(event) + QLatin1Char('}');
+    using namespace Qt::StringLiterals;
+    return JsonObject(
+        {{"time"_L1, JsonString(TimeText(time)), false}, {kEventColumn, JsonString(event), false}});
 }
 
 } // namespace unit

@@ -13,15 +13,15 @@
 #include "unit/Block.h"
 
 #include <QDateTime>
+#include <QLatin1String>
 #include <QString>
 
-#include <string_view>
 #include <vector>
 
 namespace unit {
 
 struct TField {
-    std::string_view Name;
+    QLatin1String Name;
     QString Text;
     bool Parameter; // one of the five operating parameters
 };
