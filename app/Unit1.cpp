@@ -301,9 +301,10 @@ void TTarvenik_Control_Form::NoteExchange(bool succeeded, const char* what) {
         exchangeFailing_ = false;
         return;
     }
-    const QString reason = hidlog::LastErrorText();
     if (exchangeFailing_)
         return;
+    // Taken before the logging itself can change the thread's last error.
+    const QString reason = hidlog::LastErrorText();
     exchangeFailing_ = true;
     qCWarning(lcPoll).noquote() << what << "failed:" << reason
                                 << "- the window shows an all-zero block until the unit answers";

@@ -14,21 +14,9 @@ namespace {
 
 constexpr int kMaxIntervalMs = 24 * 60 * 60 * 1000;
 
-struct TFunction {
-    const char* Name;
-    int Item; // index in the window's function selector
-};
-
-constexpr std::array<TFunction, 8> kFunctions{{
-    {"normal", 0},
-    {"read", 1},
-    {"save", 2},
-    {"reset", 3},
-    {"os1-test-0", 4},
-    {"os1-test-1", 5},
-    {"os2-test-0", 6},
-    {"os2-test-1", 7},
-}};
+// The functions `run` takes, in the order of the window's function selector.
+constexpr std::array<const char*, kSelectorCommands.size()> kFunctionNames{
+    "normal", "read", "save", "reset", "os1-test-0", "os1-test-1", "os2-test-0", "os2-test-1"};
 
 // Walks the arguments; an option's value comes as "--name=value" or as the next argument.
 class TArgs {
@@ -109,7 +97,9 @@ bool ParseVolts(const QString& name, const QString& text, long double& out, QStr
     const bool parsed = plain && digits && points <= 1 && result.ec == std::errc() &&
                         result.ptr == latin.constData() + latin.size() && std::isfinite(value);
     if (!parsed || value < unit::kThresholdMinVolts || value > unit::kThresholdMaxVolts) {
-        error = QStringLiteral("%1 takes volts from 0.01 to 4.00, not '%2'").arg(name, text);
+        error = QStringLiteral("%1 takes volts from %2 to %3, not '%4'")
+                    .arg(name, PrintfFixed(unit::kThresholdMinVolts, 2, QLocale::c()),
+                         PrintfFixed(unit::kThresholdMaxVolts, 2, QLocale::c()), text);
         return false;
     }
     out = value;
@@ -321,16 +311,17 @@ TParsed ParseArguments(const QStringList& arguments) {
     }
     if (options.Command == TCommand::Run) {
         const auto found =
-            std::find_if(kFunctions.begin(), kFunctions.end(), [&](const TFunction& f) {
-                return options.FunctionName == QLatin1String(f.Name);
+            std::find_if(kFunctionNames.begin(), kFunctionNames.end(), [&](const char* name) {
+                return options.FunctionName == QLatin1String(name);
             });
-        if (found == kFunctions.end()) {
+        if (found == kFunctionNames.end()) {
             parsed.Error = options.FunctionName.isEmpty()
                                ? QStringLiteral("run needs a function")
                                : QStringLiteral("unknown function '%1'").arg(options.FunctionName);
             return parsed;
         }
-        options.FunctionCode = kSelectorCommands[static_cast<std::size_t>(found->Item)];
+        options.FunctionCode =
+            kSelectorCommands[static_cast<std::size_t>(found - kFunctionNames.begin())];
     }
     parsed.Ok = true;
     return parsed;

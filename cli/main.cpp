@@ -20,8 +20,9 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    cli::TIo io{std::cout, std::cerr, [] { return QDateTime::currentDateTime(); },
-                [] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }};
+    cli::TIo io{.Out = std::cout, .Err = std::cerr, .Pause = [] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                }};
     try {
         return cli::RunCli(arguments, io);
     } catch (const std::exception& error) {

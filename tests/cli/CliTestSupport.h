@@ -4,12 +4,12 @@
 // tool's controller has loaded.
 
 #include "cli/Commands.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/VirtualUnit.h"
 #include "unit/Block.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QStringList>
 #include <QTimeZone>
@@ -86,7 +86,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(Unit().complete()) << "virtual unit modules not beside the test binary";
         Unit().Reset();
-        QCoreApplication::processEvents(); // nothing of an earlier test may be pending
+        testsupport::DeliverPosted(); // nothing of an earlier test may be pending
         Unit().ClearLog();
     }
     void TearDown() override { Unit().Reset(); }
