@@ -124,5 +124,26 @@ check-tsan: build-tsan
 	ctest --test-dir $(TSAN) --output-on-failure --no-tests=error -j $(JOBS) \
 	  -R '^($(subst $(TSAN_SPACE),|,$(TSAN_TESTS)))$$'
 
+# The Windows program, cross-built with MinGW-w64 against Qt and libjpeg-turbo built from Debian's
+# sources (scripts/windows-deps, cached in the user's cache folder), and its tests run under wine.
+# Not part of `make test` yet.
+WINDOWS := build/windows
+MULTIARCH = $(shell dpkg-architecture -qDEB_HOST_MULTIARCH)
+
+.PHONY: windows check-windows
+
+windows:
+	@scripts/deps.sh windows
+	@prefixes=$$(JOBS=$(JOBS) scripts/windows-deps | tail -n 1) && [ -n "$$prefixes" ] && \
+	set -x && $(CONFIGURE) -S . -B $(WINDOWS) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DTARVENIK_WINDOWS_PREFIXES="$$prefixes" -DCMAKE_PREFIX_PATH="$$prefixes" \
+	  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/$(MULTIARCH)/cmake \
+	  -DTARVENIK_TESTS=ON -DTARVENIK_BENCH=OFF
+	cmake --build $(WINDOWS) -j $(JOBS)
+
+check-windows: windows
+	ctest --test-dir $(WINDOWS) --output-on-failure -j $(JOBS)
+
 clean:
 	rm -rf build

@@ -6,6 +6,7 @@
 #include "app/DataBlock.h"
 #include "app/Unit1.h"
 #include "framework/Bitmap.h"
+#include "framework/Files.h"
 #include "hid/ModuleLoader.h"
 #include "imaging/jpeg.h"
 
@@ -16,11 +17,7 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
-#include <cerrno>
-#include <cstdio>
 #include <memory>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -36,7 +33,7 @@ QDateTime RealNow() {
 }
 
 QString ProgramFolder() {
-    return QFile::decodeName(ModuleLoader::ProgramFolder().c_str());
+    return QString::fromStdString(ModuleLoader::ProgramFolder());
 }
 
 QString PicturesFolder() {
@@ -53,9 +50,7 @@ std::unique_ptr<QTemporaryFile> OpenPart(const QString& folder, const QString& n
         QDir(folder).filePath(QStringLiteral(".") + name + QStringLiteral(".XXXXXX")));
     if (!part->open())
         return nullptr;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(part->handle(), 0666 & ~mask);
+    framework::GivePlainFilePermissions(*part);
     return part;
 }
 
@@ -116,11 +111,10 @@ void TTarvenik_Control_Form::make_screen_short() {
         if (part->size() == 0)
             return; // nothing was encoded; the empty part goes with its object
         part->close();
-        if (::rename(QFile::encodeName(part->fileName()).constData(),
-                     QFile::encodeName(target).constData()) != 0) {
-            qCWarning(lcScreenshot).noquote()
-                << "no screenshot saved: cannot rename" << part->fileName() << "to" << target << "-"
-                << qt_error_string(errno);
+        QString why;
+        if (!framework::ReplaceFile(part->fileName(), target, why)) {
+            qCWarning(lcScreenshot).noquote() << "no screenshot saved: cannot rename"
+                                              << part->fileName() << "to" << target << "-" << why;
             return;
         }
         part->setAutoRemove(false);

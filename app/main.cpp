@@ -4,6 +4,7 @@
 #include "app/DesignFont.h"
 #include "app/PollLog.h"
 #include "app/Unit1.h"
+#include "framework/Arguments.h"
 #include "imaging/jpeg.h"
 
 #include <QApplication>
@@ -12,9 +13,8 @@
 #include <memory>
 
 int main(int argc, char** argv) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    const QStringList arguments =
+        QStringList{QStringLiteral("tarvenik")} + framework::CommandLineArguments(argc, argv);
     const TCommandLine commandLine = ParseCommandLine(arguments);
     switch (commandLine.Action) {
     case TCommandLine::TAction::Help:

@@ -2,7 +2,8 @@
 // SIGINT and SIGTERM as an event: while an object of this class lives, either signal writes its
 // number into a pipe and the event loop delivers it as Stop(), after whatever the loop was doing
 // has finished. The handler is reset by its first signal, so a second one ends the program at
-// once, as it would without this.
+// once, as it would without this. On Windows the console's Ctrl+C, Ctrl+Break and close events
+// stand for SIGINT and SIGTERM (StopSignalsWindows.cpp).
 
 #include <QObject>
 

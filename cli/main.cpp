@@ -2,6 +2,7 @@
 // the HID controller's events, then one command.
 
 #include "cli/Commands.h"
+#include "framework/Arguments.h"
 
 #include <QCoreApplication>
 
@@ -17,9 +18,7 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
     QCoreApplication application(qtArgc, qtArgv);
 
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    const QStringList arguments = framework::CommandLineArguments(argc, argv);
     cli::TIo io{.Out = std::cout, .Err = std::cerr, .Pause = [] {
                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 }};

@@ -136,7 +136,9 @@ bool THidDevice::CancelPendingRead() {
     if (kernel == nullptr)
         return false;
     using TCancelIo = BOOL(WINAPI*)(HANDLE);
-    const auto cancelIo = reinterpret_cast<TCancelIo>(GetProcAddress(kernel, "CancelIo"));
+    // Through void (*)(), the type a function pointer is cast through to any other.
+    const auto cancelIo = reinterpret_cast<TCancelIo>(
+        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "CancelIo")));
     if (cancelIo == nullptr)
         return false;
     return cancelIo(ReadHandle_) != 0;

@@ -1,5 +1,6 @@
 #include "hid/HidNotifyWindow.h"
 
+#include "hid/HidLogging.h"
 #include "hid/SetupApi.h"
 
 #include <QCoreApplication>
@@ -23,6 +24,48 @@ public:
     const LPARAM LParam;
 };
 
+#ifdef _WIN32
+
+// The system broadcasts device changes to top-level windows only (a message-only window gets
+// none): a hidden one, on the thread that creates it, whose messages Qt's event loop dispatches.
+LRESULT CALLBACK SystemWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_DEVICECHANGE) {
+        if (auto* window =
+                reinterpret_cast<THidNotifyWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
+            window->SendMessage(msg, wParam, lParam);
+        return TRUE;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+HWND CreateSystemWindow(THidNotifyWindow* owner) {
+    static const wchar_t kClassName[] = L"TarvenikHidNotifyWindow";
+    static const bool registered = [] {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = SystemWindowProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = kClassName;
+        if (RegisterClassW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS)
+            return true;
+        qCWarning(lcHid) << "no window class for device changes:"
+                         << qt_error_string(static_cast<int>(GetLastError()));
+        return false;
+    }();
+    if (!registered)
+        return nullptr;
+    const HWND hwnd = CreateWindowExW(0, kClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                      GetModuleHandleW(nullptr), nullptr);
+    if (hwnd == nullptr) {
+        qCWarning(lcHid) << "no window for device changes:"
+                         << qt_error_string(static_cast<int>(GetLastError()));
+        return nullptr;
+    }
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+    return hwnd;
+}
+
+#endif
+
 } // namespace
 
 LRESULT DefWindowProcA(QObject* /*window*/, UINT /*Msg*/, WPARAM /*wParam*/, LPARAM /*lParam*/) {
@@ -31,7 +74,9 @@ LRESULT DefWindowProcA(QObject* /*window*/, UINT /*Msg*/, WPARAM /*wParam*/, LPA
 
 THidNotifyWindow::THidNotifyWindow(const TWindowProc& handler) : Handler_(handler) {
     setObjectName(QStringLiteral("NotifyWindow"));
-#ifndef _WIN32
+#ifdef _WIN32
+    SystemWindow_ = CreateSystemWindow(this);
+#else
     if (SetupApi::DevNodeNotifyOpen != nullptr)
         NotifyFd_ = SetupApi::DevNodeNotifyOpen();
     if (NotifyFd_ >= 0) {
@@ -44,7 +89,10 @@ THidNotifyWindow::THidNotifyWindow(const TWindowProc& handler) : Handler_(handle
 
 THidNotifyWindow::~THidNotifyWindow() {
     Notifier_.reset();
-#ifndef _WIN32
+#ifdef _WIN32
+    if (SystemWindow_ != nullptr)
+        DestroyWindow(SystemWindow_);
+#else
     if (NotifyFd_ >= 0 && SetupApi::DevNodeNotifyClose != nullptr)
         SetupApi::DevNodeNotifyClose(NotifyFd_);
 #endif
@@ -61,7 +109,7 @@ LRESULT THidNotifyWindow::SendMessage(UINT Msg, WPARAM wParam, LPARAM lParam) {
 }
 
 bool THidNotifyWindow::Watching() const {
-    return Notifier_ && Notifier_->isEnabled();
+    return SystemWindow_ != nullptr || (Notifier_ && Notifier_->isEnabled());
 }
 
 bool THidNotifyWindow::event(QEvent* event) {

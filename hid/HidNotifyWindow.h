@@ -4,7 +4,8 @@
 // handler. Messages come from PostMessage (queued on the event loop), from
 // SendMessage (handled at once), and from the device-node notification of
 // the setup services: each readable notification that consumed at least one
-// node change arrives as WM_DEVICECHANGE / DBT_DEVNODES_CHANGED, lParam 0.
+// node change arrives as WM_DEVICECHANGE / DBT_DEVNODES_CHANGED, lParam 0. On Windows a hidden
+// top-level window of the system receives the WM_DEVICECHANGE broadcast instead and hands it on.
 
 #include "framework/BoundEvent.h"
 #include "platform/win32/WinTypes.h"
@@ -32,6 +33,8 @@ public:
     LRESULT SendMessage(UINT Msg, WPARAM wParam, LPARAM lParam);
     // True while node-change notifications are watched.
     bool Watching() const;
+    // The hidden system window on Windows, null elsewhere.
+    HWND SystemWindow() const { return SystemWindow_; }
 
 protected:
     bool event(QEvent* event) override;
@@ -41,5 +44,6 @@ private:
 
     TWindowProc Handler_;
     int NotifyFd_ = -1;
+    HWND SystemWindow_ = nullptr;
     std::unique_ptr<QSocketNotifier> Notifier_;
 };

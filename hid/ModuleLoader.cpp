@@ -3,11 +3,11 @@
 #include "hid/HidLogging.h"
 #include "platform/ProgramFolder.h"
 
+#include <cfenv>
+
 #ifdef _WIN32
-#include <float.h>
 #include <windows.h>
 #else
-#include <cfenv>
 #include <dlfcn.h>
 #endif
 
@@ -27,14 +27,54 @@ void NoteMissingExport(const char* name) {
 
 #ifdef _WIN32
 
+namespace {
+
+std::wstring Widened(const std::string& utf8) {
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+    return wide;
+}
+
+} // namespace
+
 bool OpenModule(TModuleHandle& module, const char* windowsName, const char* /*linuxFileName*/) {
     if (module.handle_ == nullptr) {
-        // A missing library must not pop up a system dialog, and some
-        // libraries change the FPU control word as they load.
-        const UINT oldMode = SetErrorMode(SEM_NOOPENFILEERRORBOX);
-        const unsigned int fpuControl = _control87(0, 0);
-        module.handle_ = LoadLibraryA(windowsName);
-        _control87(fpuControl, 0xFFFFFFFFu);
+        // A missing library must not pop up a system dialog, and some libraries change the
+        // floating-point control state as they load; the program's arithmetic keeps its own.
+        const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+        std::fenv_t environment;
+        const bool saved = std::fegetenv(&environment) == 0;
+        // The module beside the program by its full path: SetupApi.dll is a known system library,
+        // which loading by name takes from the system folder even with a file of that name here.
+        // Its own dependencies are then looked for beside it too.
+        const std::string folder = ProgramFolder();
+        DWORD besideError = ERROR_SUCCESS;
+        if (!folder.empty()) {
+            const std::wstring besideProgram = Widened(folder + "\\" + windowsName);
+            if (GetFileAttributesW(besideProgram.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                module.handle_ =
+                    LoadLibraryExW(besideProgram.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+                if (module.handle_ == nullptr)
+                    besideError = GetLastError();
+            }
+        }
+        if (module.handle_ == nullptr) {
+            module.handle_ = LoadLibraryA(windowsName);
+            if (module.handle_ == nullptr) {
+                const DWORD error = GetLastError();
+                qCWarning(lcHid).nospace()
+                    << "cannot load " << windowsName << ": "
+                    << qt_error_string(static_cast<int>(error))
+                    << (besideError == ERROR_SUCCESS ? "" : "; beside the program: ")
+                    << (besideError == ERROR_SUCCESS
+                            ? QString()
+                            : qt_error_string(static_cast<int>(besideError)));
+            }
+        }
+        if (saved)
+            std::fesetenv(&environment);
         SetErrorMode(oldMode);
     }
     return module.handle_ != nullptr;
@@ -49,7 +89,10 @@ void CloseModule(TModuleHandle& module) {
 void* FindExport(const TModuleHandle& module, const char* name) {
     if (module.handle_ == nullptr)
         return nullptr;
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module.handle_), name));
+    // Through the one function pointer type a cast to any other is meant to go through.
+    const auto address =
+        reinterpret_cast<void (*)()>(GetProcAddress(static_cast<HMODULE>(module.handle_), name));
+    return reinterpret_cast<void*>(address);
 }
 
 #else

@@ -16,13 +16,29 @@
 namespace platform {
 
 // Without a trailing slash ("/" for a program in the root folder); empty when it can't be found.
+// The file system's bytes on Linux, UTF-8 on Windows: both what Qt 6 decodes with fromUtf8.
 inline std::string ProgramFolder() {
 #ifdef _WIN32
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return {};
-    const std::string file(path, length);
+    // In UTF-8, so that a folder name outside the ANSI code page survives.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        if (path.size() >= 32768)
+            return {};
+        path.resize(path.size() * 2);
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(path.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string file(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), file.data(), size,
+                        nullptr, nullptr);
     const auto slash = file.find_last_of("\\/");
 #else
     char path[PATH_MAX];

@@ -70,10 +70,14 @@
 #define SERVICE_TABLE_ENTRY(result, name, parameters) decltype(&::name) name = nullptr;
 #define SERVICE_TABLE_ENTRY_RESET(result, name, parameters) name = nullptr;
 
+// On Windows the system headers declare them, as imports from HID.dll and SetupApi.dll; a second
+// declaration without the import would clash with those.
+#ifndef _WIN32
 extern "C" {
 HIDSVC_EXPORTS(SERVICE_EXPORT_PROTOTYPE, SERVICE_EXPORT_PROTOTYPE)
 SETUPSVC_EXPORTS(SERVICE_EXPORT_PROTOTYPE, SERVICE_EXPORT_PROTOTYPE)
 } // extern "C"
+#endif
 
 // In a module, names the list it implements, so that every export of it must be there with the
 // list's prototype. A definition inside extern "C" that differs from its prototype fails to compile

@@ -1,9 +1,6 @@
 #include "unit/RecordFile.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include "framework/Files.h"
 
 namespace unit {
 
@@ -13,20 +10,9 @@ TRecordFile::TRecordFile(const QString& path, const QString& header)
 bool TRecordFile::Open() {
     if (file_.isOpen())
         return true;
-    // O_APPEND from the system rather than QIODevice::Append, which seeks and warns on a pipe or a
-    // device. Unbuffered: each record goes to the file system in one write, at once.
-    const int fd = ::open(QFile::encodeName(path_).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error_ = QString::fromLocal8Bit(std::strerror(errno));
+    // Unbuffered: each record goes to the file system in one write, at once.
+    if (!framework::OpenForAppend(file_, path_, error_))
         return false;
-    }
-    if (!file_.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
-                    QFileDevice::AutoCloseHandle)) {
-        error_ = file_.errorString();
-        ::close(fd);
-        return false;
-    }
     needHeader_ = !header_.isEmpty() && file_.size() == 0;
     return true;
 }

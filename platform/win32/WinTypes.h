@@ -7,7 +7,14 @@
 #include <cstdint>
 
 #ifdef _WIN32
+// The system's own declarations. MinGW-w64's hidsdi.h (with hidpi.h) has no C linkage of its own.
 #include <windows.h>
+
+#include <dbt.h>
+#include <setupapi.h>
+extern "C" {
+#include <hidsdi.h>
+}
 #else
 
 extern "C" {
