@@ -136,7 +136,7 @@ windows:
 	@scripts/deps.sh windows
 	@prefixes=$$(JOBS=$(JOBS) scripts/windows-deps | tail -n 1) && [ -n "$$prefixes" ] && \
 	set -x && $(CONFIGURE) -S . -B $(WINDOWS) -DCMAKE_BUILD_TYPE=Release \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
 	  -DTARVENIK_WINDOWS_PREFIXES="$$prefixes" -DCMAKE_PREFIX_PATH="$$prefixes" \
 	  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/$(MULTIARCH)/cmake \
 	  -DTARVENIK_TESTS=ON -DTARVENIK_BENCH=OFF
