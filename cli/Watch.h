@@ -1,7 +1,7 @@
 #pragma once
-// `watch`: one record per read, every interval, until the count is reached, SIGINT or SIGTERM
-// arrives (after the record in hand), or the unit fails. With --reconnect an unplugged unit is
-// waited for; a record marks the gap.
+// `watch`: one record per read, every interval, until the count is reached, SIGINT, SIGTERM or
+// SIGHUP arrives (after the record in hand), or the unit fails. With --reconnect an unplugged unit
+// is waited for; a record marks the gap.
 
 #include "cli/Io.h"
 #include "cli/Options.h"

@@ -6,6 +6,7 @@
 #include "platform/virtual/VirtualUnitControl.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -13,7 +14,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -72,13 +76,92 @@ long long monotonicNanoseconds() {
     return static_cast<long long>(ts.tv_sec) * 1'000'000'000LL + ts.tv_nsec;
 }
 
-std::string makeNodeFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tarvenik-vu-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr)
-        return {};
-    return pattern;
+// A program ended by a stop signal runs no destructor: the signal's handler removes the nodes and
+// the folder itself, with nothing but unlink and rmdir on paths made ready beforehand, and the
+// signal then ends the program as it would have. Installed only over the default action, so a
+// program that handles the signal itself (and ends normally, running the destructor) keeps its
+// own way.
+namespace leftovers {
+
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+char folder[PATH_MAX];
+char nodes[kUnitCount][PATH_MAX];
+std::atomic<bool> nodeSet[kUnitCount];
+std::atomic<bool> folderSet{false};
+
+extern "C" void removeOnSignal(int number) {
+    const int saved = errno;
+    for (int i = 0; i < kUnitCount; ++i)
+        if (nodeSet[i].load())
+            unlink(nodes[i]);
+    if (folderSet.load())
+        rmdir(folder);
+    errno = saved;
+    // SA_RESETHAND has put back the default action; raised again, the signal waits until this
+    // handler returns and then ends the program as it would have.
+    raise(number);
 }
+
+void copyPath(char* target, const std::string& path) {
+    const size_t length = std::min(path.size(), static_cast<size_t>(PATH_MAX - 1));
+    std::memcpy(target, path.data(), length);
+    target[length] = '\0';
+}
+
+// Before the folder or a node exists, so that no moment is left where one exists unwatched.
+void watch() {
+    for (int number : kSignals) {
+        struct sigaction previous {};
+        if (sigaction(number, nullptr, &previous) != 0 || (previous.sa_flags & SA_SIGINFO) != 0 ||
+            previous.sa_handler != SIG_DFL)
+            continue;
+        struct sigaction action {};
+        action.sa_handler = removeOnSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        sigaction(number, &action, nullptr);
+    }
+}
+
+// The folder lives under XDG_RUNTIME_DIR where there is one (a logout clears it), else in the
+// temporary folder. Made in the handler's own buffer: the name is there the moment it exists.
+std::string makeFolder() {
+    for (const char* variable : {"XDG_RUNTIME_DIR", "TMPDIR", ""}) {
+        const char* base = *variable != '\0' ? std::getenv(variable) : "/tmp";
+        if (base == nullptr || *base == '\0')
+            continue;
+        folderSet.store(false);
+        copyPath(folder, std::string(base) + "/tarvenik-vu-XXXXXX");
+        folderSet.store(true);
+        if (mkdtemp(folder) != nullptr)
+            return folder;
+    }
+    folderSet.store(false);
+    return {};
+}
+
+void unwatch() {
+    for (int number : kSignals) {
+        struct sigaction current {};
+        if (sigaction(number, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
+            current.sa_handler == removeOnSignal)
+            std::signal(number, SIG_DFL);
+    }
+    folderSet.store(false);
+}
+
+// Before the node is made.
+void nodeMaking(int unit, const std::string& path) {
+    nodeSet[unit].store(false);
+    copyPath(nodes[unit], path);
+    nodeSet[unit].store(true);
+}
+
+void nodeGone(int unit) {
+    nodeSet[unit].store(false);
+}
+
+} // namespace leftovers
 
 void drain(int fd) {
     uint8_t scratch[512];
@@ -88,7 +171,9 @@ void drain(int fd) {
 
 class Bus {
 public:
-    Bus() : folder_(makeNodeFolder()), units_{Unit(0x7A2E0001), Unit(0x7A2E0002)} {
+    Bus()
+        : folder_((leftovers::watch(), leftovers::makeFolder())), units_{Unit(0x7A2E0001),
+                                                                         Unit(0x7A2E0002)} {
         for (Unit& u : units_)
             u.restoreDefaults();
         plug(0);
@@ -101,6 +186,7 @@ public:
             ::close(fd);
         if (!folder_.empty())
             rmdir(folder_.c_str());
+        leftovers::unwatch();
     }
 
     Bus(const Bus&) = delete;
@@ -118,12 +204,16 @@ public:
         Node node;
         node.devInst = nextDevInst_++;
         node.path = folder_ + "/hidraw-vu" + std::to_string(node.devInst);
-        if (mkfifo(node.path.c_str(), 0600) != 0)
+        leftovers::nodeMaking(i, node.path);
+        if (mkfifo(node.path.c_str(), 0600) != 0) {
+            leftovers::nodeGone(i);
             return false;
+        }
         node.fd.reset(::open(node.path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
         struct stat st {};
         if (!node.fd.valid() || fstat(node.fd.get(), &st) != 0) {
             unlink(node.path.c_str());
+            leftovers::nodeGone(i);
             return false;
         }
         node.identity = {st.st_dev, st.st_ino};
@@ -139,6 +229,7 @@ public:
         // Reports still queued die with the node; the unit's own end goes
         // too, so a reader left alone on the node sees it end.
         drain(u.node->fd.get());
+        leftovers::nodeGone(i);
         unlink(u.node->path.c_str());
         retired_.push_back(u.node->identity);
         u.node.reset();

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -82,4 +83,50 @@ TEST(RecordFile, ARecordTheFileSystemTakesOnlyInPartIsTakenBack) {
     EXPECT_EQ(Contents(path), "header\nfirst\n");
     ASSERT_TRUE(file.Append("third\n"));
     EXPECT_EQ(Contents(path), "header\nfirst\nthird\n");
+}
+
+TEST(RecordFile, AFifoNobodyReadsIsNotWaitedForAndFailuresCarryTheSystemsReason) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    unit::TRecordFile piped(fifo, "h\n");
+    alarm(5); // a writer that waits for a reader would wait for ever: the test ends instead
+    EXPECT_FALSE(piped.Append("1\n"));
+    alarm(0);
+    EXPECT_EQ(piped.ErrorString(), "nothing reads from it (No such device or address)");
+    // Once a reader is there, the next record opens the FIFO afresh, header first.
+    const int reader = ::open(fifo.toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_TRUE(piped.Append("2\n"));
+    char buffer[16] = {};
+    EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(::read(reader, buffer, sizeof buffer))),
+              "h\n2\n");
+    ::close(reader);
+
+    unit::TRecordFile full("/dev/full", "h\n");
+    EXPECT_FALSE(full.Append("1\n"));
+    EXPECT_EQ(full.ErrorString(), "No space left on device");
+}
+
+TEST(RecordFile, TwoWritersStartingOnOneNewFileWriteOneHeader) {
+    QTemporaryDir dir;
+    constexpr int kFiles = 40;
+    // Two processes, each appending one record to every one of the same new files at once.
+    pid_t children[2];
+    for (pid_t& child : children) {
+        child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0; i < kFiles; ++i)
+                unit::TRecordFile(dir.filePath(QString::number(i)), "h\n").Append("r\n");
+            _exit(0);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int i = 0; i < kFiles; ++i)
+        EXPECT_EQ(Contents(dir.filePath(QString::number(i))), "h\nr\nr\n") << i;
 }
