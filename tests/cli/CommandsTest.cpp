@@ -157,6 +157,18 @@ TEST_F(CliTest, SetStoresOnlyWhatTheUnitCanHoldAtItsScaleAndTellsOfItsStep) {
     EXPECT_EQ(BlockOf(log[3])[block::kThreshold0], 3);
 }
 
+TEST_F(CliTest, ACommandToAUnitThatLetsItsRequestsTimeOutSaysItDidNotAnswer) {
+    Unit().SetStall(0, 5);
+    for (const QStringList& command : {QStringList{"read"}, QStringList{"set", "--os2-length", "3"},
+                                       QStringList{"run", "reset"}}) {
+        const TRun run = Cli(command);
+        EXPECT_EQ(run.Status, 1) << command.join(' ').toStdString();
+        EXPECT_EQ(run.Err, "tarvenik-cli: the unit did not answer\n");
+        EXPECT_EQ(run.Out, "");
+    }
+    Unit().SetStall(0, 0);
+}
+
 TEST_F(CliTest, UsageErrorsAndValuesOutOfRangeAreRefusedBeforeAnythingIsSent) {
     const std::vector<QStringList> wrong{
         {},
