@@ -5,21 +5,31 @@
 #include "app/PollLog.h"
 #include "app/Unit1.h"
 #include "imaging/jpeg.h"
+#include "unit/FileName.h"
+#include "unit/OutputSignals.h"
 
 #include <QApplication>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 int main(int argc, char** argv) {
+    unit::IgnoreOutputSignals();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << unit::ArgumentText(QByteArray(argv[i])); // the log's name byte for byte
     const TCommandLine commandLine = ParseCommandLine(arguments);
     switch (commandLine.Action) {
     case TCommandLine::TAction::Help:
     case TCommandLine::TAction::Version:
-        std::fputs(commandLine.Text.toLocal8Bit().constData(), stdout);
+        // A full or closed output is a failure, not a help text shown.
+        if (std::fputs(commandLine.Text.toLocal8Bit().constData(), stdout) < 0 ||
+            std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "tarvenik: the output was refused: %s\n", std::strerror(errno));
+            return 1;
+        }
         return 0;
     case TCommandLine::TAction::Error:
         std::fputs(("tarvenik: " + commandLine.Text).toLocal8Bit().constData(), stderr);

@@ -2,9 +2,11 @@
 
 #include "cli/Sinks.h"
 #include "cli/Watch.h"
+#include "unit/Parameters.h"
 #include "unit/Record.h"
 #include "unit/Version.h"
 
+#include <charconv>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -47,21 +49,75 @@ void PutParameters(const TDataBlock& data, bool json, std::ostream& out) {
     PutLines(out, lines);
 }
 
-// The unit's side of a set: the parameters given must be what it now holds.
-bool Kept(const unit::TParameterChange& change, const TDataBlock& sent, const TDataBlock& held) {
-    auto same = [&](int index) {
-        return sent[static_cast<std::size_t>(index)] == held[static_cast<std::size_t>(index)];
-    };
-    return (!change.PollPeriod || same(block::kPollPeriod)) &&
-           (!change.Threshold0Volts || same(block::kThreshold0)) &&
-           (!change.Threshold1Volts || same(block::kThreshold1)) &&
-           (!change.Os2Length || same(block::kOs2Length)) &&
-           (!change.Os2Delay || same(block::kOs2Delay));
+// The unit's side of a set: the five parameters it holds must be those it was sent.
+bool Kept(const TDataBlock& sent, const TDataBlock& held) {
+    for (const int index : {block::kPollPeriod, block::kThreshold0, block::kThreshold1,
+                            block::kOs2Length, block::kOs2Delay})
+        if (sent[static_cast<std::size_t>(index)] != held[static_cast<std::size_t>(index)])
+            return false;
+    return true;
+}
+
+// Volts as asked: two decimals, more only when the value asked has them.
+QString AskedVoltsText(long double volts) {
+    for (int decimals = 2; decimals < 6; ++decimals) {
+        const QByteArray text = PrintfFixed(volts, decimals, QLocale::c()).toLatin1();
+        long double back = 0;
+        std::from_chars(text.constData(), text.constData() + text.size(), back,
+                        std::chars_format::fixed);
+        if (back == volts)
+            return QString::fromLatin1(text);
+    }
+    return PrintfFixed(volts, 6, QLocale::c());
+}
+
+// Each threshold given, checked against what the unit can hold at the block's scale before
+// anything is written; answers the notes on values the unit's step changes.
+QStringList CheckThresholds(const unit::TParameterChange& change, const TDataBlock& data) {
+    const int scaleValue = ScaleOf(data);
+    const QString steps = QStringLiteral("steps of %1 V at scale %2")
+                              .arg(PrintfFixed(RawToVolts(1, scaleValue), 4, QLocale::c()))
+                              .arg(scaleValue);
+    QStringList notes;
+    for (const auto& [name, volts] : {std::pair{"threshold0", change.Threshold0Volts},
+                                      std::pair{"threshold1", change.Threshold1Volts}}) {
+        if (!volts)
+            continue;
+        const QString asked = AskedVoltsText(*volts);
+        const unit::TThresholdFit fit = unit::FitThreshold(*volts, scaleValue);
+        if (!fit.Holdable) {
+            const unit::TCountRange range = unit::HoldableCounts(scaleValue);
+            auto voltsOf = [&](int count) {
+                return PrintfFixed(RawToVolts(static_cast<std::uint8_t>(count), scaleValue), 2,
+                                   QLocale::c());
+            };
+            throw TValueRefused{QStringLiteral("%1: %2 V cannot be held at scale %3: the unit "
+                                               "holds %4 to %5 V there (%6)")
+                                    .arg(QLatin1String(name), asked)
+                                    .arg(scaleValue)
+                                    .arg(voltsOf(range.Lowest), voltsOf(range.Highest), steps)};
+        }
+        // The window shows two decimals: a stored value that shows as asked is as asked.
+        const QString stored = PrintfFixed(fit.StoredVolts, 2, QLocale::c());
+        if (stored != asked)
+            notes << QStringLiteral("%1: %2 V is stored as %3 V (%4)")
+                         .arg(QLatin1String(name), asked, stored, steps);
+    }
+    return notes;
 }
 
 void OpenOrThrow(TUnitLink& link) {
     if (const TFailure failure = link.Open(); failure != TFailure::None)
         throw TUnitFailure{failure, failure == TFailure::NoUnit ? link.WantedPath() : link.Path()};
+}
+
+// The status of a command whose output is all written: 1 when the output refused it.
+int Finished(TIo& io) {
+    QString reason;
+    if (Flush(io.Out, reason))
+        return 0;
+    Put(io.Err, QStringLiteral("tarvenik-cli: %1\n").arg(reason));
+    return 1;
 }
 
 int Usage(TIo& io, const QString& error) {
@@ -131,13 +187,16 @@ void RunParams(const TOptions& options, TUnitLink& link, TIo& io) {
 void RunSet(const TOptions& options, TUnitLink& link, TIo& io) {
     OpenOrThrow(link);
     TDataBlock data = ReadParametersBack(link, io);
+    const QStringList notes = CheckThresholds(options.Change, data);
     unit::ApplyParameters(options.Change, data);
     data[block::kCommand] = cmd_save_eeprom;
     link.SendOrThrow(data);
     const TDataBlock held = ReadParametersBack(link, io);
     PutParameters(held, false, io.Out);
-    if (!Kept(options.Change, data, held))
+    if (!Kept(data, held))
         throw TUnitFailure{TFailure::NotKept, link.Path()};
+    for (const QString& note : notes)
+        Put(io.Err, note + QLatin1Char('\n'));
 }
 
 void RunFunction(const TOptions& options, TUnitLink& link, TIo& io) {
@@ -171,13 +230,11 @@ int RunCli(const QStringList& arguments, TIo& io) {
     if (!parsed.Ok)
         return Usage(io, parsed.Error);
     const TOptions& options = parsed.Options;
-    if (options.Command == TCommand::Help) {
-        Put(io.Out, UsageText());
-        return 0;
-    }
-    if (options.Command == TCommand::Version) {
-        Put(io.Out, QStringLiteral("tarvenik-cli %1\n").arg(unit::VersionText()));
-        return 0;
+    if (options.Command == TCommand::Help || options.Command == TCommand::Version) {
+        Put(io.Out, options.Command == TCommand::Help
+                        ? UsageText()
+                        : QStringLiteral("tarvenik-cli %1\n").arg(unit::VersionText()));
+        return Finished(io);
     }
     try {
         TUnitLink link(options.DevicePath);
@@ -203,18 +260,17 @@ int RunCli(const QStringList& arguments, TIo& io) {
         case TCommand::Version:
             break;
         }
+    } catch (const TValueRefused& refused) {
+        io.Out.flush();
+        Put(io.Err, QStringLiteral("tarvenik-cli: %1\n").arg(refused.Text));
+        return 2;
     } catch (const TUnitFailure& failure) {
         io.Out.flush();
         Put(io.Err,
             QStringLiteral("tarvenik-cli: %1\n").arg(FailureText(failure.Failure, failure.Path)));
         return 1;
     }
-    io.Out.flush();
-    if (!io.Out.good()) {
-        Put(io.Err, QStringLiteral("tarvenik-cli: the output was refused\n"));
-        return 1;
-    }
-    return 0;
+    return Finished(io);
 }
 
 } // namespace cli

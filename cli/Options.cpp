@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include "unit/Block.h"
+#include "unit/FileName.h"
 
 #include <algorithm>
 #include <array>
@@ -268,7 +269,7 @@ TParsed ParseArguments(const QStringList& arguments) {
                 parsed.Error = QStringLiteral("--device needs a device path");
                 return parsed;
             }
-            options.DevicePath = value.toStdString();
+            options.DevicePath = unit::FileNameBytes(value).toStdString(); // byte for byte
             continue;
         }
         if (!haveCommand) {

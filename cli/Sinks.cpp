@@ -16,15 +16,16 @@ public:
     TStreamSink(std::ostream& stream, TRecordFormat format)
         : stream_(stream), header_(HeaderOf(format)) {}
     bool Write(const QString& record) override {
-        const bool ok = Put(stream_, header_ + record) && stream_.flush().good();
+        const bool ok = Put(stream_, header_ + record) && Flush(stream_, error_);
         header_.clear();
         return ok;
     }
-    QString Error() const override { return QStringLiteral("the output was refused"); }
+    QString Error() const override { return error_; }
 
 private:
     std::ostream& stream_;
     QString header_;
+    QString error_ = QStringLiteral("the output was refused");
 };
 
 class TFileSink : public TRecordSink {

@@ -34,6 +34,8 @@ QString FailureText(TFailure failure, const std::string& path) {
             .arg(QString::fromStdString(path));
     case TFailure::NotAnswering:
         return QStringLiteral("the unit stopped answering");
+    case TFailure::NoAnswer:
+        return QStringLiteral("the unit did not answer");
     case TFailure::Unplugged:
         return QStringLiteral("the unit was unplugged");
     case TFailure::NotKept:
@@ -119,15 +121,23 @@ void TUnitLink::Release() {
 }
 
 bool TUnitLink::Read(TDataBlock& data) {
+    timedOut_ = false;
     if (!device_) {
         data.fill(0);
         return false;
     }
-    return unit::ReadBlock(*device_, report_, data);
+    const unit::ExchangeResult result = unit::Read(*device_, report_, data);
+    timedOut_ = result == unit::ExchangeResult::NoAnswer;
+    return result == unit::ExchangeResult::Answered;
 }
 
 bool TUnitLink::Send(const TDataBlock& data) {
-    return device_ && unit::SendBlock(*device_, data, report_);
+    timedOut_ = false;
+    if (!device_)
+        return false;
+    const unit::ExchangeResult result = unit::Send(*device_, data, report_);
+    timedOut_ = result == unit::ExchangeResult::NoAnswer;
+    return result == unit::ExchangeResult::Answered;
 }
 
 TFailure TUnitLink::Diagnose() {
@@ -148,12 +158,14 @@ void TUnitLink::SendOrThrow(const TDataBlock& data) {
 void TUnitLink::ExchangeOrThrow(const std::function<bool()>& exchange, const char* what) {
     if (exchange())
         return;
+    if (timedOut_)
+        throw TUnitFailure{TFailure::NoAnswer, path_};
     std::this_thread::sleep_for(kRetryPause);
     if (const TFailure failure = Diagnose(); failure != TFailure::NotAnswering)
         throw TUnitFailure{failure, path_};
     qCDebug(lcCli) << what << "failed; trying once more";
     if (!exchange())
-        throw TUnitFailure{Diagnose(), path_};
+        throw TUnitFailure{timedOut_ ? TFailure::NoAnswer : Diagnose(), path_};
 }
 
 } // namespace cli

@@ -20,7 +20,18 @@ class THidDeviceController;
 namespace cli {
 
 // Why the unit failed us; each has its line on stderr and exit status 1.
-enum class TFailure { None, NoServices, NoUnit, NoAccess, NotAnswering, Unplugged, NotKept };
+// NoAnswer: a request timed out (the unit is there but let it wait); NotAnswering: requests kept
+// failing otherwise.
+enum class TFailure {
+    None,
+    NoServices,
+    NoUnit,
+    NoAccess,
+    NotAnswering,
+    NoAnswer,
+    Unplugged,
+    NotKept
+};
 
 struct TUnitEntry {
     std::string Path; // as --device takes it
@@ -70,14 +81,17 @@ public:
     void Release();
 
     // One exchange each, as the window makes them; false when the unit did not take part.
+    // TimedOut() then tells whether the request timed out rather than failed.
     bool Read(TDataBlock& data);
     bool Send(const TDataBlock& data);
+    bool TimedOut() const { return timedOut_; }
     // After a failed exchange: looks at the devices present again and tells Unplugged from
     // NotAnswering.
     TFailure Diagnose();
 
     // The same exchanges for a command that cannot go on without them: a failure is looked at,
-    // tried once more while the unit is still attached, and thrown as TUnitFailure.
+    // tried once more while the unit is still attached, and thrown as TUnitFailure. A request that
+    // timed out is not tried again (that would be another timeout's wait): NoAnswer at once.
     void ReadOrThrow(TDataBlock& data);
     void SendOrThrow(const TDataBlock& data);
 
@@ -89,6 +103,7 @@ private:
     std::string wantedPath_;
     std::string path_;
     TReportBuffer report_{};
+    bool timedOut_ = false;
     std::vector<std::pair<int, TUnitEntry>> offered_;
     // The held unit goes after the controller, which closes its handles as it goes.
     std::unique_ptr<THidDevice> device_;

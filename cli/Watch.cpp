@@ -80,11 +80,23 @@ void TWatch::Tick() {
     const QDateTime now = io_.Now();
     if (answered) {
         failures_ = 0;
+        stalled_ = false;
         if (!Emit(RecordText(options_.Format, now, data)))
             return;
         ++records_;
         if (options_.Count && records_ >= *options_.Count)
             Finish(0);
+        return;
+    }
+    if (link_.TimedOut()) {
+        // A unit that lets a request time out is there but hung: with --reconnect the gap is
+        // marked once and the watch waits for the unit to answer again.
+        if (!options_.Reconnect) {
+            Fail(TFailure::NoAnswer);
+            return;
+        }
+        if (!stalled_ && Emit(EventRecordText(options_.Format, now, QStringLiteral("no-answer"))))
+            stalled_ = true;
         return;
     }
     const TFailure failure = link_.Diagnose();

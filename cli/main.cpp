@@ -2,6 +2,8 @@
 // the HID controller's events, then one command.
 
 #include "cli/Commands.h"
+#include "unit/FileName.h"
+#include "unit/OutputSignals.h"
 
 #include <QCoreApplication>
 
@@ -11,6 +13,7 @@
 #include <thread>
 
 int main(int argc, char** argv) {
+    unit::IgnoreOutputSignals();
     // Qt's own options are not the tool's: Qt is given the program name only.
     static char fallbackName[] = "tarvenik-cli";
     int qtArgc = 1;
@@ -19,7 +22,7 @@ int main(int argc, char** argv) {
 
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << unit::ArgumentText(QByteArray(argv[i])); // file names byte for byte
     cli::TIo io{.Out = std::cout, .Err = std::cerr, .Pause = [] {
                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 }};

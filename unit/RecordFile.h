@@ -1,21 +1,26 @@
 #pragma once
 // A file that records are appended to, one whole record at a time: the header goes only into a new
 // or empty file, each record reaches the file in one write, and a record the file system took only
-// in part is taken back, so the file always ends with a whole record.
+// in part is taken back, so the file always ends with a whole record. A FIFO nobody reads is not
+// waited for: it fails like a file that can't be opened.
 
-#include <QFile>
+#include <QByteArray>
 #include <QString>
 
 namespace unit {
 
 class TRecordFile {
 public:
-    // Nothing is opened yet: the first Append opens (or creates) the file.
+    // Nothing is opened yet: the first Append opens (or creates) the file. The path's bytes are
+    // those of FileNameBytes.
     TRecordFile(const QString& path, const QString& header);
+    ~TRecordFile();
+    TRecordFile(const TRecordFile&) = delete;
+    TRecordFile& operator=(const TRecordFile&) = delete;
 
     // Appends one record, with the header first when the file is empty. False when the file can't
-    // be opened or the record couldn't be written whole; ErrorString() then says why. A later
-    // Append tries again.
+    // be opened or the record couldn't be written whole; ErrorString() then says why, in the
+    // system's words. A later Append tries again.
     bool Append(const QString& record);
 
     const QString& Path() const { return path_; }
@@ -23,11 +28,14 @@ public:
 
 private:
     bool Open();
+    void Close();
+    bool WriteAll(const QByteArray& bytes);
 
     QString path_;
     QByteArray header_;
-    QFile file_;
-    bool needHeader_ = false; // decided at opening: a pipe or a device has no size to go by
+    int fd_ = -1;
+    bool regular_ = false;
+    bool needHeader_ = false; // until this file's first record: a pipe or a device gets it then
     QString error_;
 };
 

@@ -10,6 +10,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimeZone>
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace paneltest;
 
@@ -20,9 +25,12 @@ QDateTime LogTime() {
 }
 
 int pollWarnings = 0;
-void CountPollWarnings(QtMsgType type, const QMessageLogContext& context, const QString&) {
-    if (type == QtWarningMsg && QByteArray(context.category) == "tarvenik.poll")
+QString lastPollWarning;
+void CountPollWarnings(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtWarningMsg && QByteArray(context.category) == "tarvenik.poll") {
         ++pollWarnings;
+        lastPollWarning = text;
+    }
 }
 
 } // namespace
@@ -63,6 +71,42 @@ TEST_F(PanelTest, ALogThatCannotBeWrittenIsToldOnceAndPollingGoesOn) {
     }
     qInstallMessageHandler(previous);
     EXPECT_EQ(pollWarnings, 1);
+    EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
+}
+
+TEST_F(PanelTest, ALogIntoAFifoNeitherHangsTheWindowNorEndsItWhenTheReaderLeaves) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("polls");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    TPollLog log(fifo, &LogTime);
+    form->OnPollRead = [&log](const TDataBlock& b) { log.Append(b); };
+    Connect();
+    pollWarnings = 0;
+    const QtMessageHandler previous = qInstallMessageHandler(CountPollWarnings);
+    alarm(5); // a log that waits for a reader would wait for ever: the test ends instead
+    Poll();   // nobody reads the FIFO
+    alarm(0);
+    EXPECT_TRUE(form->Timer->isActive());
+    EXPECT_EQ(pollWarnings, 1);
+    EXPECT_TRUE(lastPollWarning.endsWith("nothing reads from it (No such device or address) "
+                                         "(polling goes on; later failures are not told)"))
+        << lastPollWarning.toStdString();
+
+    // A reader comes, takes the header and a record, and leaves: the next write fails with the
+    // pipe's reason, which the program ignores as a signal (as it does at start-up).
+    const auto previousPipe = std::signal(SIGPIPE, SIG_IGN);
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    Poll();
+    char buffer[1024];
+    EXPECT_GT(::read(reader, buffer, sizeof buffer), 0);
+    ::close(reader);
+    Poll();
+    Poll();
+    std::signal(SIGPIPE, previousPipe);
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(form->Timer->isActive());
+    EXPECT_EQ(pollWarnings, 1); // told once only
     EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
 }
 

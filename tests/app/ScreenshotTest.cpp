@@ -1,6 +1,7 @@
 // The screenshot trigger of the poll and the picture it saves.
 
 #include "PanelTestSupport.h"
+#include "app/InstallLayout.h"
 #include "tests/support/FileSizeLimit.h"
 
 #include <QDir>
@@ -150,6 +151,45 @@ TEST_F(Screenshots, AFolderThatCannotBeWrittenSendsThePictureToThePicturesFolder
     EXPECT_TRUE(form->Timer->isActive()); // the poll went on
     EXPECT_EQ(form->Label41->text(), "Min значение OS1 = 0.00 В");
     EXPECT_EQ(fallback.entryList(QDir::Files | QDir::Hidden), QStringList{"061226_141530.jpg"});
+    QDir(fallback).removeRecursively();
+}
+
+TEST_F(Screenshots, AnInstalledProgramNeverWritesIntoItsInstallTreeEvenWhereItCould) {
+    const QDir fallback(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) +
+                        "/Tarvenik");
+    // An installed tree in miniature, every folder writable (as all are to root): the programs'
+    // folder and the demo copies' (with the virtual pair beside them), the real pair in its
+    // private folder as the layout places it from either.
+    const QString programs = folder.filePath("usr/bin");
+    const QString demo = folder.filePath("usr/lib/a/b/demo");
+    for (const auto& [programFolder, privateFromIt] :
+         {std::pair{programs, installlayout::kPrivateFromBin},
+          std::pair{demo, installlayout::kPrivateFromDemo}}) {
+        QDir(fallback).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(programFolder));
+        const QString privateFolder = QDir::cleanPath(programFolder + "/" + privateFromIt);
+        ASSERT_TRUE(QDir().mkpath(privateFolder));
+        QFile besideModule(programFolder + "/libhidsvc.so");
+        ASSERT_TRUE(besideModule.open(QIODevice::WriteOnly));
+        besideModule.close();
+        QFile privateModule(privateFolder + "/libhidsvc.so");
+        ASSERT_TRUE(privateModule.open(QIODevice::WriteOnly));
+        privateModule.close();
+        form->ScreenshotHooks.Folder = [programFolder] { return programFolder; };
+
+        form->make_screen_short();
+        EXPECT_EQ(QDir(programFolder).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"libhidsvc.so"})
+            << programFolder.toStdString();
+        EXPECT_EQ(fallback.entryList(QDir::Files | QDir::Hidden).size(), 1);
+
+        // The same folder outside an install tree (program and modules side by side, as in a
+        // build tree or an unpacked folder) keeps the pictures.
+        ASSERT_TRUE(QFile::remove(privateFolder + "/libhidsvc.so"));
+        form->make_screen_short();
+        EXPECT_EQ(QDir(programFolder).entryList({"*.jpg"}, QDir::Files).size(), 1);
+        ASSERT_TRUE(QDir(programFolder).removeRecursively());
+    }
     QDir(fallback).removeRecursively();
 }
 

@@ -124,6 +124,51 @@ TEST_F(CliTest, SetChangesOnlyTheGivenParametersSavesThemAndShowsWhatTheUnitHold
               "\"os2_delay\":30}\n");
 }
 
+TEST_F(CliTest, SetStoresOnlyWhatTheUnitCanHoldAtItsScaleAndTellsOfItsStep) {
+    // 2.50 V at scale 64 is 145.45 counts: 145 is stored, which is 2.49 V.
+    TRun run = Cli({"set", "--threshold0", "2.50", "--threshold1", "0.17"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Err, "threshold0: 2.50 V is stored as 2.49 V (steps of 0.0172 V at scale 64)\n");
+    EXPECT_EQ(run.Out.rfind("poll_period     10\nthreshold0_v    2.49\nthreshold1_v    0.17\n", 0),
+              0u);
+
+    // At scale 1 a count is 1.1 V: 0.5 V would be no count at all, 4.0 V more than the limit.
+    TDataBlock coarse = DistinctBlock();
+    coarse[block::kScaleByte] = 1;
+    Unit().SetFixedBlock(0, coarse.data());
+    for (const char* volts : {"0.5", "4.00"}) {
+        Unit().ClearLog();
+        run = Cli({"set", "--threshold1", "1.1", "--threshold0", volts});
+        EXPECT_EQ(run.Status, 2);
+        EXPECT_EQ(run.Err, QStringLiteral("tarvenik-cli: threshold0: %1 V cannot be held at scale "
+                                          "1: the unit holds 1.10 to 3.30 V there (steps of "
+                                          "1.1000 V at scale 1)\n")
+                               .arg(volts == std::string("0.5") ? "0.50" : "4.00")
+                               .toStdString());
+        EXPECT_EQ(run.Out, "");
+        // Read back only: nothing was saved.
+        EXPECT_EQ(Directions(Log()), (std::vector<int>{kGet, kSet, kGet}));
+    }
+    Unit().ClearLog();
+    run = Cli({"set", "--threshold0", "3.3"});
+    EXPECT_EQ(run.Status, 1); // a fixed block keeps nothing, but 3 counts were asked
+    const auto log = Log();
+    ASSERT_EQ(Directions(log), (std::vector<int>{kGet, kSet, kGet, kSet, kGet, kSet, kGet}));
+    EXPECT_EQ(BlockOf(log[3])[block::kThreshold0], 3);
+}
+
+TEST_F(CliTest, ACommandToAUnitThatLetsItsRequestsTimeOutSaysItDidNotAnswer) {
+    Unit().SetStall(0, 5);
+    for (const QStringList& command : {QStringList{"read"}, QStringList{"set", "--os2-length", "3"},
+                                       QStringList{"run", "reset"}}) {
+        const TRun run = Cli(command);
+        EXPECT_EQ(run.Status, 1) << command.join(' ').toStdString();
+        EXPECT_EQ(run.Err, "tarvenik-cli: the unit did not answer\n");
+        EXPECT_EQ(run.Out, "");
+    }
+    Unit().SetStall(0, 0);
+}
+
 TEST_F(CliTest, UsageErrorsAndValuesOutOfRangeAreRefusedBeforeAnythingIsSent) {
     const std::vector<QStringList> wrong{
         {},

@@ -69,8 +69,8 @@ TEST(CliProgram, ExitStatusAndTheLineOnStderr) {
     }
 }
 
-TEST(CliProgram, SigintOrSigtermDuringAWatchLeavesAWholeFileAndStatusZero) {
-    for (int signal : {SIGINT, SIGTERM}) {
+TEST(CliProgram, SigintSigtermOrSighupDuringAWatchLeavesAWholeFileAndStatusZero) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         QTemporaryDir dir;
         const QString path = dir.filePath("watch.csv");
         QFile file(path);
