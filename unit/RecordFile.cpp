@@ -7,8 +7,12 @@
 
 namespace unit {
 
-TRecordFile::TRecordFile(const QString& path, const QString& header)
-    : path_(path), header_(header.toUtf8()) {}
+TRecordFile::TRecordFile(const QString& path, const QString& header, const QString& olderHeader)
+    : path_(path), header_(header.toUtf8()), olderHeader_(olderHeader.toUtf8()) {}
+
+bool TRecordFile::Ready() {
+    return Open();
+}
 
 bool TRecordFile::Open() {
     if (file_.isOpen())
@@ -28,6 +32,13 @@ bool TRecordFile::Open() {
         return false;
     }
     needHeader_ = !header_.isEmpty() && file_.size() == 0;
+    olderLayout_ = false;
+    if (!olderHeader_.isEmpty() && !file_.isSequential() && file_.size() > 0) {
+        // Read through a file of its own: the one held is open for appending only.
+        QFile begun(path_);
+        if (begun.open(QIODevice::ReadOnly))
+            olderLayout_ = begun.read(olderHeader_.size()) == olderHeader_;
+    }
     return true;
 }
 

@@ -10,8 +10,14 @@ namespace unit {
 
 class TRecordFile {
 public:
-    // Nothing is opened yet: the first Append opens (or creates) the file.
-    TRecordFile(const QString& path, const QString& header);
+    // Nothing is opened yet: the first Append opens (or creates) the file. `olderHeader`: the
+    // header of an earlier layout the file may have begun with; such a file keeps that layout.
+    TRecordFile(const QString& path, const QString& header, const QString& olderHeader = {});
+
+    // Opens the file if it isn't open; false with ErrorString() when it can't be. Then
+    // OlderLayout() tells whether records must go in the older layout.
+    bool Ready();
+    bool OlderLayout() const { return olderLayout_; }
 
     // Appends one record, with the header first when the file is empty. False when the file can't
     // be opened or the record couldn't be written whole; ErrorString() then says why. A later
@@ -26,6 +32,8 @@ private:
 
     QString path_;
     QByteArray header_;
+    QByteArray olderHeader_;
+    bool olderLayout_ = false;
     QFile file_;
     bool needHeader_ = false; // decided at opening: a pipe or a device has no size to go by
     QString error_;
