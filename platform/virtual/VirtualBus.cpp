@@ -91,6 +91,15 @@ std::string makeNodeFolder() {
     return pattern;
 }
 
+// TARVENIK_VIRTUAL_UNITS=N has units 0 to N-1 plugged in at load, for a demo of several units;
+// anything else, one.
+int pluggedAtLoad() {
+    const char* text = std::getenv("TARVENIK_VIRTUAL_UNITS");
+    if (text == nullptr || text[0] < '1' || text[0] > '0' + kUnitCount || text[1] != '\0')
+        return 1;
+    return text[0] - '0';
+}
+
 void drain(int fd) {
     uint8_t scratch[512];
     while (read(fd, scratch, sizeof scratch) > 0) {
@@ -104,7 +113,9 @@ public:
                                             Unit(0x7A2E0004)} {
         for (int i = 0; i < kUnitCount; ++i)
             unit(i).restoreDefaults(i);
-        plug(0);
+        const int plugged = pluggedAtLoad();
+        for (int i = 0; i < plugged; ++i)
+            plug(i);
     }
 
     ~Bus() {

@@ -3,7 +3,8 @@
 // and unplug them, change what they answer, queue input reports and read the
 // log of feature reports. Tests and the demo steer the virtual units with it.
 //
-// Units 0 to 3. At load unit 0 is plugged in, the others are not; all carry the
+// Units 0 to 3. At load unit 0 is plugged in, the others are not (with
+// TARVENIK_VIRTUAL_UNITS=N in the environment, units 0 to N-1 are); all carry the
 // product string "Tarvenik" and the manufacturer string "Mirdal-vk", and unit N
 // the serial "VU100N" and the location "virtual-N+1", kept through unplug and
 // plug.
