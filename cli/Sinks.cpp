@@ -4,7 +4,12 @@
 #include "cli/Prometheus.h"
 #include "unit/RecordFile.h"
 
-#include <QSaveFile>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <filesystem>
+#include <system_error>
 
 namespace cli {
 
@@ -79,17 +84,31 @@ private:
 };
 
 // A scraper reads the file at any moment: it must only ever see a whole exposition, so each one
-// is written beside it and renamed over it.
+// is written beside it and renamed over it. Not synced to disk: the next period replaces it anyway,
+// and a sync each period would cost more than the whole read.
 class TReplacedFileSink : public TRecordSink {
 public:
-    explicit TReplacedFileSink(const QString& path) : path_(path) {}
+    explicit TReplacedFileSink(const QString& path) : path_(path) {
+        const QFileInfo info(path);
+        // A hidden name without the .prom ending, which the textfile collector passes over.
+        temporary_ = info.dir().filePath(QStringLiteral(".%1.part").arg(info.fileName()));
+    }
     bool Write(const std::vector<TRecordRow>& period) override {
-        QSaveFile file(path_);
-        file.setDirectWriteFallback(false);
         const QByteArray bytes = PrometheusText(period).toUtf8();
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
-            !file.commit()) {
+        QFile file(temporary_);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(bytes) != bytes.size() || !file.flush()) {
             error_ = file.errorString();
+            file.remove();
+            return false;
+        }
+        file.close();
+        std::error_code failure;
+        std::filesystem::rename(QFile::encodeName(temporary_).toStdString(),
+                                QFile::encodeName(path_).toStdString(), failure);
+        if (failure) {
+            error_ = QString::fromStdString(failure.message());
+            QFile::remove(temporary_);
             return false;
         }
         return true;
@@ -100,6 +119,7 @@ public:
 
 private:
     QString path_;
+    QString temporary_;
     QString error_;
 };
 
