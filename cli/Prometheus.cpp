@@ -40,21 +40,35 @@ QString MetricName(const QString& field) {
 }
 
 QString PrometheusText(const std::vector<TRecordRow>& period) {
-    QString text = Family(QStringLiteral("tarvenik_up"),
-                          QStringLiteral("1 while the unit answers, 0 after a failed read"));
-    for (const TRecordRow& row : period)
-        text += QStringLiteral("tarvenik_up%1 %2\n").arg(Labels(row.Unit), row.Data ? u"1" : u"0");
-    const std::vector<unit::TField> names = unit::FieldsOf(TDataBlock{});
+    // Written every period for every unit: built by appending, the labels of each unit once.
+    std::vector<QString> labels;
     std::vector<std::vector<unit::TField>> values;
-    for (const TRecordRow& row : period)
+    for (const TRecordRow& row : period) {
+        labels.push_back(Labels(row.Unit));
         values.push_back(row.Data ? unit::FieldsOf(*row.Data) : std::vector<unit::TField>{});
+    }
+    QString text;
+    text.reserve(1024 + 1024 * static_cast<qsizetype>(period.size()));
+    text += Family(QStringLiteral("tarvenik_up"),
+                   QStringLiteral("1 while the unit answers, 0 after a failed read"));
+    for (std::size_t r = 0; r < period.size(); ++r) {
+        text += QLatin1String("tarvenik_up");
+        text += labels[r];
+        text += period[r].Data ? QLatin1String(" 1\n") : QLatin1String(" 0\n");
+    }
+    const std::vector<unit::TField> names = unit::FieldsOf(TDataBlock{});
     for (std::size_t f = 0; f < names.size(); ++f) {
         const QString name = MetricName(names[f].Name);
         text += Family(name, names[f].Help);
-        for (std::size_t r = 0; r < period.size(); ++r)
-            if (!values[r].empty())
-                text += name + Labels(period[r].Unit) + QLatin1Char(' ') + values[r][f].Text +
-                        QLatin1Char('\n');
+        for (std::size_t r = 0; r < period.size(); ++r) {
+            if (values[r].empty())
+                continue;
+            text += name;
+            text += labels[r];
+            text += QLatin1Char(' ');
+            text += values[r][f].Text;
+            text += QLatin1Char('\n');
+        }
     }
     return text;
 }

@@ -8,8 +8,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <filesystem>
-#include <system_error>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
 
 namespace cli {
 
@@ -84,32 +88,39 @@ private:
 };
 
 // A scraper reads the file at any moment: it must only ever see a whole exposition, so each one
-// is written beside it and renamed over it. Not synced to disk: the next period replaces it anyway,
-// and a sync each period would cost more than the whole read.
+// is written beside it and renamed over it (a rename within a folder replaces the file at once).
+// Not synced to disk: the next period replaces it anyway, and a sync each period would cost more
+// than the whole read.
 class TReplacedFileSink : public TRecordSink {
 public:
     explicit TReplacedFileSink(const QString& path) : path_(path) {
         const QFileInfo info(path);
+        file_ = QFile::encodeName(path).toStdString();
         // A hidden name without the .prom ending, which the textfile collector passes over.
-        temporary_ = info.dir().filePath(QStringLiteral(".%1.part").arg(info.fileName()));
+        part_ =
+            QFile::encodeName(info.dir().filePath(QStringLiteral(".%1.part").arg(info.fileName())))
+                .toStdString();
     }
     bool Write(const std::vector<TRecordRow>& period) override {
         const QByteArray bytes = PrometheusText(period).toUtf8();
-        QFile file(temporary_);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(bytes) != bytes.size() || !file.flush()) {
-            error_ = file.errorString();
-            file.remove();
-            return false;
+        const int fd = ::open(part_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0)
+            return Failed();
+        errno = 0;
+        const bool written =
+            ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) == bytes.size();
+        const int writeErrno = errno;
+        if (::close(fd) != 0 || !written) {
+            if (!written)
+                errno = writeErrno;
+            const bool failed = Failed();
+            ::unlink(part_.c_str());
+            return failed;
         }
-        file.close();
-        std::error_code failure;
-        std::filesystem::rename(QFile::encodeName(temporary_).toStdString(),
-                                QFile::encodeName(path_).toStdString(), failure);
-        if (failure) {
-            error_ = QString::fromStdString(failure.message());
-            QFile::remove(temporary_);
-            return false;
+        if (::rename(part_.c_str(), file_.c_str()) != 0) {
+            const bool failed = Failed();
+            ::unlink(part_.c_str());
+            return failed;
         }
         return true;
     }
@@ -118,8 +129,14 @@ public:
     }
 
 private:
+    bool Failed() {
+        error_ = QString::fromLocal8Bit(std::strerror(errno ? errno : EIO));
+        return false;
+    }
+
     QString path_;
-    QString temporary_;
+    std::string file_;
+    std::string part_;
     QString error_;
 };
 
