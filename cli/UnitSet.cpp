@@ -58,12 +58,14 @@ void TUnitSet::TakeNew() {
         if (!controller_->CheckOutAt(index, device) || device == nullptr)
             continue;
         const auto same = [&](const TSlot& slot) {
-            return !slot.Device && slot.Entry.Serial == entry.Serial &&
+            return !Present(slot) && slot.Entry.Serial == entry.Serial &&
                    slot.Entry.Location == entry.Location;
         };
         auto slot = std::find_if(slots_.begin(), slots_.end(), same);
         if (slot == slots_.end())
             slot = slots_.insert(slots_.end(), TSlot{});
+        else if (slot->Device)
+            slot->Replugged = true;
         slot->Entry = std::move(entry);
         slot->Device.reset(device);
         if (!slot->Device->OpenMainHandle() || !slot->Device->ReadWriteAllowed())

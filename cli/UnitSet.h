@@ -20,6 +20,8 @@ public:
         TUnitEntry Entry;
         std::unique_ptr<THidDevice> Device; // null while the unit is away
         TReportBuffer Report{};
+        // The unit went away and came back before a period noticed: that period owes its gap.
+        bool Replugged = false;
     };
 
     // Loads the HID services; takes nothing yet.

@@ -66,6 +66,11 @@ void TWatchAll::Tick() {
         if (!slot.Device)
             continue;
         const unit::TUnitIdentity identity{slot.Entry.Serial, slot.Entry.Location};
+        if (slot.Replugged) {
+            slot.Replugged = false;
+            period.push_back({now, std::nullopt, QStringLiteral("unplugged"), identity});
+            continue;
+        }
         TDataBlock data{};
         if (TUnitSet::Present(slot) && units_.Read(slot, data)) {
             period.push_back({now, data, {}, identity});

@@ -197,3 +197,25 @@ TEST_F(CliTest, ACsvFileBegunWithoutIdentityKeepsItsColumns) {
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(lines[i].count(','), 15) << lines[i].toStdString();
 }
+
+TEST_F(CliTest, AUnitReplugedBetweenTwoPeriodsGetsItsGapAndKeepsItsPlace) {
+    ASSERT_EQ(Unit().Plug(1), 0);
+    QStringList seen;
+    const TRun run = Cli({"watch", "--all", "--csv", "--interval", "0", "--count", "6"},
+                         [&](const std::string& piece) {
+                             for (const QString& line :
+                                  QString::fromStdString(piece).split("\r\n", Qt::SkipEmptyParts))
+                                 if (!line.startsWith("time,"))
+                                     seen << line.section(',', 15); // event,serial,location
+                             if (seen.size() == 4) {                // after the second period
+                                 Unit().Unplug(1);
+                                 Unit().Plug(1);
+                             }
+                         });
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    ASSERT_EQ(seen.size(), 12) << seen.join(' ').toStdString();
+    for (int i = 0; i < 12; i += 2) {
+        EXPECT_EQ(seen[i], ",VU1000,virtual-1") << i;
+        EXPECT_EQ(seen[i + 1], i == 4 ? "unplugged,VU1001,virtual-2" : ",VU1001,virtual-2") << i;
+    }
+}
