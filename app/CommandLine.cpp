@@ -22,6 +22,12 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
                        "of tarvenik-cli watch --csv."),
         QStringLiteral("file"));
     parser.addOption(log);
+    const QCommandLineOption serial(
+        QStringLiteral("serial"),
+        QStringLiteral("Hold only the unit whose serial number is <serial>, as tarvenik-cli list "
+                       "shows it."),
+        QStringLiteral("serial"));
+    parser.addOption(serial);
 
     TCommandLine result;
     if (!parser.parse(arguments)) {
@@ -42,8 +48,12 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
     } else if (parser.isSet(log) && parser.value(log).isEmpty()) {
         result.Action = TCommandLine::TAction::Error;
         result.Text = QStringLiteral("--log needs a file name\n");
+    } else if (parser.isSet(serial) && parser.value(serial).isEmpty()) {
+        result.Action = TCommandLine::TAction::Error;
+        result.Text = QStringLiteral("--serial needs a serial number\n");
     } else {
         result.LogPath = parser.value(log);
+        result.Serial = parser.value(serial);
     }
     return result;
 }

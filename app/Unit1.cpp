@@ -264,6 +264,10 @@ void TTarvenik_Control_Form::GiveBack(THidDevice* device) {
 bool TTarvenik_Control_Form::HidDeviceControllerEnumerate(THidDevice* HidDev, int Idx) {
     if (!unit::IsTarvenikUnit(*HidDev))
         return true;
+    // Read before the access check below opens the handle: fetching a text closes it again.
+    const unit::TUnitIdentity identity{HidDev->GetSerialNumberText(), HidDev->GetLocationText()};
+    if (!WantedSerial.isEmpty() && identity.Serial != WantedSerial)
+        return true;
     // A unit whose node refuses reading and writing would only ever answer with an all-zero
     // block: it is not taken, and the search reports it instead.
     if (!HidDev->OpenMainHandle() || !HidDev->ReadWriteAllowed()) {
@@ -276,8 +280,10 @@ bool TTarvenik_Control_Form::HidDeviceControllerEnumerate(THidDevice* HidDev, in
     }
     // With two units attached the later one is held; the earlier stays lent and unused.
     HidDeviceController->CheckOutAt(Idx, held_device);
-    if (held_device != nullptr)
+    if (held_device != nullptr) {
         lentUnits_.emplace_back(held_device);
+        HeldIdentity = identity;
+    }
     return true;
 }
 

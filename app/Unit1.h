@@ -6,6 +6,7 @@
 #include "framework/BoundEvent.h"
 #include "framework/Image.h"
 #include "unit/Block.h"
+#include "unit/Record.h"
 #include "widgets/NumSpin.h"
 
 #include <QDateTime>
@@ -122,6 +123,11 @@ public:
     // Called inside a connected poll right after a read the unit answered, with the block read;
     // the program's log (--log) hangs here.
     std::function<void(const TDataBlock& block)> OnPollRead;
+
+    // --serial: only the unit with this serial number string is taken; empty: any unit.
+    QString WantedSerial;
+    // The serial and location of the unit held, or of the last one held.
+    unit::TUnitIdentity HeldIdentity;
 
     // Set by FormCreate: every repaint of the window is composed off screen and shown in one step.
     bool DoubleBuffered = false;

@@ -57,8 +57,11 @@ int main(int argc, char** argv) {
     {
         TTarvenik_Control_Form window;
         Tarvenik_Control_Form = &window;
+        window.WantedSerial = commandLine.Serial;
         if (log)
-            window.OnPollRead = [&log](const TDataBlock& block) { log->Append(block); };
+            window.OnPollRead = [&log, &window](const TDataBlock& block) {
+                log->Append(block, window.HeldIdentity);
+            };
         window.show();
         result = QApplication::exec();
     } // the window and its destroy handler go here, while the global still names it

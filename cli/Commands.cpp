@@ -1,7 +1,9 @@
 #include "cli/Commands.h"
 
+#include "cli/Prometheus.h"
 #include "cli/Sinks.h"
 #include "cli/Watch.h"
+#include "cli/WatchAll.h"
 #include "unit/Parameters.h"
 #include "unit/Record.h"
 #include "unit/Version.h"
@@ -108,7 +110,38 @@ QStringList CheckThresholds(const unit::TParameterChange& change, const TDataBlo
 
 void OpenOrThrow(TUnitLink& link) {
     if (const TFailure failure = link.Open(); failure != TFailure::None)
-        throw TUnitFailure{failure, failure == TFailure::NoUnit ? link.WantedPath() : link.Path()};
+        throw TUnitFailure{failure, failure == TFailure::NoUnit ? link.WantedPath() : link.Path(),
+                           failure == TFailure::NoUnit ? link.ChoiceProblem() : QString()};
+}
+
+unit::TUnitIdentity IdentityOf(const TUnitEntry& entry) {
+    return {entry.Serial, entry.Location};
+}
+
+QString ListJson(const std::vector<TUnitEntry>& units, int chosen) {
+    using namespace Qt::StringLiterals;
+    QString text = QStringLiteral("[");
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const TUnitEntry& entry = units[i];
+        if (i > 0)
+            text += QLatin1Char(',');
+        text += unit::JsonObject({
+            {"path"_L1, unit::JsonString(QString::fromStdString(entry.Path)), false},
+            {"manufacturer"_L1, unit::JsonString(entry.Manufacturer), false},
+            {"product"_L1, unit::JsonString(entry.Product), false},
+            {"vendor_id"_L1,
+             unit::JsonString(QStringLiteral("%1").arg(entry.VendorId, 4, 16, QLatin1Char('0'))),
+             false},
+            {"product_id"_L1,
+             unit::JsonString(QStringLiteral("%1").arg(entry.ProductId, 4, 16, QLatin1Char('0'))),
+             false},
+            {"read_write"_L1, entry.ReadWrite ? u"true"_s : u"false"_s, false},
+            {"serial"_L1, unit::JsonString(entry.Serial, true), false},
+            {"location"_L1, unit::JsonString(entry.Location, true), false},
+            {"chosen"_L1, static_cast<int>(i) == chosen ? u"true"_s : u"false"_s, false},
+        });
+    }
+    return text + QStringLiteral("]\n");
 }
 
 // The status of a command whose output is all written: 1 when the output refused it.
@@ -143,23 +176,28 @@ void RunList(const TOptions& options, TUnitLink& link, TIo& io) {
         throw TUnitFailure{TFailure::NoServices, {}};
     const std::vector<TUnitEntry> units = link.Units();
     const int chosen = link.ChosenIndex(units);
-    const bool markChosen = units.size() > 1 || !options.DevicePath.empty();
+    const bool markChosen =
+        units.size() > 1 || !options.DevicePath.empty() || options.Serial || options.Location;
+    auto shown = [](const QString& text) { return text.isEmpty() ? QStringLiteral("-") : text; };
     QString text;
-    for (std::size_t i = 0; i < units.size(); ++i) {
+    for (std::size_t i = 0; i < units.size() && !options.Json; ++i) {
         const TUnitEntry& entry = units[i];
         text +=
-            QStringLiteral("%1\t%2\t%3\t%4:%5\t%6")
+            QStringLiteral("%1\t%2\t%3\t%4:%5\t%6\t%7\t%8")
                 .arg(QString::fromStdString(entry.Path), entry.Manufacturer, entry.Product)
                 .arg(entry.VendorId, 4, 16, QLatin1Char('0'))
                 .arg(entry.ProductId, 4, 16, QLatin1Char('0'))
-                .arg(entry.ReadWrite ? QStringLiteral("read-write") : QStringLiteral("no-access"));
+                .arg(entry.ReadWrite ? QStringLiteral("read-write") : QStringLiteral("no-access"),
+                     shown(entry.Serial), shown(entry.Location));
         if (markChosen && static_cast<int>(i) == chosen)
             text += QStringLiteral("\tchosen");
         text += QLatin1Char('\n');
     }
+    if (options.Json)
+        text = ListJson(units, chosen);
     Put(io.Out, text);
     if (chosen < 0)
-        throw TUnitFailure{TFailure::NoUnit, options.DevicePath};
+        throw TUnitFailure{TFailure::NoUnit, options.DevicePath, link.ChoiceProblem()};
 }
 
 void RunRead(const TOptions& options, TUnitLink& link, TIo& io) {
@@ -168,7 +206,11 @@ void RunRead(const TOptions& options, TUnitLink& link, TIo& io) {
     link.ReadOrThrow(data);
     const QDateTime time = io.Now();
     if (options.Json) {
-        Put(io.Out, unit::JsonRecord(time, data) + QLatin1Char('\n'));
+        Put(io.Out, unit::JsonRecord(time, data, IdentityOf(link.Held())) + QLatin1Char('\n'));
+        return;
+    }
+    if (options.Prometheus) {
+        Put(io.Out, PrometheusText({{time, data, {}, IdentityOf(link.Held())}}));
         return;
     }
     std::vector<std::pair<QString, QString>> lines{{QStringLiteral("time"), unit::TimeText(time)}};
@@ -214,12 +256,28 @@ void RunFunction(const TOptions& options, TUnitLink& link, TIo& io) {
 
 namespace {
 
+std::unique_ptr<TRecordSink> SinkOf(const TOptions& options, TIo& io) {
+    const TSinkSetup setup{options.Format, options.All};
+    return options.OutputPath.isEmpty() ? MakeStreamSink(io.Out, setup)
+                                        : MakeFileSink(options.OutputPath, setup, io.Err);
+}
+
 int Watch(const TOptions& options, TUnitLink& link, TIo& io) {
-    std::unique_ptr<TRecordSink> sink = options.OutputPath.isEmpty()
-                                            ? MakeStreamSink(io.Out, options.Format)
-                                            : MakeFileSink(options.OutputPath, options.Format);
+    std::unique_ptr<TRecordSink> sink = SinkOf(options, io);
     OpenOrThrow(link);
     TWatch watch(options, link, *sink, io);
+    return watch.Run();
+}
+
+int WatchAll(const TOptions& options, TIo& io) {
+    std::unique_ptr<TRecordSink> sink = SinkOf(options, io);
+    TUnitSet units;
+    if (!units.ServicesLoaded())
+        throw TUnitFailure{TFailure::NoServices, {}};
+    units.TakeNew();
+    if (units.Slots().empty())
+        throw TUnitFailure{TFailure::NoUnit, {}};
+    TWatchAll watch(options, units, *sink, io);
     return watch.Run();
 }
 
@@ -237,7 +295,9 @@ int RunCli(const QStringList& arguments, TIo& io) {
         return Finished(io);
     }
     try {
-        TUnitLink link(options.DevicePath);
+        if (options.Command == TCommand::Watch && options.All)
+            return WatchAll(options, io);
+        TUnitLink link(TUnitChoice{options.DevicePath, options.Serial, options.Location});
         switch (options.Command) {
         case TCommand::List:
             RunList(options, link, io);
@@ -266,8 +326,9 @@ int RunCli(const QStringList& arguments, TIo& io) {
         return 2;
     } catch (const TUnitFailure& failure) {
         io.Out.flush();
-        Put(io.Err,
-            QStringLiteral("tarvenik-cli: %1\n").arg(FailureText(failure.Failure, failure.Path)));
+        Put(io.Err, QStringLiteral("tarvenik-cli: %1\n")
+                        .arg(failure.Text.isEmpty() ? FailureText(failure.Failure, failure.Path)
+                                                    : failure.Text));
         return 1;
     }
     return Finished(io);

@@ -5,6 +5,8 @@
 #include "unit/Exchange.h"
 #include "unit/Identity.h"
 
+#include <QStringList>
+
 #include <chrono>
 #include <thread>
 
@@ -44,9 +46,50 @@ QString FailureText(TFailure failure, const std::string& path) {
     return QString();
 }
 
+TChosen ChooseUnit(const TUnitChoice& choice, const std::vector<TUnitEntry>& units) {
+    std::vector<int> matching;
+    for (int i = 0; i < static_cast<int>(units.size()); ++i) {
+        const TUnitEntry& unit = units[static_cast<std::size_t>(i)];
+        if ((choice.Path.empty() || unit.Path == choice.Path) &&
+            (!choice.Serial || unit.Serial == *choice.Serial) &&
+            (!choice.Location || unit.Location == *choice.Location))
+            matching.push_back(i);
+    }
+    const bool byIdentity = choice.Serial || choice.Location;
+    TChosen chosen;
+    if (matching.size() == 1 || (!matching.empty() && !byIdentity)) {
+        chosen.Index = matching.back(); // as the window chooses: the last one found
+        return chosen;
+    }
+    QString named;
+    if (choice.Serial)
+        named = QStringLiteral(" with serial %1").arg(*choice.Serial);
+    if (choice.Location)
+        named += QStringLiteral(" at location %1").arg(*choice.Location);
+    if (matching.empty()) {
+        if (byIdentity)
+            chosen.Problem = QStringLiteral("no Tarvenik unit%1").arg(named);
+        return chosen;
+    }
+    // Only units that share a serial get here: their locations tell them apart.
+    QStringList locations;
+    for (int i : matching) {
+        const QString& location = units[static_cast<std::size_t>(i)].Location;
+        locations << (location.isEmpty()
+                          ? QString::fromStdString(units[static_cast<std::size_t>(i)].Path)
+                          : location);
+    }
+    chosen.Problem = QStringLiteral("%1 Tarvenik units%2, at %3: choose one with --location")
+                         .arg(matching.size())
+                         .arg(named, locations.join(QLatin1String(" and ")));
+    return chosen;
+}
+
 TUnitLink::TUnitLink(std::string wantedPath)
-    : wantedPath_(std::move(wantedPath)),
-      controller_(std::make_unique<THidDeviceController>(nullptr)) {
+    : TUnitLink(TUnitChoice{std::move(wantedPath), {}, {}}) {}
+
+TUnitLink::TUnitLink(TUnitChoice choice)
+    : choice_(std::move(choice)), controller_(std::make_unique<THidDeviceController>(nullptr)) {
     controller_->SetOnEnumerate(THidEnumerateEvent(this, &TUnitLink::Offer));
     // The controller's own first scan waits for an event loop; a command does not.
     controller_->DeviceChange();
@@ -64,6 +107,8 @@ bool TUnitLink::Offer(THidDevice* device, int index) {
     entry.Path = device->InterfaceInfo().InterfacePath;
     entry.Manufacturer = device->GetManufacturerText();
     entry.Product = device->GetProductText();
+    entry.Serial = device->GetSerialNumberText();
+    entry.Location = device->GetLocationText();
     entry.VendorId = device->HidAttributes().VendorID;
     entry.ProductId = device->HidAttributes().ProductID;
     device->OpenMainHandle(); // the controller closes it again after this offer
@@ -81,17 +126,10 @@ std::vector<TUnitEntry> TUnitLink::Units() {
     return units;
 }
 
-int TUnitLink::ChosenIndex(const std::vector<TUnitEntry>& units) const {
-    for (int i = static_cast<int>(units.size()) - 1; i >= 0; --i)
-        if (wantedPath_.empty() || units[static_cast<std::size_t>(i)].Path == wantedPath_)
-            return i;
-    return -1;
-}
-
-int TUnitLink::ChosenControllerIndex() {
-    const std::vector<TUnitEntry> units = Units();
-    const int chosen = ChosenIndex(units);
-    return chosen < 0 ? -1 : offered_[static_cast<std::size_t>(chosen)].first;
+int TUnitLink::ChosenIndex(const std::vector<TUnitEntry>& units) {
+    TChosen chosen = ChooseUnit(choice_, units);
+    choiceProblem_ = std::move(chosen.Problem);
+    return chosen.Index;
 }
 
 bool TUnitLink::ServicesLoaded() const {
@@ -103,10 +141,13 @@ TFailure TUnitLink::Open() {
     Release();
     if (!ServicesLoaded())
         return TFailure::NoServices;
-    const int index = ChosenControllerIndex();
+    const std::vector<TUnitEntry> units = Units();
+    const int chosen = ChosenIndex(units);
+    const int index = chosen < 0 ? -1 : offered_[static_cast<std::size_t>(chosen)].first;
     THidDevice* device = nullptr;
     if (index < 0 || !controller_->CheckOutAt(index, device) || device == nullptr)
         return TFailure::NoUnit;
+    held_ = units[static_cast<std::size_t>(chosen)];
     device_.reset(device);
     path_ = device_->InterfaceInfo().InterfacePath;
     if (!device_->OpenMainHandle() || !device_->ReadWriteAllowed()) {

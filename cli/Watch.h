@@ -36,7 +36,7 @@ private:
     void Tick();
     void Finish(int status);
     void Fail(TFailure failure);
-    bool Emit(const QString& record);
+    bool Emit(const TRecordRow& row);
     void StartWaiting();
     void TryReconnect();
     void DeviceChanged(void* sender);

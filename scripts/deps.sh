@@ -5,14 +5,15 @@
 #   install    that, and rsvg-convert for the icon's PNG sizes
 #   build      the whole tree, tests and benchmarks included
 #   deb        the Debian package and the tools that check it
-#   test       everything `make test` runs: all of the above, clang, qemu for the kernel tests
+#   test       everything `make test` runs: all of the above, clang, qemu for the kernel tests,
+#              node_exporter for the Prometheus check
 set -eu
 
 program="cmake ninja-build g++ pkg-config qt6-base-dev libjpeg62-turbo-dev libudev-dev fonts-wine"
 icons="librsvg2-bin"
 testlibs="libgtest-dev libgmock-dev libbenchmark-dev python3"
 deb="debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream $icons"
-testing="clang libclang-rt-14-dev qemu-system-x86 busybox-static xz-utils cpio"
+testing="clang libclang-rt-14-dev qemu-system-x86 busybox-static xz-utils cpio prometheus-node-exporter"
 
 case "${1:-build}" in
   run|demo) want="$program" ;;

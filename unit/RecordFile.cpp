@@ -19,8 +19,8 @@ QString SystemReason(int error) {
 
 } // namespace
 
-TRecordFile::TRecordFile(const QString& path, const QString& header)
-    : path_(path), header_(header.toUtf8()) {}
+TRecordFile::TRecordFile(const QString& path, const QString& header, const QString& olderHeader)
+    : path_(path), header_(header.toUtf8()), olderHeader_(olderHeader.toUtf8()) {}
 
 TRecordFile::~TRecordFile() {
     Close();
@@ -30,6 +30,10 @@ void TRecordFile::Close() {
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
+}
+
+bool TRecordFile::Ready() {
+    return Open();
 }
 
 bool TRecordFile::Open() {
@@ -57,7 +61,21 @@ bool TRecordFile::Open() {
     fd_ = fd;
     regular_ = S_ISREG(status.st_mode);
     needHeader_ = !header_.isEmpty();
+    olderLayout_ = regular_ && status.st_size > 0 && BeginsWithOlderHeader();
     return true;
+}
+
+// Read through a descriptor of its own: the one held is open for appending only.
+bool TRecordFile::BeginsWithOlderHeader() const {
+    if (olderHeader_.isEmpty())
+        return false;
+    const int fd = ::open(FileNameBytes(path_).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    QByteArray begun(olderHeader_.size(), '\0');
+    const ssize_t n = ::pread(fd, begun.data(), static_cast<std::size_t>(begun.size()), 0);
+    ::close(fd);
+    return n == begun.size() && begun == olderHeader_;
 }
 
 bool TRecordFile::WriteAll(const QByteArray& bytes) {

@@ -12,11 +12,17 @@ namespace unit {
 class TRecordFile {
 public:
     // Nothing is opened yet: the first Append opens (or creates) the file. The path's bytes are
-    // those of FileNameBytes.
-    TRecordFile(const QString& path, const QString& header);
+    // those of FileNameBytes. `olderHeader`: the header of an earlier layout the file may have
+    // begun with; such a file keeps that layout.
+    TRecordFile(const QString& path, const QString& header, const QString& olderHeader = {});
     ~TRecordFile();
     TRecordFile(const TRecordFile&) = delete;
     TRecordFile& operator=(const TRecordFile&) = delete;
+
+    // Opens the file if it isn't open; false with ErrorString() when it can't be. Then
+    // OlderLayout() tells whether records must go in the older layout.
+    bool Ready();
+    bool OlderLayout() const { return olderLayout_; }
 
     // Appends one record, with the header first when the file is empty. False when the file can't
     // be opened or the record couldn't be written whole; ErrorString() then says why, in the
@@ -30,9 +36,12 @@ private:
     bool Open();
     void Close();
     bool WriteAll(const QByteArray& bytes);
+    bool BeginsWithOlderHeader() const;
 
     QString path_;
     QByteArray header_;
+    QByteArray olderHeader_;
+    bool olderLayout_ = false;
     int fd_ = -1;
     bool regular_ = false;
     bool needHeader_ = false; // until this file's first record: a pipe or a device gets it then

@@ -36,6 +36,15 @@ constexpr const char* kProduct = "Tarvenik";
 constexpr const char* kManufacturer = "Mirdal-vk";
 constexpr uint8_t kFixedTrailer = 0xA5;
 
+// Each unit keeps its serial and its port through unplug and plug, as a real one does.
+std::string defaultSerial(int number) {
+    return "VU" + std::to_string(1000 + number);
+}
+
+std::string locationOf(int number) {
+    return "virtual-" + std::to_string(number + 1);
+}
+
 struct NodeIdentity {
     dev_t dev = 0;
     ino_t ino = 0;
@@ -57,14 +66,16 @@ struct Unit {
     std::optional<Node> node;
     std::u16string product;
     std::u16string manufacturer;
+    std::optional<std::u16string> serial; // none: the unit has no serial number string
     std::optional<std::array<uint8_t, kBlockSize>> fixedBlock;
     bool failGet = false;
     bool failSet = false;
     int stallMilliseconds = 0; // every feature request waits this long, then times out
     std::array<uint8_t, kInputReportSize - 1> lastInput{};
 
-    void restoreDefaults() {
+    void restoreDefaults(int number) {
         product = hidmodules::utf8ToUtf16(kProduct);
+        serial = hidmodules::utf8ToUtf16(defaultSerial(number));
         manufacturer = hidmodules::utf8ToUtf16(kManufacturer);
         fixedBlock.reset();
         failGet = failSet = false;
@@ -167,6 +178,15 @@ void nodeGone(int unit) {
 
 } // namespace leftovers
 
+// TARVENIK_VIRTUAL_UNITS=N has units 0 to N-1 plugged in at load, for a demo of several units;
+// anything else, one.
+int pluggedAtLoad() {
+    const char* text = std::getenv("TARVENIK_VIRTUAL_UNITS");
+    if (text == nullptr || text[0] < '1' || text[0] > '0' + kUnitCount || text[1] != '\0')
+        return 1;
+    return text[0] - '0';
+}
+
 void drain(int fd) {
     uint8_t scratch[512];
     while (read(fd, scratch, sizeof scratch) > 0) {
@@ -177,10 +197,14 @@ class Bus {
 public:
     Bus()
         : folder_((leftovers::watch(), leftovers::makeFolder())), units_{Unit(0x7A2E0001),
-                                                                         Unit(0x7A2E0002)} {
-        for (Unit& u : units_)
-            u.restoreDefaults();
-        plug(0);
+                                                                         Unit(0x7A2E0002),
+                                                                         Unit(0x7A2E0003),
+                                                                         Unit(0x7A2E0004)} {
+        for (int i = 0; i < kUnitCount; ++i)
+            unit(i).restoreDefaults(i);
+        const int plugged = pluggedAtLoad();
+        for (int i = 0; i < plugged; ++i)
+            plug(i);
     }
 
     ~Bus() {
@@ -268,7 +292,7 @@ public:
     void resetAll() {
         for (int i = 0; i < kUnitCount; ++i) {
             unplug(i);
-            unit(i).restoreDefaults();
+            unit(i).restoreDefaults(i);
         }
         log_.clear();
         plug(0);
@@ -394,8 +418,12 @@ int deviceString(HANDLE handle, StringKind kind, std::u16string& out) {
             out = u.manufacturer;
             break;
         case StringKind::Serial:
-            out = hidmodules::utf8ToUtf16("VU" + std::to_string(i) + "-" +
-                                          std::to_string(u.node->devInst));
+            if (!u.serial)
+                return ERROR_FILE_NOT_FOUND;
+            out = *u.serial;
+            break;
+        case StringKind::Location:
+            out = hidmodules::utf8ToUtf16(locationOf(i));
             break;
         }
         return ERROR_SUCCESS;
@@ -548,6 +576,18 @@ void VirtualUnit_SetStrings(int unit, const char* product_utf8, const char* manu
         b.unit(unit).product = hidmodules::utf8ToUtf16(product_utf8);
     if (manufacturer_utf8)
         b.unit(unit).manufacturer = hidmodules::utf8ToUtf16(manufacturer_utf8);
+}
+
+void VirtualUnit_SetSerial(int unit, const char* serial_utf8, int has_serial) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    if (!Bus::validUnit(unit))
+        return;
+    auto& serial = b.unit(unit).serial;
+    if (!has_serial)
+        serial.reset();
+    else
+        serial = hidmodules::utf8ToUtf16(serial_utf8 ? serial_utf8 : "");
 }
 
 void VirtualUnit_SetFixedBlock(int unit, const unsigned char* block250) {

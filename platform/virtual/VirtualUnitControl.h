@@ -3,14 +3,17 @@
 // and unplug them, change what they answer, queue input reports and read the
 // log of feature reports. Tests and the demo steer the virtual units with it.
 //
-// Units 0 and 1. At load unit 0 is plugged in, unit 1 is not; both carry the
-// product string "Tarvenik" and the manufacturer string "Mirdal-vk".
+// Units 0 to 3. At load unit 0 is plugged in, the others are not (with
+// TARVENIK_VIRTUAL_UNITS=N in the environment, units 0 to N-1 are); all carry the
+// product string "Tarvenik" and the manufacturer string "Mirdal-vk", and unit N
+// the serial "VU100N" and the location "virtual-N+1", kept through unplug and
+// plug.
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-// Back to the load state: unit 0 plugged (fresh DevInst), unit 1 unplugged,
+// Back to the load state: unit 0 plugged (fresh DevInst), the others unplugged,
 // default strings, live data, no failures or stalls, EEPROM defaults, log and input
 // queues empty. Raises one node-change notification.
 void VirtualUnit_Reset(void);
@@ -21,6 +24,9 @@ int VirtualUnit_Unplug(int unit);
 int VirtualUnit_IsPlugged(int unit);
 // UTF-8 strings; NULL keeps the current one.
 void VirtualUnit_SetStrings(int unit, const char* product_utf8, const char* manufacturer_utf8);
+// has_serial 0: the unit has no serial number string; otherwise it answers the
+// UTF-8 serial_utf8 (NULL as ""). Two units may share one.
+void VirtualUnit_SetSerial(int unit, const char* serial_utf8, int has_serial);
 // Every HidD_GetFeature answers [0x00, these 250 bytes, 0xA5]; NULL goes back
 // to live data.
 void VirtualUnit_SetFixedBlock(int unit, const unsigned char* block250);
@@ -71,6 +77,7 @@ struct VirtualUnitControl {
     decltype(&VirtualUnit_Unplug) Unplug = nullptr;
     decltype(&VirtualUnit_IsPlugged) IsPlugged = nullptr;
     decltype(&VirtualUnit_SetStrings) SetStrings = nullptr;
+    decltype(&VirtualUnit_SetSerial) SetSerial = nullptr;
     decltype(&VirtualUnit_SetFixedBlock) SetFixedBlock = nullptr;
     decltype(&VirtualUnit_SetFailures) SetFailures = nullptr;
     decltype(&VirtualUnit_SetStall) SetStall = nullptr;
@@ -82,8 +89,9 @@ struct VirtualUnitControl {
 
     // True when the module was found and exports every control function.
     bool complete() const {
-        return Reset && Plug && Unplug && IsPlugged && SetStrings && SetFixedBlock && SetFailures &&
-               SetStall && StalledRequests && QueueInputReport && LogCount && LogEntry && ClearLog;
+        return Reset && Plug && Unplug && IsPlugged && SetStrings && SetSerial && SetFixedBlock &&
+               SetFailures && SetStall && StalledRequests && QueueInputReport && LogCount &&
+               LogEntry && ClearLog;
     }
 };
 
@@ -104,6 +112,7 @@ inline VirtualUnitControl resolveVirtualUnitControl() {
     resolve(c.Unplug, "VirtualUnit_Unplug");
     resolve(c.IsPlugged, "VirtualUnit_IsPlugged");
     resolve(c.SetStrings, "VirtualUnit_SetStrings");
+    resolve(c.SetSerial, "VirtualUnit_SetSerial");
     resolve(c.SetFixedBlock, "VirtualUnit_SetFixedBlock");
     resolve(c.SetFailures, "VirtualUnit_SetFailures");
     resolve(c.SetStall, "VirtualUnit_SetStall");

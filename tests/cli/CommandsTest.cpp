@@ -231,9 +231,10 @@ TEST_F(CliTest, ListShowsEveryUnitAndWhichOneIsChosen) {
     const QStringList lines = QString::fromStdString(list.Out).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2);
     const QStringList first = lines[0].split('\t'), second = lines[1].split('\t');
-    EXPECT_EQ(first.mid(1), (QStringList{"Mirdal-vk", "Tarvenik", "16c0:05df", "read-write"}));
-    EXPECT_EQ(second.mid(1),
-              (QStringList{"Mirdal-vk", "Tarvenik", "16c0:05df", "read-write", "chosen"}));
+    EXPECT_EQ(first.mid(1), (QStringList{"Mirdal-vk", "Tarvenik", "16c0:05df", "read-write",
+                                         "VU1000", "virtual-1"}));
+    EXPECT_EQ(second.mid(1), (QStringList{"Mirdal-vk", "Tarvenik", "16c0:05df", "read-write",
+                                          "VU1001", "virtual-2", "chosen"}));
 
     // The window's choice, the last found, unless --device names another.
     Unit().ClearLog();
@@ -243,7 +244,7 @@ TEST_F(CliTest, ListShowsEveryUnitAndWhichOneIsChosen) {
     ASSERT_EQ(Cli({"--device", first[0], "read"}).Status, 0);
     EXPECT_EQ(Log().at(0).unit, 0);
     EXPECT_EQ(Cli({"--device", first[0], "list"}).Out,
-              (first.join('\t') + "\tchosen\n" + second.mid(0, 5).join('\t') + "\n").toStdString());
+              (first.join('\t') + "\tchosen\n" + second.mid(0, 7).join('\t') + "\n").toStdString());
 }
 
 TEST_F(CliTest, FailuresOfTheUnitNameTheirCauseWithStatusOne) {
@@ -281,7 +282,7 @@ TEST_F(CliTest, FailuresOfTheUnitNameTheirCauseWithStatusOne) {
     const TRun list = Cli({"list"});
     ASSERT_EQ(list.Status, 0);
     const QString path = QString::fromStdString(list.Out).section('\t', 0, 0);
-    EXPECT_EQ(QString::fromStdString(list.Out).section('\t', 4, 4), "no-access\n");
+    EXPECT_EQ(QString::fromStdString(list.Out).section('\t', 4, 4), "no-access");
     run = Cli({"set", "--os2-length", "3"});
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(QString::fromStdString(run.Err),
