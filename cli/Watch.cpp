@@ -111,7 +111,7 @@ void TWatch::Tick() {
         return;
     }
     if (options_.Format == TRecordFormat::Prometheus &&
-        !Emit({now, std::nullopt, QStringLiteral("not answering"), identity}))
+        !Emit({now, std::nullopt, QStringLiteral("no-answer"), identity}))
         return;
     if (++failures_ >= kFailuresToGiveUp)
         Fail(TFailure::NotAnswering);

@@ -83,7 +83,7 @@ void TWatchAll::Tick() {
             rescanned = true;
         }
         if (TUnitSet::Present(slot)) {
-            period.push_back({now, std::nullopt, QStringLiteral("not answering"), identity});
+            period.push_back({now, std::nullopt, QStringLiteral("no-answer"), identity});
         } else {
             period.push_back({now, std::nullopt, QStringLiteral("unplugged"), identity});
             units_.Release(slot);
