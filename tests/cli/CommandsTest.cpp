@@ -224,7 +224,8 @@ TEST_F(CliTest, FailuresOfTheUnitNameTheirCauseWithStatusOne) {
     for (const QStringList& command : {QStringList{"read"}, QStringList{"list"}}) {
         run = Cli(command);
         EXPECT_EQ(run.Status, 1);
-        EXPECT_EQ(run.Err, "tarvenik-cli: no Tarvenik unit found\n");
+        EXPECT_EQ(run.Err, "tarvenik-cli: no Tarvenik unit found (tarvenik-cli-demo is the same "
+                           "tool beside a virtual unit)\n");
     }
 
     ASSERT_EQ(Unit().Plug(0), 0);
@@ -240,6 +241,6 @@ TEST_F(CliTest, FailuresOfTheUnitNameTheirCauseWithStatusOne) {
     run = Cli({"set", "--os2-length", "3"});
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(QString::fromStdString(run.Err),
-              "tarvenik-cli: no access to " + path + ": install the udev rule (see README)\n");
+              "tarvenik-cli: no access to " + path + ": install the udev rule (see tarvenik(1), DEVICE ACCESS)\n");
     EXPECT_EQ(Unit().LogCount(), 0);
 }
