@@ -152,6 +152,17 @@ TEST_F(CliTest, UsageErrorsAndValuesOutOfRangeAreRefusedBeforeAnythingIsSent) {
     EXPECT_EQ(Unit().LogCount(), 0);
 }
 
+TEST_F(CliTest, HelpNamesTheDemoAndTheManualPage) {
+    for (const char* help : {"--help", "-h"}) {
+        const TRun run = Cli({help});
+        EXPECT_EQ(run.Status, 0);
+        EXPECT_NE(run.Out.find("tarvenik-cli-demo is the same tool beside a virtual unit"),
+                  std::string::npos)
+            << run.Out;
+        EXPECT_NE(run.Out.find("tarvenik-cli(1)"), std::string::npos);
+    }
+}
+
 TEST_F(CliTest, RunSendsTheFunctionsCodeOnTheBlockAsRead) {
     const std::vector<std::pair<QString, int>> functions{
         {"normal", 0},      {"save", 2},        {"reset", 32},      {"os1-test-0", 48},
