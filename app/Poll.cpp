@@ -129,8 +129,10 @@ void TTarvenik_Control_Form::PlaceLabels() {
 }
 
 void TTarvenik_Control_Form::FillReadouts() {
-    Label41->setText(tr("Min значение OS1 = %1").arg(VoltText2(raw_to_volts(Byte(block::kOs1Min)))));
-    Label42->setText(tr("Max значение OS1 = %1").arg(VoltText2(raw_to_volts(Byte(block::kOs1Max)))));
+    Label41->setText(
+        tr("Min значение OS1 = %1").arg(VoltText2(raw_to_volts(Byte(block::kOs1Min)))));
+    Label42->setText(
+        tr("Max значение OS1 = %1").arg(VoltText2(raw_to_volts(Byte(block::kOs1Max)))));
     Label45->setText(tr("Время импульса OS2 = %1, напряжение OS2 %2")
                          .arg(Decimal(Byte(block::kOs2PulseTime)),
                               VoltText2(raw_to_volts(Byte(block::kOs2Voltage)))));

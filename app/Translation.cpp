@@ -15,8 +15,7 @@ namespace {
 constexpr const char* kInstalledFolder = "../share/tarvenik/translations";
 
 bool IsLanguage(const QString& uiLanguage, QLatin1StringView language) {
-    return uiLanguage == language ||
-           uiLanguage.startsWith(language + QLatin1Char('-')) ||
+    return uiLanguage == language || uiLanguage.startsWith(language + QLatin1Char('-')) ||
            uiLanguage.startsWith(language + QLatin1Char('_'));
 }
 
@@ -36,9 +35,9 @@ bool WantsEnglish(const QStringList& uiLanguages) {
 bool Install(QTranslator& translator, const QLocale& locale) {
     if (!WantsEnglish(locale.uiLanguages()))
         return false;
-    const QString installed = QDir(QCoreApplication::applicationDirPath())
-                                  .filePath(QLatin1String(kInstalledFolder) +
-                                            QLatin1String("/tarvenik_en.qm"));
+    const QString installed =
+        QDir(QCoreApplication::applicationDirPath())
+            .filePath(QLatin1String(kInstalledFolder) + QLatin1String("/tarvenik_en.qm"));
     const bool loaded = (QFileInfo::exists(installed) && translator.load(installed)) ||
                         translator.load(QString::fromLatin1(kBuiltInEnglish));
     if (!loaded) {

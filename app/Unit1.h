@@ -14,8 +14,8 @@
 #include <QWidget>
 
 #include <functional>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -157,8 +157,8 @@ private:
     void DescribeOscillogram(bool now = false);
 
     bool placed_ = false;
-    bool unitAccessDenied_ = false; // the last search found the unit but could not open it
-    bool exchangeFailing_ = false;  // the last exchange failed and was logged
+    bool unitAccessDenied_ = false;     // the last search found the unit but could not open it
+    bool exchangeFailing_ = false;      // the last exchange failed and was logged
     std::optional<qint64> describedAt_; // when the oscillogram's description was last written
     // Units lent to the window by the controller. They outlive the controller (declared before
     // it), which closes their handles as it goes and leaves the objects to their holder.

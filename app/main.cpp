@@ -1,8 +1,8 @@
 // The program: one control window and the message loop.
 
 #include "app/CommandLine.h"
-#include "app/Desktop.h"
 #include "app/DesignFont.h"
+#include "app/Desktop.h"
 #include "app/Placement.h"
 #include "app/PollLog.h"
 #include "app/Translation.h"

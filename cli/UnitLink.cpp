@@ -32,7 +32,8 @@ QString FailureText(TFailure failure, const std::string& path) {
                             : QStringLiteral("no Tarvenik unit found at %1")
                                   .arg(QString::fromStdString(path));
     case TFailure::NoAccess:
-        return QStringLiteral("no access to %1: install the udev rule (see tarvenik(1), DEVICE ACCESS)")
+        return QStringLiteral(
+                   "no access to %1: install the udev rule (see tarvenik(1), DEVICE ACCESS)")
             .arg(QString::fromStdString(path));
     case TFailure::NotAnswering:
         return QStringLiteral("the unit stopped answering");

@@ -8,18 +8,19 @@
 using namespace paneltest;
 
 TEST_F(PanelTest, EveryFieldIsNamedByItsLabelAndEveryControlHasAName) {
-    const std::pair<QLabel*, QWidget*> fields[] = {
-        {form->Label1, form->SpinEdit35}, {form->Label2, form->SpinEdit36},
-        {form->Label3, form->SpinEdit37}, {form->Label4, form->SpinEdit38},
-        {form->Label5, form->SpinEdit39}};
+    const std::pair<QLabel*, QWidget*> fields[] = {{form->Label1, form->SpinEdit35},
+                                                   {form->Label2, form->SpinEdit36},
+                                                   {form->Label3, form->SpinEdit37},
+                                                   {form->Label4, form->SpinEdit38},
+                                                   {form->Label5, form->SpinEdit39}};
     for (const auto& [label, field] : fields) {
         EXPECT_EQ(label->buddy(), field) << label->objectName().toStdString();
         EXPECT_EQ(field->accessibleName(), label->text());
     }
     EXPECT_EQ(form->CheckBox1->accessibleName(), "Подключение");
     EXPECT_EQ(form->GoButton->accessibleName(), "Выполнить");
-    for (QWidget* w : std::initializer_list<QWidget*>{form->CheckBox2, form->FuncComboBox,
-                                                      form->Image})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{form->CheckBox2, form->FuncComboBox, form->Image})
         EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
 }
 
@@ -33,9 +34,9 @@ TEST_F(PanelTest, TabReachesEveryControlAndTheKeyboardWorksThem) {
     form->CheckBox1->setFocus();
 
     // In the designed order, around to the connect box again.
-    const QList<QWidget*> order{form->SpinEdit35, form->SpinEdit36, form->SpinEdit37,
-                                form->SpinEdit38, form->SpinEdit39, form->GoButton,
-                                form->FuncComboBox, form->CheckBox2, form->CheckBox1};
+    const QList<QWidget*> order{form->SpinEdit35,   form->SpinEdit36, form->SpinEdit37,
+                                form->SpinEdit38,   form->SpinEdit39, form->GoButton,
+                                form->FuncComboBox, form->CheckBox2,  form->CheckBox1};
     for (QWidget* expected : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), expected) << expected->objectName().toStdString();

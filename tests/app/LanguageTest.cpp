@@ -23,7 +23,8 @@ namespace {
 struct Language {
     QTranslator translator;
     bool installed = false;
-    explicit Language(const QLocale& locale) : installed(translation::Install(translator, locale)) {}
+    explicit Language(const QLocale& locale)
+        : installed(translation::Install(translator, locale)) {}
     ~Language() { QCoreApplication::removeTranslator(&translator); }
 };
 
@@ -84,7 +85,8 @@ TEST(Desktop, TheDemoNamesItselfAndTheIconIsBuiltIn) {
     EXPECT_FALSE(QIcon(QString::fromLatin1(desktop::kBuiltInIcon)).isNull());
     EXPECT_FALSE(desktop::PanelIcon().isNull());
 
-    EXPECT_TRUE(ParseCommandLine({"tarvenik", "--version"}, true).Text.startsWith("tarvenik-demo "));
+    EXPECT_TRUE(
+        ParseCommandLine({"tarvenik", "--version"}, true).Text.startsWith("tarvenik-demo "));
     EXPECT_TRUE(ParseCommandLine({"tarvenik", "-v"}, true).Text.contains("demo"));
     EXPECT_FALSE(ParseCommandLine({"tarvenik", "--version"}).Text.contains("demo"));
     EXPECT_TRUE(ParseCommandLine({"tarvenik", "--help"}).Text.contains("tarvenik-demo"));

@@ -34,9 +34,9 @@ TEST(WindowPlace, IsBroughtBackOntoTheScreensThereAreNow) {
     EXPECT_EQ(design::OnScreenTopLeft({1800, 10}, kWindow, {kLeft, kRight}, kLeft),
               QPoint(1920, 10));
     // A screen smaller than the window keeps the title bar on it.
-    EXPECT_EQ(design::OnScreenTopLeft({50, 50}, kWindow, {QRect(0, 0, 400, 300)},
-                                      QRect(0, 0, 400, 300)),
-              QPoint(0, 0));
+    EXPECT_EQ(
+        design::OnScreenTopLeft({50, 50}, kWindow, {QRect(0, 0, 400, 300)}, QRect(0, 0, 400, 300)),
+        QPoint(0, 0));
 }
 
 TEST(WindowPlace, KeptInTheSettingsAndNothingElseIsTakenForIt) {

@@ -90,7 +90,8 @@ namespace {
 class TextFitEnglish : public TextFit {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(translation::Install(english, QLocale(QLocale::English, QLocale::UnitedStates)));
+        ASSERT_TRUE(
+            translation::Install(english, QLocale(QLocale::English, QLocale::UnitedStates)));
         TextFit::SetUp();
     }
     void TearDown() override {

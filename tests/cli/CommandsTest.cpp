@@ -252,6 +252,7 @@ TEST_F(CliTest, FailuresOfTheUnitNameTheirCauseWithStatusOne) {
     run = Cli({"set", "--os2-length", "3"});
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(QString::fromStdString(run.Err),
-              "tarvenik-cli: no access to " + path + ": install the udev rule (see tarvenik(1), DEVICE ACCESS)\n");
+              "tarvenik-cli: no access to " + path +
+                  ": install the udev rule (see tarvenik(1), DEVICE ACCESS)\n");
     EXPECT_EQ(Unit().LogCount(), 0);
 }
