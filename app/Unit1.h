@@ -156,10 +156,11 @@ private:
     // `now`: describe at once (the reset), not only when a second has passed.
     void DescribeOscillogram(bool now = false);
 
+    // When the oscillogram's description was last written.
+    std::optional<qint64> describedAt_;
     bool placed_ = false;
-    bool unitAccessDenied_ = false;     // the last search found the unit but could not open it
-    bool exchangeFailing_ = false;      // the last exchange failed and was logged
-    std::optional<qint64> describedAt_; // when the oscillogram's description was last written
+    bool unitAccessDenied_ = false; // the last search found the unit but could not open it
+    bool exchangeFailing_ = false;  // the last exchange failed and was logged
     // Units lent to the window by the controller. They outlive the controller (declared before
     // it), which closes their handles as it goes and leaves the objects to their holder.
     std::vector<std::unique_ptr<THidDevice>> lentUnits_;

@@ -2,9 +2,11 @@
 // went away or shrank, and the kept position read back from the settings file.
 
 #include "app/Placement.h"
+#include "app/Unit1.h"
 
 #include <gtest/gtest.h>
 
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -52,4 +54,17 @@ TEST(WindowPlace, KeptInTheSettingsAndNothingElseIsTakenForIt) {
     // A hand-edited or damaged value is no position.
     again.setValue("window/position", "here");
     EXPECT_FALSE(design::RememberedPosition(again));
+}
+
+TEST(WindowPlace, TheWindowOpensWhereItWasLeftOrCentredWhenThatIsOffScreen) {
+    for (const bool onScreen : {true, false}) {
+        TTarvenik_Control_Form form;
+        const QPoint left = onScreen ? QPoint(12, 34) : QPoint(-5000, 9000);
+        form.RememberedPlace = [left] { return left; };
+        form.show();
+        const QRect screen = form.screen()->availableGeometry();
+        const QRect frame = form.frameGeometry();
+        EXPECT_EQ(frame.topLeft(), onScreen ? left : design::CentredTopLeft(screen, frame.size()));
+        form.hide();
+    }
 }
