@@ -4,11 +4,13 @@
 
 #include <QCommandLineParser>
 
-TCommandLine ParseCommandLine(const QStringList& arguments) {
+TCommandLine ParseCommandLine(const QStringList& arguments, bool demo) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("The Tarvenik control panel: polls the unit, draws its traces, edits its "
-                       "parameters and runs its functions."));
+                       "parameters and runs its functions.\n"
+                       "No unit at hand? tarvenik-demo starts the same panel beside a virtual "
+                       "unit.\nManual: tarvenik(1)."));
     // Not addHelpOption: its --help-all lists Qt's own options, which the program does not take.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Displays help on the options."));
@@ -40,7 +42,9 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
         result.Text = QStringLiteral("Usage: tarvenik [options]") + text.mid(text.indexOf('\n'));
     } else if (parser.isSet(version)) {
         result.Action = TCommandLine::TAction::Version;
-        result.Text = QStringLiteral("tarvenik %1\n").arg(unit::VersionText());
+        result.Text = demo ? QStringLiteral("tarvenik-demo %1 (demo, beside a virtual unit)\n")
+                                 .arg(unit::VersionText())
+                           : QStringLiteral("tarvenik %1\n").arg(unit::VersionText());
     } else if (!parser.positionalArguments().isEmpty()) {
         result.Action = TCommandLine::TAction::Error;
         result.Text = QStringLiteral("unexpected argument '%1'\nTry 'tarvenik --help'.\n")

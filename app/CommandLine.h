@@ -14,5 +14,6 @@ struct TCommandLine {
     QString Text;    // what --help, --version or a mistake prints
 };
 
-// `arguments` as the program got them, the program's name first.
-TCommandLine ParseCommandLine(const QStringList& arguments);
+// `arguments` as the program got them, the program's name first; `demo`: the demo copy, beside
+// the virtual unit, which says so in its version line.
+TCommandLine ParseCommandLine(const QStringList& arguments, bool demo = false);

@@ -1,5 +1,7 @@
 #include "app/DataBlock.h"
 
+#include <QCoreApplication>
+
 TDataBlock data_block{};
 TReportBuffer report_buf{};
 std::int32_t scale = 0;
@@ -16,9 +18,11 @@ int volts_to_raw(long double volts) {
 }
 
 QString VoltText1(long double volts, const QLocale& locale) {
-    return PrintfFixed(volts, 1, locale) + QStringLiteral(" В");
+    return QCoreApplication::translate("TTarvenik_Control_Form", "%1 В")
+        .arg(PrintfFixed(volts, 1, locale));
 }
 
 QString VoltText2(long double volts, const QLocale& locale) {
-    return PrintfFixed(volts, 2, locale) + QStringLiteral(" В");
+    return QCoreApplication::translate("TTarvenik_Control_Form", "%1 В")
+        .arg(PrintfFixed(volts, 2, locale));
 }

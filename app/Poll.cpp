@@ -47,11 +47,11 @@ void TTarvenik_Control_Form::TimerTimer(void*) {
             CheckBox1->setChecked(false); // its click handler resets the window too
             init_app();
             // A unit that is there but can't be opened is told apart from no unit at all.
-            setWindowTitle(UnitAccessDenied() ? QStringLiteral("Нет доступа к устройству :(")
-                                              : QStringLiteral("Устройство не обнаруженно :("));
+            setWindowTitle(UnitAccessDenied() ? tr("Нет доступа к устройству :(")
+                                              : tr("Устройство не обнаруженно :("));
             return;
         }
-        setWindowTitle(QStringLiteral("Устройство обнаруженно :)"));
+        setWindowTitle(tr("Устройство обнаруженно :)"));
         GoButton->setEnabled(true);
         FuncComboBox->setEnabled(true);
         PollStep(4);
@@ -70,6 +70,7 @@ void TTarvenik_Control_Form::TimerTimer(void*) {
 
         PlaceLabels();
         FillReadouts();
+        DescribeOscillogram();
         PollStep(17);
 
         for (QWidget* control : std::initializer_list<QWidget*>{SpinEdit35, SpinEdit36, SpinEdit37,
@@ -128,14 +129,14 @@ void TTarvenik_Control_Form::PlaceLabels() {
 }
 
 void TTarvenik_Control_Form::FillReadouts() {
-    Label41->setText(QStringLiteral("Min значение OS1 = ") +
-                     VoltText2(raw_to_volts(Byte(block::kOs1Min))));
-    Label42->setText(QStringLiteral("Max значение OS1 = ") +
-                     VoltText2(raw_to_volts(Byte(block::kOs1Max))));
-    Label45->setText(QStringLiteral("Время импульса OS2 = ") + Decimal(Byte(block::kOs2PulseTime)) +
-                     QStringLiteral(", напряжение OS2 ") +
-                     VoltText2(raw_to_volts(Byte(block::kOs2Voltage))));
-    Label46->setText(QStringLiteral("Время OS1 в сост \"1\" = ") + Decimal(Byte(block::kOs1Time1)));
-    Label47->setText(QStringLiteral("Время OS1 в сост \"0\" = ") + Decimal(Byte(block::kOs1Time0)));
-    Label48->setText(QStringLiteral("Тек сост OS1 = ") + Decimal(Byte(block::kOs1State)));
+    Label41->setText(
+        tr("Min значение OS1 = %1").arg(VoltText2(raw_to_volts(Byte(block::kOs1Min)))));
+    Label42->setText(
+        tr("Max значение OS1 = %1").arg(VoltText2(raw_to_volts(Byte(block::kOs1Max)))));
+    Label45->setText(tr("Время импульса OS2 = %1, напряжение OS2 %2")
+                         .arg(Decimal(Byte(block::kOs2PulseTime)),
+                              VoltText2(raw_to_volts(Byte(block::kOs2Voltage)))));
+    Label46->setText(tr("Время OS1 в сост \"1\" = %1").arg(Decimal(Byte(block::kOs1Time1))));
+    Label47->setText(tr("Время OS1 в сост \"0\" = %1").arg(Decimal(Byte(block::kOs1Time0))));
+    Label48->setText(tr("Тек сост OS1 = %1").arg(Decimal(Byte(block::kOs1State))));
 }

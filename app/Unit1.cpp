@@ -13,7 +13,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -22,6 +24,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -31,8 +34,9 @@ TTarvenik_Control_Form* Tarvenik_Control_Form = nullptr;
 
 namespace {
 
-QString Utf8(const char* text) {
-    return QString::fromUtf8(text);
+// A designed text in the user's language (Design.h marks the ones with a translation).
+QString Translated(const char* text) {
+    return QCoreApplication::translate("TTarvenik_Control_Form", text);
 }
 
 template <typename T> T* Place(T* control, std::string_view name) {
@@ -48,13 +52,13 @@ QLabel* MakeLabel(QWidget* parent, std::string_view name) {
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(false);
     label->setAlignment(Qt::AlignLeft | (row.Centred ? Qt::AlignVCenter : Qt::AlignTop));
-    label->setText(Utf8(row.Caption));
+    label->setText(Translated(row.Caption));
     return label;
 }
 
 template <typename T> T* MakeCaptioned(QWidget* parent, std::string_view name) {
     auto* control = Place(new T(parent), name);
-    control->setText(Utf8(design::Control(name).Caption));
+    control->setText(Translated(design::Control(name).Caption));
     return control;
 }
 
@@ -98,6 +102,7 @@ TTarvenik_Control_Form::TTarvenik_Control_Form(QWidget* parent)
 
     BuildControls();
     SetTabOrder();
+    NameControls();
     MakeController();
     WireEvents();
     OnCreate(this);
@@ -171,7 +176,7 @@ void TTarvenik_Control_Form::BuildControls() {
     FuncComboBox->setItemDelegate(
         new TPlainItemDelegate(design::kFunctionItemHeight, FuncComboBox));
     for (const char* function : design::kFunctions)
-        FuncComboBox->addItem(Utf8(function));
+        FuncComboBox->addItem(Translated(function));
 
     GoButton = MakeCaptioned<QPushButton>(this, "GoButton");
     GoButton->setAutoDefault(false);
@@ -218,8 +223,20 @@ void TTarvenik_Control_Form::showEvent(QShowEvent* event) {
     if (placed_ || event->spontaneous())
         return;
     placed_ = true;
-    if (const QScreen* display = screen())
+    const QScreen* display = screen();
+    if (display == nullptr)
+        return;
+    const std::optional<QPoint> remembered =
+        RememberedPlace ? RememberedPlace() : std::optional<QPoint>();
+    if (!remembered) {
         move(design::CentredTopLeft(display->geometry(), frameGeometry().size()));
+        return;
+    }
+    QList<QRect> areas;
+    for (const QScreen* each : QGuiApplication::screens())
+        areas << each->availableGeometry();
+    move(design::OnScreenTopLeft(*remembered, frameGeometry().size(), areas,
+                                 display->availableGeometry()));
 }
 
 void TTarvenik_Control_Form::FormCreate(void*) {
@@ -408,4 +425,5 @@ void TTarvenik_Control_Form::init_app() {
 
     for (QLabel* label : {Pos_Label, Label_min, Label_max, sig_Label})
         label->clear();
+    DescribeOscillogram(true);
 }

@@ -10,11 +10,13 @@
 #include "widgets/NumSpin.h"
 
 #include <QDateTime>
+#include <QPoint>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -132,6 +134,14 @@ public:
     // Set by FormCreate: every repaint of the window is composed off screen and shown in one step.
     bool DoubleBuffered = false;
 
+    // Where the user left the window last time, if anywhere: asked when the window is first
+    // shown. Unset or empty, the window is centred on its screen.
+    std::function<std::optional<QPoint>()> RememberedPlace;
+
+    // The oscillogram's description for screen readers reads the measurements of the polls, no
+    // more often than once a second by this clock (milliseconds, steady); a test can drive it.
+    std::function<qint64()> DescriptionClock;
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -148,7 +158,12 @@ private:
     void LoadParameterFields();
     void StoreParameterFields();
     void NoteExchange(bool succeeded, const char* what);
+    void NameControls();
+    // `now`: describe at once (the reset), not only when a second has passed.
+    void DescribeOscillogram(bool now = false);
 
+    // When the oscillogram's description was last written.
+    std::optional<qint64> describedAt_;
     bool placed_ = false;
     bool unitAccessDenied_ = false; // the last search found the unit but could not open it
     bool exchangeFailing_ = false;  // the last exchange failed and was logged

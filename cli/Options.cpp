@@ -293,8 +293,10 @@ QString UsageText() {
                           them (command 2), read back again and print what the unit now holds
   run FUNCTION            one of: normal, read, save, reset, os1-test-0, os1-test-1, os2-test-0,
                           os2-test-1 (the selector's eight items and their command codes)
-  --help, --version
+  -h, --help, --version
 Exit status: 0 done, 1 the unit failed (the cause on stderr), 2 a usage error.
+No unit at hand? tarvenik-cli-demo is the same tool beside a virtual unit.
+Manual: tarvenik-cli(1).
 )");
 }
 

@@ -28,11 +28,14 @@ QString FailureText(TFailure failure, const std::string& path) {
         return QStringLiteral("the HID modules (libsetupsvc.so, libhidsvc.so) cannot be loaded: "
                               "reinstall the program");
     case TFailure::NoUnit:
-        return path.empty() ? QStringLiteral("no Tarvenik unit found")
+        // Without a path asked for, someone may have no unit at all: the demo is named.
+        return path.empty() ? QStringLiteral("no Tarvenik unit found (tarvenik-cli-demo is the "
+                                             "same tool beside a virtual unit)")
                             : QStringLiteral("no Tarvenik unit found at %1")
                                   .arg(QString::fromStdString(path));
     case TFailure::NoAccess:
-        return QStringLiteral("no access to %1: install the udev rule (see README)")
+        return QStringLiteral(
+                   "no access to %1: install the udev rule (see tarvenik(1), DEVICE ACCESS)")
             .arg(QString::fromStdString(path));
     case TFailure::NotAnswering:
         return QStringLiteral("the unit stopped answering");

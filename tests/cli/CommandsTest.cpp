@@ -197,6 +197,17 @@ TEST_F(CliTest, UsageErrorsAndValuesOutOfRangeAreRefusedBeforeAnythingIsSent) {
     EXPECT_EQ(Unit().LogCount(), 0);
 }
 
+TEST_F(CliTest, HelpNamesTheDemoAndTheManualPage) {
+    for (const char* help : {"--help", "-h"}) {
+        const TRun run = Cli({help});
+        EXPECT_EQ(run.Status, 0);
+        EXPECT_NE(run.Out.find("tarvenik-cli-demo is the same tool beside a virtual unit"),
+                  std::string::npos)
+            << run.Out;
+        EXPECT_NE(run.Out.find("tarvenik-cli(1)"), std::string::npos);
+    }
+}
+
 TEST_F(CliTest, RunSendsTheFunctionsCodeOnTheBlockAsRead) {
     const std::vector<std::pair<QString, int>> functions{
         {"normal", 0},      {"save", 2},        {"reset", 32},      {"os1-test-0", 48},
@@ -270,7 +281,8 @@ TEST_F(CliTest, FailuresOfTheUnitNameTheirCauseWithStatusOne) {
     for (const QStringList& command : {QStringList{"read"}, QStringList{"list"}}) {
         run = Cli(command);
         EXPECT_EQ(run.Status, 1);
-        EXPECT_EQ(run.Err, "tarvenik-cli: no Tarvenik unit found\n");
+        EXPECT_EQ(run.Err, "tarvenik-cli: no Tarvenik unit found (tarvenik-cli-demo is the same "
+                           "tool beside a virtual unit)\n");
     }
 
     ASSERT_EQ(Unit().Plug(0), 0);
@@ -286,6 +298,7 @@ TEST_F(CliTest, FailuresOfTheUnitNameTheirCauseWithStatusOne) {
     run = Cli({"set", "--os2-length", "3"});
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(QString::fromStdString(run.Err),
-              "tarvenik-cli: no access to " + path + ": install the udev rule (see README)\n");
+              "tarvenik-cli: no access to " + path +
+                  ": install the udev rule (see tarvenik(1), DEVICE ACCESS)\n");
     EXPECT_EQ(Unit().LogCount(), 0);
 }
