@@ -1,24 +1,45 @@
 #include "unit/Exchange.h"
 
 #include "hid/HidControllerClass.h"
+#include "hid/HidLogging.h"
 
 namespace unit {
 
-bool SendBlock(THidDevice& device, const TDataBlock& data, TReportBuffer& report) {
+namespace {
+
+// Classifies a finished call by the thread's last error, which it leaves as it is.
+ExchangeResult ResultOf(bool succeeded) {
+    if (succeeded)
+        return ExchangeResult::Answered;
+    return hidlog::LastError() == ERROR_SEM_TIMEOUT ? ExchangeResult::NoAnswer
+                                                    : ExchangeResult::Failed;
+}
+
+} // namespace
+
+ExchangeResult Send(THidDevice& device, const TDataBlock& data, TReportBuffer& report) {
     device.OpenMainHandle(); // SetFeatureReport tries again and fails when this does
     FrameForSend(data, report);
     // A failure is the caller's to report: it knows whether it is the first of a run, and the
     // thread's last error still tells why.
-    return device.SetFeatureReport(report.data(), block::kReportSize);
+    return ResultOf(device.SetFeatureReport(report.data(), block::kReportSize));
 }
 
-bool ReadBlock(THidDevice& device, TReportBuffer& report, TDataBlock& data) {
+ExchangeResult Read(THidDevice& device, TReportBuffer& report, TDataBlock& data) {
     device.OpenMainHandle();
     PrepareForRead(report);
     clear_bytes(data.data(), block::kBlockSize - 1);
     const bool answered = device.GetFeatureReport(report.data(), block::kReportSize);
     BlockFromReport(report, data);
-    return answered;
+    return ResultOf(answered);
+}
+
+bool SendBlock(THidDevice& device, const TDataBlock& data, TReportBuffer& report) {
+    return Send(device, data, report) == ExchangeResult::Answered;
+}
+
+bool ReadBlock(THidDevice& device, TReportBuffer& report, TDataBlock& data) {
+    return Read(device, report, data) == ExchangeResult::Answered;
 }
 
 } // namespace unit

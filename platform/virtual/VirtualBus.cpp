@@ -13,7 +13,9 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -54,6 +56,7 @@ struct Unit {
     std::optional<std::array<uint8_t, kBlockSize>> fixedBlock;
     bool failGet = false;
     bool failSet = false;
+    int stallMilliseconds = 0; // every feature request waits this long, then times out
     std::array<uint8_t, kInputReportSize - 1> lastInput{};
 
     void restoreDefaults() {
@@ -61,6 +64,7 @@ struct Unit {
         manufacturer = hidmodules::utf8ToUtf16(kManufacturer);
         fixedBlock.reset();
         failGet = failSet = false;
+        stallMilliseconds = 0;
         lastInput.fill(0);
         model.factoryReset();
     }
@@ -108,6 +112,30 @@ public:
 
     std::mutex mutex;
 
+    // A stalled unit lets a request wait out its time with the bus free, then fails it as a
+    // transfer the host gave up on. Any change of a stall, an unplug or a reset ends the waits
+    // early, so a test need not sit them out; the requests fail all the same, and one whose unit
+    // went meanwhile fails as unplugged.
+    int waitOutStall(std::unique_lock<std::mutex>& lock, HANDLE handle, int i) {
+        const uint64_t generation = stallGeneration_;
+        ++stalledRequests_;
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(unit(i).stallMilliseconds);
+        stallChanged_.wait_until(lock, deadline, [&] { return stallGeneration_ != generation; });
+        --stalledRequests_;
+        int found = -1;
+        if (const int error = lookup(handle, true, found); error != ERROR_SUCCESS)
+            return error;
+        return ERROR_SEM_TIMEOUT;
+    }
+
+    int stalledRequests() const { return stalledRequests_; }
+
+    void endStalls() {
+        ++stallGeneration_;
+        stallChanged_.notify_all();
+    }
+
     static bool validUnit(int unit) { return unit >= 0 && unit < kUnitCount; }
     Unit& unit(int i) { return units_[static_cast<size_t>(i)]; }
 
@@ -142,6 +170,7 @@ public:
         unlink(u.node->path.c_str());
         retired_.push_back(u.node->identity);
         u.node.reset();
+        endStalls();
         return true;
     }
 
@@ -217,6 +246,9 @@ private:
     std::vector<NodeIdentity> retired_;
     std::vector<int> notifiers_;
     std::deque<VirtualUnitLogEntry> log_;
+    std::condition_variable stallChanged_;
+    uint64_t stallGeneration_ = 0;
+    int stalledRequests_ = 0;
 };
 
 Bus& bus() {
@@ -230,6 +262,21 @@ template <typename Action> int withUnit(HANDLE handle, bool needReadWrite, Actio
     int found = -1;
     if (const int error = b.lookup(handle, needReadWrite, found); error != ERROR_SUCCESS)
         return error;
+    return action(b, found);
+}
+
+// A feature request: checked as any call, then stalled or answered.
+template <typename Check, typename Action>
+int withAnsweringUnit(HANDLE handle, Check&& check, Action&& action) {
+    Bus& b = bus();
+    std::unique_lock lock(b.mutex);
+    int found = -1;
+    if (const int error = b.lookup(handle, true, found); error != ERROR_SUCCESS)
+        return error;
+    if (const int error = check(b, found); error != ERROR_SUCCESS)
+        return error;
+    if (b.unit(found).stallMilliseconds > 0)
+        return b.waitOutStall(lock, handle, found);
     return action(b, found);
 }
 
@@ -267,10 +314,12 @@ int deviceString(HANDLE handle, StringKind kind, std::u16string& out) {
 int getFeature(HANDLE handle, uint8_t* buffer, size_t length) {
     if (buffer == nullptr || length < kReportSize)
         return ERROR_INVALID_PARAMETER;
-    return withUnit(handle, true, [&](Bus& b, int i) {
+    const auto unnumbered = [&](Bus&, int) {
+        // the unit has no numbered reports
+        return buffer[0] == 0 ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
+    };
+    return withAnsweringUnit(handle, unnumbered, [&](Bus& b, int i) {
         Unit& u = b.unit(i);
-        if (buffer[0] != 0) // the unit has no numbered reports
-            return ERROR_INVALID_PARAMETER;
         if (u.failGet)
             return ERROR_GEN_FAILURE;
         if (u.fixedBlock) {
@@ -288,10 +337,11 @@ int getFeature(HANDLE handle, uint8_t* buffer, size_t length) {
 int setFeature(HANDLE handle, const uint8_t* buffer, size_t length) {
     if (buffer == nullptr || length < kReportSize)
         return ERROR_INVALID_PARAMETER;
-    return withUnit(handle, true, [&](Bus& b, int i) {
+    const auto unnumbered = [&](Bus&, int) {
+        return buffer[0] == 0 ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
+    };
+    return withAnsweringUnit(handle, unnumbered, [&](Bus& b, int i) {
         Unit& u = b.unit(i);
-        if (buffer[0] != 0)
-            return ERROR_INVALID_PARAMETER;
         if (u.failSet)
             return ERROR_GEN_FAILURE;
         u.model.acceptReport(buffer);
@@ -370,6 +420,7 @@ void VirtualUnit_Reset(void) {
     Bus& b = bus();
     std::lock_guard lock(b.mutex);
     b.resetAll();
+    b.endStalls();
     b.notify();
 }
 
@@ -429,6 +480,21 @@ void VirtualUnit_SetFailures(int unit, int fail_get, int fail_set) {
         return;
     b.unit(unit).failGet = fail_get != 0;
     b.unit(unit).failSet = fail_set != 0;
+}
+
+void VirtualUnit_SetStall(int unit, int milliseconds) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    if (!Bus::validUnit(unit))
+        return;
+    b.unit(unit).stallMilliseconds = std::max(milliseconds, 0);
+    b.endStalls();
+}
+
+int VirtualUnit_StalledRequests(void) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    return b.stalledRequests();
 }
 
 int VirtualUnit_QueueInputReport(int unit, const unsigned char* data8) {

@@ -11,7 +11,7 @@ extern "C" {
 #endif
 
 // Back to the load state: unit 0 plugged (fresh DevInst), unit 1 unplugged,
-// default strings, live data, no failures, EEPROM defaults, log and input
+// default strings, live data, no failures or stalls, EEPROM defaults, log and input
 // queues empty. Raises one node-change notification.
 void VirtualUnit_Reset(void);
 // 0 done, -1 for a bad unit number or a unit already in that state. Each
@@ -26,6 +26,13 @@ void VirtualUnit_SetStrings(int unit, const char* product_utf8, const char* manu
 void VirtualUnit_SetFixedBlock(int unit, const unsigned char* block250);
 // Nonzero: HidD_GetFeature / HidD_SetFeature fail with ERROR_GEN_FAILURE.
 void VirtualUnit_SetFailures(int unit, int fail_get, int fail_set);
+// Positive: every HidD_GetFeature / HidD_SetFeature waits this many ms, then
+// fails with ERROR_SEM_TIMEOUT as a request the unit let time out; 0 answers
+// again. Every change (and an unplug or reset) ends the waits in progress at
+// once; they fail all the same (ERROR_DEVICE_NOT_CONNECTED once unplugged).
+void VirtualUnit_SetStall(int unit, int milliseconds);
+// How many requests wait in a stall now.
+int VirtualUnit_StalledRequests(void);
 // Queues one input report (8 data bytes), read from the node as
 // [0x00, 8 bytes]. 0 done, -1 for a bad or unplugged unit or a full queue.
 int VirtualUnit_QueueInputReport(int unit, const unsigned char* data8);
@@ -66,6 +73,8 @@ struct VirtualUnitControl {
     decltype(&VirtualUnit_SetStrings) SetStrings = nullptr;
     decltype(&VirtualUnit_SetFixedBlock) SetFixedBlock = nullptr;
     decltype(&VirtualUnit_SetFailures) SetFailures = nullptr;
+    decltype(&VirtualUnit_SetStall) SetStall = nullptr;
+    decltype(&VirtualUnit_StalledRequests) StalledRequests = nullptr;
     decltype(&VirtualUnit_QueueInputReport) QueueInputReport = nullptr;
     decltype(&VirtualUnit_LogCount) LogCount = nullptr;
     decltype(&VirtualUnit_LogEntry) LogEntry = nullptr;
@@ -74,7 +83,7 @@ struct VirtualUnitControl {
     // True when the module was found and exports every control function.
     bool complete() const {
         return Reset && Plug && Unplug && IsPlugged && SetStrings && SetFixedBlock && SetFailures &&
-               QueueInputReport && LogCount && LogEntry && ClearLog;
+               SetStall && StalledRequests && QueueInputReport && LogCount && LogEntry && ClearLog;
     }
 };
 
@@ -97,6 +106,8 @@ inline VirtualUnitControl resolveVirtualUnitControl() {
     resolve(c.SetStrings, "VirtualUnit_SetStrings");
     resolve(c.SetFixedBlock, "VirtualUnit_SetFixedBlock");
     resolve(c.SetFailures, "VirtualUnit_SetFailures");
+    resolve(c.SetStall, "VirtualUnit_SetStall");
+    resolve(c.StalledRequests, "VirtualUnit_StalledRequests");
     resolve(c.QueueInputReport, "VirtualUnit_QueueInputReport");
     resolve(c.LogCount, "VirtualUnit_LogCount");
     resolve(c.LogEntry, "VirtualUnit_LogEntry");
