@@ -45,12 +45,18 @@ void BM_PollCycle(benchmark::State& state) {
     QCoreApplication::sendPostedEvents(); // the controller's first scan
     QCoreApplication::processEvents();
     form.CheckBox1->setChecked(true);
+    while (form.UnitBusy())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (!form.Get_Tarvenik_Dev()) {
         state.SkipWithError("no unit");
         return;
     }
-    for (auto _ : state)
+    // A cycle asks the exchange thread for the block and ends when its answer has been applied.
+    for (auto _ : state) {
         form.TimerTimer(form.Timer);
+        while (form.UnitBusy())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
     form.CheckBox1->setChecked(false);
     unit.Reset();
     state.SetLabel(fixed ? "fixed busy block" : "live virtual unit");

@@ -1,0 +1,114 @@
+#include "app/UnitExchange.h"
+
+#include "hid/HidLogging.h"
+#include "hid/HidReportChannel.h"
+
+#include <QThread>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// Runs on the exchange thread. Copies in, copies out; a step is not started once its ticket has
+// been dropped.
+TUnitAnswer Run(THidReportChannel& channel, TUnitRequest request, TDataBlock block,
+                TReportBuffer report, const std::function<bool()>& dropped) {
+    TUnitAnswer answer;
+    answer.Request = request;
+    auto note = [&](const char* what, unit::ExchangeResult result) {
+        // Taken at once: nothing else may change the thread's last error first.
+        const QString reason =
+            result == unit::ExchangeResult::Answered ? QString() : hidlog::LastErrorText();
+        answer.Steps.push_back({what, result, reason});
+        answer.NoAnswer = answer.NoAnswer || result == unit::ExchangeResult::NoAnswer;
+        answer.Answered = answer.Answered || result == unit::ExchangeResult::Answered;
+    };
+    auto send = [&] { note("sending the block", unit::Send(channel, block, report)); };
+    auto read = [&] {
+        const unit::ExchangeResult result = unit::Read(channel, report, block);
+        answer.Read = result == unit::ExchangeResult::Answered;
+        note("reading the block", result);
+    };
+    switch (request) {
+    case TUnitRequest::Read:
+        read();
+        break;
+    case TUnitRequest::Send:
+        send();
+        break;
+    case TUnitRequest::ReadBack:
+        // A step the unit let time out ends it: the next would only wait as long again.
+        send();
+        if (answer.NoAnswer || dropped())
+            break;
+        // The unit needs a moment to load its parameters.
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        read();
+        if (answer.NoAnswer || dropped())
+            break;
+        send(); // the block just read, with the command byte as the unit returned it
+        break;
+    }
+    answer.Block = block;
+    answer.Report = report;
+    return answer;
+}
+
+} // namespace
+
+TUnitExchange::TUnitExchange(QObject* parent) : QObject(parent) {
+    thread_ = new QThread(this);
+    thread_->setObjectName(QStringLiteral("unit exchange"));
+    worker_ = new QObject; // no parent: it moves to the thread
+    worker_->moveToThread(thread_);
+    thread_->start();
+}
+
+TUnitExchange::~TUnitExchange() {
+    DropAll();
+    thread_->quit();
+    thread_->wait();
+    delete worker_;
+}
+
+void TUnitExchange::Ask(const std::string& interfacePath, std::uint32_t instance,
+                        TUnitRequest request, const TDataBlock& block, const TReportBuffer& report,
+                        TApply apply) {
+    // A handle per held unit: a unit found anew, even on the same node, gets a fresh one.
+    if (!channel_ || channel_->InterfacePath() != interfacePath || channelInstance_ != instance) {
+        channel_ = std::make_shared<THidReportChannel>(interfacePath);
+        channelInstance_ = instance;
+    }
+    const std::uint64_t ticket = nextTicket_++;
+    ++outstanding_;
+    QMetaObject::invokeMethod(
+        worker_,
+        [this, ticket, request, block, report, apply = std::move(apply), channel = channel_,
+         shared = shared_]() {
+            const auto dropped = [&] { return ticket < shared->dropBelow.load(); };
+            TUnitAnswer answer;
+            answer.Request = request;
+            answer.Block = block;
+            answer.Report = report;
+            if (!dropped())
+                answer = Run(*channel, request, block, report, dropped);
+            // This object outlives the thread (its destructor waits for it), so the call either
+            // runs on the window's thread or is dropped with the object.
+            QMetaObject::invokeMethod(
+                this, [this, ticket, answer, apply] { Deliver(ticket, answer, apply); },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void TUnitExchange::Deliver(std::uint64_t ticket, const TUnitAnswer& answer, const TApply& apply) {
+    --outstanding_;
+    if (ticket < shared_->dropBelow.load())
+        return; // asked before the window let go of it
+    apply(answer);
+}
+
+void TUnitExchange::DropAll() {
+    shared_->dropBelow.store(nextTicket_);
+}
