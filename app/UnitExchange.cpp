@@ -81,11 +81,10 @@ void TUnitExchange::Ask(const std::string& interfacePath, std::uint32_t instance
         channelInstance_ = instance;
     }
     const std::uint64_t ticket = nextTicket_++;
-    ++outstanding_;
+    waiting_.emplace(ticket, std::move(apply)); // stays on this thread
     QMetaObject::invokeMethod(
         worker_,
-        [this, ticket, request, block, report, apply = std::move(apply), channel = channel_,
-         shared = shared_]() {
+        [this, ticket, request, block, report, channel = channel_, shared = shared_]() {
             const auto dropped = [&] { return ticket < shared->dropBelow.load(); };
             TUnitAnswer answer;
             answer.Request = request;
@@ -96,14 +95,17 @@ void TUnitExchange::Ask(const std::string& interfacePath, std::uint32_t instance
             // This object outlives the thread (its destructor waits for it), so the call either
             // runs on the window's thread or is dropped with the object.
             QMetaObject::invokeMethod(
-                this, [this, ticket, answer, apply] { Deliver(ticket, answer, apply); },
-                Qt::QueuedConnection);
+                this, [this, ticket, answer] { Deliver(ticket, answer); }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 }
 
-void TUnitExchange::Deliver(std::uint64_t ticket, const TUnitAnswer& answer, const TApply& apply) {
-    --outstanding_;
+void TUnitExchange::Deliver(std::uint64_t ticket, const TUnitAnswer& answer) {
+    const auto found = waiting_.find(ticket);
+    if (found == waiting_.end())
+        return;
+    const TApply apply = std::move(found->second);
+    waiting_.erase(found);
     if (ticket < shared_->dropBelow.load())
         return; // asked before the window let go of it
     apply(answer);

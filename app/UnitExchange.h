@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,20 +64,20 @@ public:
     // read-back that runs stops after its step.
     void DropAll();
     // Asked and not yet answered or dropped.
-    bool Busy() const { return outstanding_ > 0; }
+    bool Busy() const { return !waiting_.empty(); }
 
 private:
     struct TShared {
         std::atomic<std::uint64_t> dropBelow{0}; // tickets below this are dropped
     };
 
-    void Deliver(std::uint64_t ticket, const TUnitAnswer& answer, const TApply& apply);
+    void Deliver(std::uint64_t ticket, const TUnitAnswer& answer);
 
     std::shared_ptr<TShared> shared_ = std::make_shared<TShared>();
     std::shared_ptr<THidReportChannel> channel_; // to the unit asked last
     std::uint32_t channelInstance_ = 0;
     std::uint64_t nextTicket_ = 0;
-    int outstanding_ = 0;
-    QThread* thread_ = nullptr; // owned; the worker below lives on it
-    QObject* worker_ = nullptr; // owned; deleted once the thread has ended
+    std::map<std::uint64_t, TApply> waiting_; // asked, answer not yet come
+    QThread* thread_ = nullptr;               // owned; the worker below lives on it
+    QObject* worker_ = nullptr;               // owned; deleted once the thread has ended
 };

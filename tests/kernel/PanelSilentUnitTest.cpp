@@ -97,7 +97,10 @@ TEST(UhidSilentPanel, TheWindowRunsOnWhileTheKernelTimesTheUnitOutAndRecovers) {
     const qint64 waitedMs = clock.elapsed();
     ticker.stop();
     EXPECT_GE(waitedMs, 1000) << "the request failed at once rather than timing out";
-    EXPECT_LT(worstLateMs, 50) << "the window's thread was held up while the unit was silent";
+    // The machine is emulated on a shared host and the window draws its answer meanwhile, so a
+    // tick may come some tens of milliseconds late; a thread that waited on the unit would be
+    // late by the kernel's whole timeout. (The 50 ms target is the benchmark's, bench/app.)
+    EXPECT_LT(worstLateMs, 1000) << "the window's thread was held up while the unit was silent";
     EXPECT_EQ(answered, 1);
     EXPECT_TRUE(form->Timer->isActive()) << "polling stopped";
     EXPECT_TRUE(form->CheckBox1->isChecked());
