@@ -323,10 +323,10 @@ void TTarvenik_Control_Form::NoteAnswer(const TUnitAnswer& answer) {
         NoteExchange(step);
     if (answer.NoAnswer) {
         unitSilent_ = true;
-        setWindowTitle(QStringLiteral("Устройство не отвечает :("));
+        ShowConnectedCaption();
     } else if (answer.Answered && unitSilent_) {
         unitSilent_ = false;
-        setWindowTitle(QStringLiteral("Устройство обнаруженно :)"));
+        ShowConnectedCaption();
     }
 }
 
