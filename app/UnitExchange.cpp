@@ -70,28 +70,34 @@ TUnitExchange::~TUnitExchange() {
     thread_->quit();
     thread_->wait();
     delete worker_;
+    const std::lock_guard lock(shared_->channelLock);
+    shared_->channel.reset();
 }
 
 void TUnitExchange::Ask(const std::string& interfacePath, std::uint32_t instance,
                         TUnitRequest request, const TDataBlock& block, const TReportBuffer& report,
                         TApply apply) {
-    // A handle per held unit: a unit found anew, even on the same node, gets a fresh one.
-    if (!channel_ || channel_->InterfacePath() != interfacePath || channelInstance_ != instance) {
-        channel_ = std::make_shared<THidReportChannel>(interfacePath);
-        channelInstance_ = instance;
-    }
     const std::uint64_t ticket = nextTicket_++;
     waiting_.emplace(ticket, std::move(apply)); // stays on this thread
     QMetaObject::invokeMethod(
         worker_,
-        [this, ticket, request, block, report, channel = channel_, shared = shared_]() {
+        [this, ticket, request, block, report, interfacePath, instance, shared = shared_]() {
             const auto dropped = [&] { return ticket < shared->dropBelow.load(); };
             TUnitAnswer answer;
             answer.Request = request;
             answer.Block = block;
             answer.Report = report;
-            if (!dropped())
-                answer = Run(*channel, request, block, report, dropped);
+            if (!dropped()) {
+                const std::lock_guard lock(shared->channelLock);
+                // A handle per held unit: one found anew, even on the same node, gets a new one.
+                if (!shared->channel || shared->channelPath != interfacePath ||
+                    shared->channelInstance != instance) {
+                    shared->channel = std::make_unique<THidReportChannel>(interfacePath);
+                    shared->channelPath = interfacePath;
+                    shared->channelInstance = instance;
+                }
+                answer = Run(*shared->channel, request, block, report, dropped);
+            }
             // This object outlives the thread (its destructor waits for it), so the call either
             // runs on the window's thread or is dropped with the object.
             QMetaObject::invokeMethod(

@@ -7,6 +7,7 @@
 //
 // Everything here but the exchange thread's own work runs on the window's thread.
 
+#include "hid/HidReportChannel.h"
 #include "unit/Block.h"
 #include "unit/Exchange.h"
 
@@ -18,11 +19,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 class QThread;
-class THidReportChannel;
 
 enum class TUnitRequest {
     Read,     // get the block
@@ -69,13 +70,17 @@ public:
 private:
     struct TShared {
         std::atomic<std::uint64_t> dropBelow{0}; // tickets below this are dropped
+        // The exchange thread's handle to the unit asked last, made and used on that thread; the
+        // lock makes that plain to a race detector, which can't see Qt's own ordering.
+        std::mutex channelLock;
+        std::unique_ptr<THidReportChannel> channel;
+        std::string channelPath;
+        std::uint32_t channelInstance = 0;
     };
 
     void Deliver(std::uint64_t ticket, const TUnitAnswer& answer);
 
     std::shared_ptr<TShared> shared_ = std::make_shared<TShared>();
-    std::shared_ptr<THidReportChannel> channel_; // to the unit asked last
-    std::uint32_t channelInstance_ = 0;
     std::uint64_t nextTicket_ = 0;
     std::map<std::uint64_t, TApply> waiting_; // asked, answer not yet come
     QThread* thread_ = nullptr;               // owned; the worker below lives on it
