@@ -70,7 +70,7 @@ TUnitExchange::~TUnitExchange() {
     thread_->quit();
     thread_->wait();
     delete worker_;
-    const std::lock_guard lock(shared_->channelLock);
+    const std::lock_guard lock(shared_->lock); // the thread's last use of the channel before
     shared_->channel.reset();
 }
 
@@ -79,34 +79,65 @@ void TUnitExchange::Ask(const std::string& interfacePath, std::uint32_t instance
                         TApply apply) {
     const std::uint64_t ticket = nextTicket_++;
     waiting_.emplace(ticket, std::move(apply)); // stays on this thread
+    {
+        // Requests and answers cross between the threads under the lock, not inside Qt's queued
+        // calls, which carry the ticket only: so a race detector sees the hand-over too.
+        const std::lock_guard lock(shared_->lock);
+        shared_->requests.emplace(ticket,
+                                  TShared::TJob{interfacePath, instance, request, block, report});
+    }
     QMetaObject::invokeMethod(
-        worker_,
-        [this, ticket, request, block, report, interfacePath, instance, shared = shared_]() {
-            const auto dropped = [&] { return ticket < shared->dropBelow.load(); };
-            TUnitAnswer answer;
-            answer.Request = request;
-            answer.Block = block;
-            answer.Report = report;
-            if (!dropped()) {
-                const std::lock_guard lock(shared->channelLock);
-                // A handle per held unit: one found anew, even on the same node, gets a new one.
-                if (!shared->channel || shared->channelPath != interfacePath ||
-                    shared->channelInstance != instance) {
-                    shared->channel = std::make_unique<THidReportChannel>(interfacePath);
-                    shared->channelPath = interfacePath;
-                    shared->channelInstance = instance;
-                }
-                answer = Run(*shared->channel, request, block, report, dropped);
-            }
-            // This object outlives the thread (its destructor waits for it), so the call either
-            // runs on the window's thread or is dropped with the object.
-            QMetaObject::invokeMethod(
-                this, [this, ticket, answer] { Deliver(ticket, answer); }, Qt::QueuedConnection);
-        },
+        worker_, [this, ticket, shared = shared_] { Serve(*shared, ticket); },
         Qt::QueuedConnection);
 }
 
-void TUnitExchange::Deliver(std::uint64_t ticket, const TUnitAnswer& answer) {
+// Runs on the exchange thread.
+void TUnitExchange::Serve(TShared& shared, std::uint64_t ticket) {
+    const auto dropped = [&] { return ticket < shared.dropBelow.load(); };
+    TShared::TJob job;
+    {
+        const std::lock_guard lock(shared.lock);
+        const auto found = shared.requests.find(ticket);
+        if (found == shared.requests.end())
+            return;
+        job = std::move(found->second);
+        shared.requests.erase(found);
+    }
+    TUnitAnswer answer;
+    answer.Request = job.Request;
+    answer.Block = job.Block;
+    answer.Report = job.Report;
+    if (!dropped()) {
+        // A handle per held unit: one found anew, even on the same node, gets a new one. Only
+        // this thread makes and uses it.
+        if (!shared.channel || shared.channelPath != job.Path ||
+            shared.channelInstance != job.Instance) {
+            shared.channel = std::make_unique<THidReportChannel>(job.Path);
+            shared.channelPath = job.Path;
+            shared.channelInstance = job.Instance;
+        }
+        answer = Run(*shared.channel, job.Request, job.Block, job.Report, dropped);
+    }
+    {
+        const std::lock_guard lock(shared.lock);
+        shared.answers.emplace(ticket, std::move(answer));
+    }
+    // This object outlives the thread (its destructor waits for it), so the call either runs on
+    // the window's thread or is dropped with the object.
+    QMetaObject::invokeMethod(
+        this, [this, ticket] { Deliver(ticket); }, Qt::QueuedConnection);
+}
+
+void TUnitExchange::Deliver(std::uint64_t ticket) {
+    TUnitAnswer answer;
+    {
+        const std::lock_guard lock(shared_->lock);
+        const auto found = shared_->answers.find(ticket);
+        if (found == shared_->answers.end())
+            return;
+        answer = std::move(found->second);
+        shared_->answers.erase(found);
+    }
     const auto found = waiting_.find(ticket);
     if (found == waiting_.end())
         return;

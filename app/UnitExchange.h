@@ -69,16 +69,25 @@ public:
 
 private:
     struct TShared {
-        std::atomic<std::uint64_t> dropBelow{0}; // tickets below this are dropped
-        // The exchange thread's handle to the unit asked last, made and used on that thread; the
-        // lock makes that plain to a race detector, which can't see Qt's own ordering.
-        std::mutex channelLock;
+        struct TJob {
+            std::string Path;
+            std::uint32_t Instance = 0;
+            TUnitRequest Request = TUnitRequest::Read;
+            TDataBlock Block{};
+            TReportBuffer Report{};
+        };
+        std::atomic<std::uint64_t> dropBelow{0};      // tickets below this are dropped
+        std::mutex lock;                              // guards the two lists
+        std::map<std::uint64_t, TJob> requests;       // asked, not yet taken by the exchange thread
+        std::map<std::uint64_t, TUnitAnswer> answers; // answered, not yet taken by the window
+        // The exchange thread's handle to the unit asked last, made and used on that thread only.
         std::unique_ptr<THidReportChannel> channel;
         std::string channelPath;
         std::uint32_t channelInstance = 0;
     };
 
-    void Deliver(std::uint64_t ticket, const TUnitAnswer& answer);
+    void Serve(TShared& shared, std::uint64_t ticket);
+    void Deliver(std::uint64_t ticket);
 
     std::shared_ptr<TShared> shared_ = std::make_shared<TShared>();
     std::uint64_t nextTicket_ = 0;
