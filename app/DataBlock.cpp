@@ -2,18 +2,11 @@
 
 #include <QCoreApplication>
 
-TDataBlock data_block{};
-TReportBuffer report_buf{};
-std::int32_t scale = 0;
-THidDevice* held_device = nullptr;
-bool shot_latched = false;
-std::int32_t shot_position = 0;
-
-long double raw_to_volts(std::uint8_t raw) {
+long double TPanelState::raw_to_volts(std::uint8_t raw) const {
     return RawToVolts(raw, scale);
 }
 
-int volts_to_raw(long double volts) {
+int TPanelState::volts_to_raw(long double volts) const {
     return VoltsToRaw(volts, scale);
 }
 

@@ -66,13 +66,13 @@ std::unique_ptr<QTemporaryFile> OpenPart(const QString& folder, const QString& n
 void TTarvenik_Control_Form::ScreenshotTrigger(int position) {
     if (!CheckBox2->isChecked())
         return;
-    if (position > kShotAbove && !shot_latched) {
-        shot_latched = true;
-        shot_position = position;
+    if (position > kShotAbove && !State.shot_latched) {
+        State.shot_latched = true;
+        State.shot_position = position;
         make_screen_short();
     }
-    if (position < kRearmBelow && position < shot_position)
-        shot_latched = false;
+    if (position < kRearmBelow && position < State.shot_position)
+        State.shot_latched = false;
 }
 
 // The picture is written to a hidden temporary file in its folder and renamed over its name once

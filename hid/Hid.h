@@ -8,8 +8,10 @@
 // DevNodeGetLocationString are optional: a library without them still loads,
 // and they stay null.
 //
-// Used on the user-interface thread only: a device's read thread works with
-// capabilities taken before it started.
+// Loaded and released on the user-interface thread only: a device's read
+// thread works with capabilities taken before it started. The feature-report
+// entries are also called through a THidReportChannel on another thread,
+// which stops before the services are released.
 
 #include "platform/ServiceExports.h"
 

@@ -2,6 +2,7 @@
 
 #include "hid/HidControllerClass.h"
 #include "hid/HidLogging.h"
+#include "hid/HidReportChannel.h"
 
 namespace unit {
 
@@ -30,6 +31,19 @@ ExchangeResult Read(THidDevice& device, TReportBuffer& report, TDataBlock& data)
     PrepareForRead(report);
     clear_bytes(data.data(), block::kBlockSize - 1);
     const bool answered = device.GetFeatureReport(report.data(), block::kReportSize);
+    BlockFromReport(report, data);
+    return ResultOf(answered);
+}
+
+ExchangeResult Send(THidReportChannel& channel, const TDataBlock& data, TReportBuffer& report) {
+    FrameForSend(data, report);
+    return ResultOf(channel.SetFeatureReport(report.data(), block::kReportSize));
+}
+
+ExchangeResult Read(THidReportChannel& channel, TReportBuffer& report, TDataBlock& data) {
+    PrepareForRead(report);
+    clear_bytes(data.data(), block::kBlockSize - 1);
+    const bool answered = channel.GetFeatureReport(report.data(), block::kReportSize);
     BlockFromReport(report, data);
     return ResultOf(answered);
 }

@@ -4,6 +4,7 @@
 #include "unit/Block.h"
 
 class THidDevice;
+class THidReportChannel;
 
 namespace unit {
 
@@ -19,6 +20,10 @@ ExchangeResult Send(THidDevice& device, const TDataBlock& data, TReportBuffer& r
 // Clears the report and the block, gets the feature report and copies its bytes 1..250 into the
 // block whatever the answer: a failed read leaves the block all zero.
 ExchangeResult Read(THidDevice& device, TReportBuffer& report, TDataBlock& data);
+
+// The same through a handle of its own, for a thread other than the device's.
+ExchangeResult Send(THidReportChannel& channel, const TDataBlock& data, TReportBuffer& report);
+ExchangeResult Read(THidReportChannel& channel, TReportBuffer& report, TDataBlock& data);
 
 // The same, answering true when the unit took the block / answered.
 bool SendBlock(THidDevice& device, const TDataBlock& data, TReportBuffer& report);

@@ -55,6 +55,7 @@ TEST_F(PanelTest, TabReachesEveryControlAndTheKeyboardWorksThem) {
 
     Unit().ClearLog();
     QTest::keyClick(form->GoButton, Qt::Key_Space); // Execute: normal operation is sent
+    Settle();
     EXPECT_FALSE(ExchangeLog().empty());
 }
 

@@ -20,8 +20,8 @@ namespace {
 struct TShotClock {
     QDateTime next{QDate(2026, 12, 6), QTime(14, 15, 30)};
     std::vector<int> positions;
-    QDateTime Now() {
-        positions.push_back(data_block[block::kPosition]);
+    QDateTime Now(const TDataBlock& data) {
+        positions.push_back(data[block::kPosition]);
         const QDateTime now = next;
         next = next.addSecs(1);
         return now;
@@ -33,7 +33,7 @@ protected:
     void SetUp() override {
         PanelTest::SetUp();
         ASSERT_TRUE(folder.isValid());
-        form->ScreenshotHooks.Now = [this] { return clock.Now(); };
+        form->ScreenshotHooks.Now = [this] { return clock.Now(form->State.data_block); };
         form->ScreenshotHooks.Folder = [this] { return folder.path(); };
     }
 
@@ -70,8 +70,8 @@ TEST_F(Screenshots, APictureAtEachRiseAboveTwoHundred) {
         PollAt(position);
     EXPECT_EQ(clock.positions, (std::vector<int>{201, 205}));
     EXPECT_EQ(Pictures(), (QStringList{"061226_141530.jpg", "061226_141531.jpg"}));
-    EXPECT_TRUE(shot_latched);
-    EXPECT_EQ(shot_position, 205);
+    EXPECT_TRUE(form->State.shot_latched);
+    EXPECT_EQ(form->State.shot_position, 205);
     EXPECT_TRUE(form->Timer->isActive());
 }
 
@@ -79,13 +79,13 @@ TEST_F(Screenshots, TheLatchWaitsWhileScreenshotsAreOff) {
     Connect();
     PollAt(230); // off: nothing, the latch stays open
     EXPECT_TRUE(clock.positions.empty());
-    EXPECT_FALSE(shot_latched);
+    EXPECT_FALSE(form->State.shot_latched);
 
     form->CheckBox2->setChecked(true);
     PollAt(230); // ticked while above 200: a picture in the next cycle
     form->CheckBox2->setChecked(false);
     PollAt(100); // off: the fall is not seen, the latch holds
-    EXPECT_TRUE(shot_latched);
+    EXPECT_TRUE(form->State.shot_latched);
     form->CheckBox2->setChecked(true);
     PollAt(230);
     EXPECT_EQ(clock.positions, (std::vector<int>{230}));
@@ -98,11 +98,11 @@ TEST_F(Screenshots, TheTriggerNeedsTheFallBelowTheLastPicture) {
     form->CheckBox2->setChecked(true);
     form->ScreenshotTrigger(201);
     form->ScreenshotTrigger(140); // below 150 and below 201: re-armed
-    EXPECT_FALSE(shot_latched);
-    shot_latched = true;
-    shot_position = 120; // a picture taken at a position that was lower
+    EXPECT_FALSE(form->State.shot_latched);
+    form->State.shot_latched = true;
+    form->State.shot_position = 120; // a picture taken at a position that was lower
     form->ScreenshotTrigger(140);
-    EXPECT_TRUE(shot_latched);
+    EXPECT_TRUE(form->State.shot_latched);
 }
 
 TEST_F(Screenshots, ThePictureShowsTheWindowAsItStands) {
@@ -225,10 +225,10 @@ TEST_F(Screenshots, AFullDiskLeavesNoPictureAndNoPartOfOne) {
 
     // Two pictures in one second leave one file, the later.
     clock.next = clock.next.addSecs(-1);
-    shot_latched = false;
+    form->State.shot_latched = false;
     form->ScreenshotTrigger(230);
     clock.next = clock.next.addSecs(-1);
-    shot_latched = false;
+    form->State.shot_latched = false;
     form->ScreenshotTrigger(240);
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList{"061226_141530.jpg"});
