@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages a task needs, when they are missing.
-# Usage: scripts/deps.sh run|demo|install|build|deb|test
+# Usage: scripts/deps.sh run|demo|install|build|deb|test|windows
 #   run, demo  build and start the program: compiler, CMake, Qt, Qt's lrelease, libjpeg, libudev
 #   install    that, and rsvg-convert for the icon's PNG sizes
 #   build      the whole tree, tests and benchmarks included
@@ -8,6 +8,8 @@
 #   test       everything `make test` runs: all of the above, clang, qemu for the kernel tests,
 #              node_exporter for the Prometheus check, an X server, D-Bus and the AT-SPI registry
 #              with pyatspi for the screen-reader test
+#   windows    the Windows build: MinGW-w64, wine, NSIS, and what building Qt and libjpeg-turbo
+#              for Windows from Debian's sources needs (a deb-src entry is added for them)
 set -eu
 
 program="cmake ninja-build g++ pkg-config qt6-base-dev qt6-l10n-tools libjpeg62-turbo-dev libudev-dev fonts-wine"
@@ -15,15 +17,29 @@ icons="librsvg2-bin"
 testlibs="libgtest-dev libgmock-dev libbenchmark-dev python3"
 deb="debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream $icons"
 testing="clang libclang-rt-14-dev qemu-system-x86 busybox-static xz-utils cpio prometheus-node-exporter xvfb dbus at-spi2-core python3-pyatspi man-db"
+# Qt for Windows is built with the host's Qt tools of the same version (qt6-base-dev-tools).
+windows="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools fonts-wine \
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis \
+  dpkg-dev nasm zip libgtest-dev"
 
-case "${1:-build}" in
+mode="${1:-build}"
+case "$mode" in
   run|demo) want="$program" ;;
   install) want="$program $icons" ;;
   build) want="$program $icons $testlibs" ;;
   deb) want="$program $deb" ;;
   test) want="$program $icons $testlibs $deb $testing" ;;
-  *) echo "usage: $0 run|demo|install|build|deb|test" >&2; exit 2 ;;
+  windows) want="$windows" ;;
+  *) echo "usage: $0 run|demo|install|build|deb|test|windows" >&2; exit 2 ;;
 esac
+
+# `apt-get source` reads only deb-src entries; Debian's own entry is copied with that type.
+debsrc=/etc/apt/sources.list.d/tarvenik-deb-src.sources
+needsrc=""
+if [ "$mode" = windows ] && ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ &&
+  ! grep -qs '^deb-src ' /etc/apt/sources.list; then
+  needsrc=yes
+fi
 
 missing=""
 for p in $want; do
@@ -31,7 +47,7 @@ for p in $want; do
     missing="$missing $p"
   fi
 done
-[ -z "$missing" ] && exit 0
+[ -z "$missing" ] && [ -z "$needsrc" ] && exit 0
 
 if [ "$(id -u)" = 0 ]; then
   run=""
@@ -45,6 +61,14 @@ else
   exit 1
 fi
 
+if [ -n "$needsrc" ]; then
+  echo "Adding $debsrc"
+  printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
+    'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
+    $run tee "$debsrc" >/dev/null
+fi
+[ -z "$missing" ] && { $run env DEBIAN_FRONTEND=noninteractive apt-get update -q; exit 0; }
+
 echo "Installing:$missing"
 $run env DEBIAN_FRONTEND=noninteractive apt-get update -q
-$run env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+$run env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends $missing
