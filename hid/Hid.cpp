@@ -14,15 +14,14 @@ namespace {
 
 ModuleLoader::TModuleHandle module;
 
-// The input and output report calls exist from Windows XP (NT 5.1) on.
 bool systemHasReportCalls() {
 #ifdef _WIN32
     OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof info;
     if (!GetVersionExA(&info))
         return false;
-    return info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion >= 5 &&
-           info.dwMinorVersion >= 1;
+    return info.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+           VersionHasReportCalls(info.dwMajorVersion, info.dwMinorVersion);
 #else
     return true;
 #endif
@@ -48,6 +47,12 @@ void nullAll() {
 }
 
 } // namespace
+
+bool VersionHasReportCalls(unsigned long major, unsigned long minor) {
+    // Windows XP is NT 5.1; every later release (6.0, 6.1, 10.0, ...) has them too, whatever its
+    // minor number.
+    return major > 5 || (major == 5 && minor >= 1);
+}
 
 bool AcquireHidApi() {
     if (!ModuleLoader::OpenModule(module, "HID.dll", "libhidsvc.so"))

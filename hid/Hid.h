@@ -30,4 +30,8 @@ void ReleaseHidApi();
 // True while the library is loaded.
 bool HidApiAvailable();
 
+// Whether a Windows NT release of this version has the input and output report calls: 5.1
+// (Windows XP) or later.
+bool VersionHasReportCalls(unsigned long major, unsigned long minor);
+
 } // namespace Hid
