@@ -53,7 +53,9 @@ bool TUnitSet::Offer(THidDevice* device, int index) {
 void TUnitSet::TakeNew() {
     offered_.clear();
     controller_->EnumerateDevices();
-    for (auto& [index, entry] : offered_) {
+    for (auto& offer : offered_) {
+        const auto index = offer.first;
+        auto& entry = offer.second; // a plain name: a lambda below refers to it
         THidDevice* device = nullptr;
         if (!controller_->CheckOutAt(index, device) || device == nullptr)
             continue;
