@@ -162,9 +162,10 @@ TEST_F(Screenshots, AnInstalledProgramNeverWritesIntoItsInstallTreeEvenWhereItCo
     // private folder as the layout places it from either.
     const QString programs = folder.filePath("usr/bin");
     const QString demo = folder.filePath("usr/lib/a/b/demo");
-    for (const auto& [programFolder, privateFromIt] :
-         {std::pair{programs, installlayout::kPrivateFromBin},
-          std::pair{demo, installlayout::kPrivateFromDemo}}) {
+    for (const auto& place : {std::pair{programs, installlayout::kPrivateFromBin},
+                              std::pair{demo, installlayout::kPrivateFromDemo}}) {
+        const QString programFolder = place.first; // a plain name: the hook below captures it
+        const auto privateFromIt = place.second;
         QDir(fallback).removeRecursively();
         ASSERT_TRUE(QDir().mkpath(programFolder));
         const QString privateFolder = QDir::cleanPath(programFolder + "/" + privateFromIt);
