@@ -103,20 +103,24 @@ TUnitLink::~TUnitLink() {
     device_.reset();
 }
 
+TUnitEntry EntryOf(THidDevice& device) {
+    TUnitEntry entry;
+    entry.Path = device.InterfaceInfo().InterfacePath;
+    entry.Manufacturer = device.GetManufacturerText();
+    entry.Product = device.GetProductText();
+    entry.Serial = device.GetSerialNumberText();
+    entry.Location = device.GetLocationText();
+    entry.VendorId = device.HidAttributes().VendorID;
+    entry.ProductId = device.HidAttributes().ProductID;
+    device.OpenMainHandle();
+    entry.ReadWrite = device.ReadWriteAllowed();
+    return entry;
+}
+
 bool TUnitLink::Offer(THidDevice* device, int index) {
     if (!unit::IsTarvenikUnit(*device))
         return true;
-    TUnitEntry entry;
-    entry.Path = device->InterfaceInfo().InterfacePath;
-    entry.Manufacturer = device->GetManufacturerText();
-    entry.Product = device->GetProductText();
-    entry.Serial = device->GetSerialNumberText();
-    entry.Location = device->GetLocationText();
-    entry.VendorId = device->HidAttributes().VendorID;
-    entry.ProductId = device->HidAttributes().ProductID;
-    device->OpenMainHandle(); // the controller closes it again after this offer
-    entry.ReadWrite = device->ReadWriteAllowed();
-    offered_.emplace_back(index, std::move(entry));
+    offered_.emplace_back(index, EntryOf(*device));
     return true;
 }
 

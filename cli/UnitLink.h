@@ -45,6 +45,10 @@ struct TUnitEntry {
     bool ReadWrite = false; // can be opened for reading and writing
 };
 
+// What a device offered in an enumeration shows of itself. Opens its main handle to learn the
+// access; the controller closes it again after the offer.
+TUnitEntry EntryOf(THidDevice& device);
+
 // A failure met in the middle of a command. `Text`, when given, is its whole line.
 struct TUnitFailure {
     TFailure Failure;

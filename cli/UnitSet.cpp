@@ -27,23 +27,13 @@ bool TUnitSet::ServicesLoaded() const {
 bool TUnitSet::Offer(THidDevice* device, int index) {
     if (!unit::IsTarvenikUnit(*device))
         return true;
-    const std::string& path = device->InterfaceInfo().InterfacePath;
     for (const TSlot& slot : slots_)
         if (slot.Device && slot.Device.get() == device)
             return true;
-    TUnitEntry entry;
-    entry.Path = path;
-    entry.Manufacturer = device->GetManufacturerText();
-    entry.Product = device->GetProductText();
-    entry.Serial = device->GetSerialNumberText();
-    entry.Location = device->GetLocationText();
-    entry.VendorId = device->HidAttributes().VendorID;
-    entry.ProductId = device->HidAttributes().ProductID;
-    device->OpenMainHandle(); // the controller closes it again after this offer
-    entry.ReadWrite = device->ReadWriteAllowed();
+    TUnitEntry entry = EntryOf(*device);
     if (!entry.ReadWrite) {
         qCWarning(lcCli).noquote() << "no read-write access to the unit at"
-                                   << QString::fromStdString(path) << "- it is left out";
+                                   << QString::fromStdString(entry.Path) << "- it is left out";
         return true;
     }
     offered_.emplace_back(index, std::move(entry));

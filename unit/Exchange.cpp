@@ -16,36 +16,41 @@ ExchangeResult ResultOf(bool succeeded) {
                                                     : ExchangeResult::Failed;
 }
 
+// The same exchange through a device or a channel of its own. A failure is the caller's to
+// report: it knows whether it is the first of a run, and the thread's last error still tells why.
+template <typename Port>
+ExchangeResult SendThrough(Port& port, const TDataBlock& data, TReportBuffer& report) {
+    FrameForSend(data, report);
+    return ResultOf(port.SetFeatureReport(report.data(), block::kReportSize));
+}
+
+template <typename Port>
+ExchangeResult ReadThrough(Port& port, TReportBuffer& report, TDataBlock& data) {
+    PrepareForRead(report);
+    clear_bytes(data.data(), block::kBlockSize - 1);
+    const bool answered = port.GetFeatureReport(report.data(), block::kReportSize);
+    BlockFromReport(report, data);
+    return ResultOf(answered);
+}
+
 } // namespace
 
 ExchangeResult Send(THidDevice& device, const TDataBlock& data, TReportBuffer& report) {
     device.OpenMainHandle(); // SetFeatureReport tries again and fails when this does
-    FrameForSend(data, report);
-    // A failure is the caller's to report: it knows whether it is the first of a run, and the
-    // thread's last error still tells why.
-    return ResultOf(device.SetFeatureReport(report.data(), block::kReportSize));
+    return SendThrough(device, data, report);
 }
 
 ExchangeResult Read(THidDevice& device, TReportBuffer& report, TDataBlock& data) {
     device.OpenMainHandle();
-    PrepareForRead(report);
-    clear_bytes(data.data(), block::kBlockSize - 1);
-    const bool answered = device.GetFeatureReport(report.data(), block::kReportSize);
-    BlockFromReport(report, data);
-    return ResultOf(answered);
+    return ReadThrough(device, report, data);
 }
 
 ExchangeResult Send(THidReportChannel& channel, const TDataBlock& data, TReportBuffer& report) {
-    FrameForSend(data, report);
-    return ResultOf(channel.SetFeatureReport(report.data(), block::kReportSize));
+    return SendThrough(channel, data, report);
 }
 
 ExchangeResult Read(THidReportChannel& channel, TReportBuffer& report, TDataBlock& data) {
-    PrepareForRead(report);
-    clear_bytes(data.data(), block::kBlockSize - 1);
-    const bool answered = channel.GetFeatureReport(report.data(), block::kReportSize);
-    BlockFromReport(report, data);
-    return ResultOf(answered);
+    return ReadThrough(channel, report, data);
 }
 
 bool SendBlock(THidDevice& device, const TDataBlock& data, TReportBuffer& report) {
