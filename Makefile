@@ -17,7 +17,7 @@ CONFIGURE_NORMAL = $(CONFIGURE) -S . -B $(NORMAL) \
     -DTARVENIK_TESTS=OFF -DTARVENIK_BENCH=OFF)
 
 .PHONY: run demo test build build-release build-sanitize deb install \
-  check-normal check-release check-sanitize check-kernel check-package clean
+  check-normal check-release check-sanitize check-kernel check-package check-prometheus clean
 
 # Only what is started: the program and its module pair.
 run:
@@ -35,6 +35,7 @@ demo:
 test:
 	@scripts/deps.sh test
 	$(MAKE) check-normal
+	$(MAKE) check-prometheus
 	$(MAKE) check-release
 	$(MAKE) check-package
 	$(MAKE) check-sanitize
@@ -85,6 +86,11 @@ check-normal: build
 
 check-release: build-release
 
+# The Prometheus output served by Debian's node_exporter (its textfile collector), scraped over
+# HTTP on a loopback port while the demo tool writes it (tests/prometheus).
+check-prometheus: build
+	tests/prometheus/check-prometheus $(NORMAL)/demo
+
 check-sanitize: build-sanitize
 	ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
 
@@ -106,9 +112,11 @@ check-kernel: build
 
 # ThreadSanitizer build: only the tests whose code runs threads (the HID read
 # thread, its delivery mailbox and its stop; the overlapped reads and their
-# cancellation across threads).
+# cancellation across threads; the virtual unit's stall; the window's exchange
+# thread).
 TSAN := build/tsan
-TSAN_TESTS := hid_platform_tests hid_virtual_tests hid_stub_tests
+TSAN_TESTS := hid_platform_tests hid_virtual_tests hid_stub_tests platform_virtual_tests \
+  unit_exchange_tests app_panel_tests
 TSAN_EMPTY :=
 TSAN_SPACE := $(TSAN_EMPTY) $(TSAN_EMPTY)
 

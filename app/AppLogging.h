@@ -7,3 +7,4 @@
 
 Q_DECLARE_LOGGING_CATEGORY(lcPoll)       // connection, poll cycles, exchanges with the unit
 Q_DECLARE_LOGGING_CATEGORY(lcScreenshot) // screenshots
+Q_DECLARE_LOGGING_CATEGORY(lcApp)        // start-up: the window's language, its remembered place

@@ -4,11 +4,13 @@
 
 #include <QCommandLineParser>
 
-TCommandLine ParseCommandLine(const QStringList& arguments) {
+TCommandLine ParseCommandLine(const QStringList& arguments, bool demo) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("The Tarvenik control panel: polls the unit, draws its traces, edits its "
-                       "parameters and runs its functions."));
+                       "parameters and runs its functions.\n"
+                       "No unit at hand? tarvenik-demo starts the same panel beside a virtual "
+                       "unit.\nManual: tarvenik(1)."));
     // Not addHelpOption: its --help-all lists Qt's own options, which the program does not take.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Displays help on the options."));
@@ -22,6 +24,12 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
                        "of tarvenik-cli watch --csv."),
         QStringLiteral("file"));
     parser.addOption(log);
+    const QCommandLineOption serial(
+        QStringLiteral("serial"),
+        QStringLiteral("Hold only the unit whose serial number is <serial>, as tarvenik-cli list "
+                       "shows it."),
+        QStringLiteral("serial"));
+    parser.addOption(serial);
 
     TCommandLine result;
     if (!parser.parse(arguments)) {
@@ -34,7 +42,9 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
         result.Text = QStringLiteral("Usage: tarvenik [options]") + text.mid(text.indexOf('\n'));
     } else if (parser.isSet(version)) {
         result.Action = TCommandLine::TAction::Version;
-        result.Text = QStringLiteral("tarvenik %1\n").arg(unit::VersionText());
+        result.Text = demo ? QStringLiteral("tarvenik-demo %1 (demo, beside a virtual unit)\n")
+                                 .arg(unit::VersionText())
+                           : QStringLiteral("tarvenik %1\n").arg(unit::VersionText());
     } else if (!parser.positionalArguments().isEmpty()) {
         result.Action = TCommandLine::TAction::Error;
         result.Text = QStringLiteral("unexpected argument '%1'\nTry 'tarvenik --help'.\n")
@@ -42,8 +52,12 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
     } else if (parser.isSet(log) && parser.value(log).isEmpty()) {
         result.Action = TCommandLine::TAction::Error;
         result.Text = QStringLiteral("--log needs a file name\n");
+    } else if (parser.isSet(serial) && parser.value(serial).isEmpty()) {
+        result.Action = TCommandLine::TAction::Error;
+        result.Text = QStringLiteral("--serial needs a serial number\n");
     } else {
         result.LogPath = parser.value(log);
+        result.Serial = parser.value(serial);
     }
     return result;
 }

@@ -1,24 +1,21 @@
 #include "app/DataBlock.h"
 
-TDataBlock data_block{};
-TReportBuffer report_buf{};
-std::int32_t scale = 0;
-THidDevice* held_device = nullptr;
-bool shot_latched = false;
-std::int32_t shot_position = 0;
+#include <QCoreApplication>
 
-long double raw_to_volts(std::uint8_t raw) {
+long double TPanelState::raw_to_volts(std::uint8_t raw) const {
     return RawToVolts(raw, scale);
 }
 
-int volts_to_raw(long double volts) {
+int TPanelState::volts_to_raw(long double volts) const {
     return VoltsToRaw(volts, scale);
 }
 
 QString VoltText1(long double volts, const QLocale& locale) {
-    return PrintfFixed(volts, 1, locale) + QStringLiteral(" В");
+    return QCoreApplication::translate("TTarvenik_Control_Form", "%1 В")
+        .arg(PrintfFixed(volts, 1, locale));
 }
 
 QString VoltText2(long double volts, const QLocale& locale) {
-    return PrintfFixed(volts, 2, locale) + QStringLiteral(" В");
+    return QCoreApplication::translate("TTarvenik_Control_Form", "%1 В")
+        .arg(PrintfFixed(volts, 2, locale));
 }

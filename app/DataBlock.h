@@ -1,7 +1,7 @@
 #pragma once
-// The window's side of the device data block: the process-wide state of the panel (the block, the
-// report buffer, the scale, the held unit and the screenshot trigger), which is zero at start, the
-// conversions with the process-wide scale and the volt texts of the labels. The layout, framing,
+// The window's side of the device data block: the state the poll shares (the block, the report
+// buffer, the scale, the held unit and the screenshot trigger), the conversions with its scale and
+// the volt texts of the labels. The layout, framing,
 // command codes and conversions themselves are the unit library's (unit/Block.h).
 
 #include "unit/Block.h"
@@ -13,17 +13,21 @@
 
 class THidDevice;
 
-// Process-wide state of the panel; one of each for the program's life, zero at start.
-extern TDataBlock data_block;
-extern TReportBuffer report_buf;
-extern std::int32_t scale;
-extern THidDevice* held_device;    // the unit lent to the window, or none
-extern bool shot_latched;          // a screenshot was taken and the position has not fallen back
-extern std::int32_t shot_position; // the position at the last screenshot
+// What the poll shares: the block, the report buffer, the scale, the held unit and the screenshot
+// trigger. One object, owned by the window; zero at start. The exchange thread never sees it: a
+// request to the unit carries copies and its answer brings copies back (UnitExchange.h).
+struct TPanelState {
+    TDataBlock data_block{};
+    TReportBuffer report_buf{};
+    std::int32_t scale = 0;
+    THidDevice* held_device = nullptr; // the unit lent to the window, or none
+    bool shot_latched = false;      // a screenshot was taken and the position has not fallen back
+    std::int32_t shot_position = 0; // the position at the last screenshot
 
-// RawToVolts and VoltsToRaw with the process-wide scale.
-long double raw_to_volts(std::uint8_t raw);
-int volts_to_raw(long double volts);
+    // RawToVolts and VoltsToRaw with this scale.
+    long double raw_to_volts(std::uint8_t raw) const;
+    int volts_to_raw(long double volts) const;
+};
 
 // "%1.1f В" and "%2.2f В": one or two decimals, a space and the Cyrillic letter В.
 QString VoltText1(long double volts, const QLocale& locale = QLocale());

@@ -1,10 +1,12 @@
 #pragma once
 // The control window as designed: where every control sits, what it says, its tab order, and the
 // settings of the numeric fields, the function list and the poll timer. The window builds itself
-// from these tables.
+// from these tables. Texts a user reads are marked for translation; the Russian is the source.
 
 #include "unit/Parameters.h"
 #include "widgets/NumSpinTypes.h"
+
+#include <QtGlobal>
 
 #include <array>
 #include <string_view>
@@ -48,18 +50,25 @@ inline constexpr std::array<TControl, 30> kControls{{
     {"sig_Label", TKind::Label, 489, 120, 17, 13, "", kNoTab, false},
     {"Pos_Label", TKind::Label, 28, 256, 17, 13, "", kNoTab, false},
     {"Panel1", TKind::Panel, -3, 272, 525, 2, "", 8, false},
-    {"Label1", TKind::Label, 24, 280, 113, 17, "Период опроса", kNoTab, true},
-    {"Label2", TKind::Label, 24, 304, 113, 17, "Порог \"0\", В", kNoTab, true},
-    {"Label3", TKind::Label, 24, 328, 113, 17, "Порог \"1\", B", kNoTab, true},
-    {"Label4", TKind::Label, 24, 352, 113, 17, "Длит сиг OS2", kNoTab, true},
-    {"Label5", TKind::Label, 24, 376, 113, 17, "Задержка сиг OS2", kNoTab, true},
+    {"Label1", TKind::Label, 24, 280, 113, 17,
+     QT_TRANSLATE_NOOP("TTarvenik_Control_Form", "Период опроса"), kNoTab, true},
+    {"Label2", TKind::Label, 24, 304, 113, 17,
+     QT_TRANSLATE_NOOP("TTarvenik_Control_Form", "Порог \"0\", В"), kNoTab, true},
+    {"Label3", TKind::Label, 24, 328, 113, 17,
+     QT_TRANSLATE_NOOP("TTarvenik_Control_Form", "Порог \"1\", B"), kNoTab, true},
+    {"Label4", TKind::Label, 24, 352, 113, 17,
+     QT_TRANSLATE_NOOP("TTarvenik_Control_Form", "Длит сиг OS2"), kNoTab, true},
+    {"Label5", TKind::Label, 24, 376, 113, 17,
+     QT_TRANSLATE_NOOP("TTarvenik_Control_Form", "Задержка сиг OS2"), kNoTab, true},
     {"SpinEdit35", TKind::SpinEdit, 144, 280, 61, 21, "", 1, false},
     {"SpinEdit36", TKind::SpinEdit, 144, 304, 61, 21, "", 2, false},
     {"SpinEdit37", TKind::SpinEdit, 144, 328, 61, 21, "", 3, false},
     {"SpinEdit38", TKind::SpinEdit, 144, 352, 61, 21, "", 4, false},
     {"SpinEdit39", TKind::SpinEdit, 144, 376, 61, 21, "", 5, false},
-    {"CheckBox1", TKind::CheckBox, 224, 280, 129, 17, "Подключение", 0, false},
-    {"CheckBox2", TKind::CheckBox, 376, 280, 97, 17, "Делать SS", 9, false},
+    {"CheckBox1", TKind::CheckBox, 224, 280, 129, 17,
+     QT_TRANSLATE_NOOP("TTarvenik_Control_Form", "Подключение"), 0, false},
+    {"CheckBox2", TKind::CheckBox, 376, 280, 97, 17,
+     QT_TRANSLATE_NOOP("TTarvenik_Control_Form", "Делать SS"), 9, false},
     // The readouts' design captions are placeholders; the reset empties them before the window
     // is first shown.
     {"Label41", TKind::Label, 224, 296, 279, 17, "Label41", kNoTab, true},
@@ -69,7 +78,8 @@ inline constexpr std::array<TControl, 30> kControls{{
     {"Label47", TKind::Label, 224, 360, 279, 17, "Label47", kNoTab, true},
     {"Label48", TKind::Label, 224, 376, 279, 17, "Label48", kNoTab, true},
     {"FuncComboBox", TKind::ComboBox, 16, 400, 329, 22, "", 7, false},
-    {"GoButton", TKind::Button, 360, 400, 89, 22, "Выполнить", 6, false},
+    {"GoButton", TKind::Button, 360, 400, 89, 22,
+     QT_TRANSLATE_NOOP("TTarvenik_Control_Form", "Выполнить"), 6, false},
 }};
 
 // The row of the design table for `name`; throws std::out_of_range for a name not in it.
@@ -97,14 +107,14 @@ inline constexpr std::array<TSpinField, 5> kSpinFields{{
 
 // The functions the Execute button sends, in command order.
 inline constexpr std::array<const char*, 8> kFunctions{{
-    "Обычная работа",
-    "Считать переменные из eeprom",
-    "Сохранить переменные в eeprom",
-    "Сброс значений оперативных переменных",
-    "Проверка работы индикатора OS1 OS1=0",
-    "Проверка работы индикатора OS1 OS1=1",
-    "Проверка работы выхода OS2 OS2=0",
-    "Проверка работы выхода OS2 OS2=1",
+    QT_TRANSLATE_NOOP("TTarvenik_Control_Form", "Обычная работа"),
+    QT_TRANSLATE_NOOP("TTarvenik_Control_Form", "Считать переменные из eeprom"),
+    QT_TRANSLATE_NOOP("TTarvenik_Control_Form", "Сохранить переменные в eeprom"),
+    QT_TRANSLATE_NOOP("TTarvenik_Control_Form", "Сброс значений оперативных переменных"),
+    QT_TRANSLATE_NOOP("TTarvenik_Control_Form", "Проверка работы индикатора OS1 OS1=0"),
+    QT_TRANSLATE_NOOP("TTarvenik_Control_Form", "Проверка работы индикатора OS1 OS1=1"),
+    QT_TRANSLATE_NOOP("TTarvenik_Control_Form", "Проверка работы выхода OS2 OS2=0"),
+    QT_TRANSLATE_NOOP("TTarvenik_Control_Form", "Проверка работы выхода OS2 OS2=1"),
 }};
 
 } // namespace design

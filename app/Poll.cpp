@@ -17,8 +17,8 @@
 
 namespace {
 
-std::uint8_t Byte(int index) {
-    return data_block[static_cast<std::size_t>(index)];
+std::uint8_t Byte(const TDataBlock& data, int index) {
+    return data[static_cast<std::size_t>(index)];
 }
 
 QString Decimal(int value) {
@@ -32,55 +32,11 @@ void CentreOnValueRow(QLabel* label, int raw) {
 
 } // namespace
 
-void TTarvenik_Control_Form::PollStep(int step) const {
-    if (OnPollStep)
-        OnPollStep(step);
-}
-
-// A cycle never overlaps another: the timer stops on entry and starts again only as the last
-// step. Any error inside drops the rest of the cycle silently, so polling stops until the connect
-// box is ticked again.
-void TTarvenik_Control_Form::TimerTimer(void*) {
-    Timer->stop();
+// Any error inside drops the rest of the cycle silently, so polling stops until the connect box
+// is ticked again.
+template <typename Stages> void TTarvenik_Control_Form::Guarded(Stages&& stages) {
     try {
-        if (!Get_Tarvenik_Dev()) {
-            CheckBox1->setChecked(false); // its click handler resets the window too
-            init_app();
-            // A unit that is there but can't be opened is told apart from no unit at all.
-            setWindowTitle(UnitAccessDenied() ? QStringLiteral("Нет доступа к устройству :(")
-                                              : QStringLiteral("Устройство не обнаруженно :("));
-            return;
-        }
-        setWindowTitle(QStringLiteral("Устройство обнаруженно :)"));
-        GoButton->setEnabled(true);
-        FuncComboBox->setEnabled(true);
-        PollStep(4);
-
-        clear_bytes(data_block.data(), block::kBlockSize - 1);
-        // A failed read leaves the all-zero block, which is drawn as any other.
-        if (get_data() && OnPollRead)
-            OnPollRead(data_block);
-        PollStep(5);
-
-        DrawPoll();
-        PollStep(10);
-
-        scale = ScaleFromByte(Byte(block::kScaleByte));
-        PollStep(11);
-
-        PlaceLabels();
-        FillReadouts();
-        PollStep(17);
-
-        for (QWidget* control : std::initializer_list<QWidget*>{SpinEdit35, SpinEdit36, SpinEdit37,
-                                                                SpinEdit38, SpinEdit39, CheckBox2})
-            control->setEnabled(true);
-        PollStep(18);
-
-        ScreenshotTrigger(Byte(block::kPosition));
-        PollStep(19);
-
-        Timer->start();
+        stages();
     } catch (const std::exception& error) {
         // Dropped, by design: the window keeps what was already updated and polling stops until
         // the connect box is ticked again. Logged so that the reason is not lost.
@@ -90,52 +46,111 @@ void TTarvenik_Control_Form::TimerTimer(void*) {
     }
 }
 
+void TTarvenik_Control_Form::PollStep(int step) const {
+    if (OnPollStep)
+        OnPollStep(step);
+}
+
+// A cycle never overlaps another: the timer stops on entry and starts again only as the last
+// step. The read runs on the exchange thread; the cycle goes on when its answer comes, so the
+// window is never held up by a unit that is slow to answer or does not answer at all.
+void TTarvenik_Control_Form::TimerTimer(void*) {
+    Timer->stop();
+    Guarded([this] {
+        if (!Get_Tarvenik_Dev()) {
+            CheckBox1->setChecked(false); // its click handler resets the window too
+            init_app();
+            // A unit that is there but can't be opened is told apart from no unit at all.
+            setWindowTitle(UnitAccessDenied() ? tr("Нет доступа к устройству :(")
+                                              : tr("Устройство не обнаруженно :("));
+            return;
+        }
+        ShowConnectedCaption();
+        GoButton->setEnabled(true);
+        FuncComboBox->setEnabled(true);
+        PollStep(4);
+
+        // A failed read leaves the all-zero block, which is drawn as any other.
+        get_data([this](bool answered) { FinishPoll(answered); });
+    });
+}
+
+void TTarvenik_Control_Form::FinishPoll(bool answered) {
+    Guarded([this, answered] {
+        if (answered && OnPollRead)
+            OnPollRead(State.data_block);
+        PollStep(5);
+
+        DrawPoll();
+        PollStep(10);
+
+        State.scale = ScaleFromByte(Byte(State.data_block, block::kScaleByte));
+        PollStep(11);
+
+        PlaceLabels();
+        FillReadouts();
+        DescribeOscillogram();
+        PollStep(17);
+
+        for (QWidget* control : std::initializer_list<QWidget*>{SpinEdit35, SpinEdit36, SpinEdit37,
+                                                                SpinEdit38, SpinEdit39, CheckBox2})
+            control->setEnabled(true);
+        PollStep(18);
+
+        ScreenshotTrigger(Byte(State.data_block, block::kPosition));
+        PollStep(19);
+
+        Timer->start();
+    });
+}
+
 void TTarvenik_Control_Form::DrawPoll() {
     framework::TCanvas* canvas = Image->Canvas();
-    oscillogram::Draw(*canvas, data_block, Image->width(), Image->height());
+    oscillogram::Draw(*canvas, State.data_block, Image->width(), Image->height());
 }
 
 void TTarvenik_Control_Form::PlaceLabels() {
-    const int position = Byte(block::kPosition);
+    const int position = Byte(State.data_block, block::kPosition);
     Pos_Label->setText(Decimal(position));
     Pos_Label->move(2 * position + 9, Pos_Label->y());
     PollStep(12);
 
-    const int fourTop = static_cast<int>(std::trunc(264.0 / scale)) + Label40->height() / 2;
+    const int fourTop = static_cast<int>(std::trunc(264.0 / State.scale)) + Label40->height() / 2;
     Label40->move(Label40->x(), fourTop);
     Label400->move(Label400->x(), Label40->y());
     PollStep(13);
 
-    const std::uint8_t threshold0 = Byte(block::kThreshold0);
+    const std::uint8_t threshold0 = Byte(State.data_block, block::kThreshold0);
     CentreOnValueRow(Label_min, threshold0);
-    Label_min->setText(VoltText1(raw_to_volts(threshold0)));
+    Label_min->setText(VoltText1(State.raw_to_volts(threshold0)));
     PollStep(14);
 
-    const std::uint8_t threshold1 = Byte(block::kThreshold1);
+    const std::uint8_t threshold1 = Byte(State.data_block, block::kThreshold1);
     CentreOnValueRow(Label_max, threshold1);
-    Label_max->setText(VoltText1(raw_to_volts(threshold1)));
+    Label_max->setText(VoltText1(State.raw_to_volts(threshold1)));
     PollStep(15);
 
     // The signal label shows the block byte whose 1-based index is the OS2 voltage byte; only
     // indexes 1 to 250 name a byte of the block, any other leaves the label as it is.
-    const int signalIndex = Byte(block::kOs2Voltage);
+    const int signalIndex = Byte(State.data_block, block::kOs2Voltage);
     if (position != 0 && signalIndex >= 1 && signalIndex <= block::kBlockSize) {
-        const std::uint8_t signal = Byte(signalIndex - 1);
+        const std::uint8_t signal = Byte(State.data_block, signalIndex - 1);
         CentreOnValueRow(sig_Label, signal);
-        sig_Label->setText(VoltText1(raw_to_volts(signal)));
+        sig_Label->setText(VoltText1(State.raw_to_volts(signal)));
     }
     PollStep(16);
 }
 
 void TTarvenik_Control_Form::FillReadouts() {
-    Label41->setText(QStringLiteral("Min значение OS1 = ") +
-                     VoltText2(raw_to_volts(Byte(block::kOs1Min))));
-    Label42->setText(QStringLiteral("Max значение OS1 = ") +
-                     VoltText2(raw_to_volts(Byte(block::kOs1Max))));
-    Label45->setText(QStringLiteral("Время импульса OS2 = ") + Decimal(Byte(block::kOs2PulseTime)) +
-                     QStringLiteral(", напряжение OS2 ") +
-                     VoltText2(raw_to_volts(Byte(block::kOs2Voltage))));
-    Label46->setText(QStringLiteral("Время OS1 в сост \"1\" = ") + Decimal(Byte(block::kOs1Time1)));
-    Label47->setText(QStringLiteral("Время OS1 в сост \"0\" = ") + Decimal(Byte(block::kOs1Time0)));
-    Label48->setText(QStringLiteral("Тек сост OS1 = ") + Decimal(Byte(block::kOs1State)));
+    const TDataBlock& data = State.data_block;
+    Label41->setText(
+        tr("Min значение OS1 = %1").arg(VoltText2(State.raw_to_volts(Byte(data, block::kOs1Min)))));
+    Label42->setText(
+        tr("Max значение OS1 = %1").arg(VoltText2(State.raw_to_volts(Byte(data, block::kOs1Max)))));
+    Label45->setText(tr("Время импульса OS2 = %1, напряжение OS2 %2")
+                         .arg(Decimal(Byte(data, block::kOs2PulseTime)),
+                              VoltText2(State.raw_to_volts(Byte(data, block::kOs2Voltage)))));
+    Label46->setText(tr("Время OS1 в сост \"1\" = %1").arg(Decimal(Byte(data, block::kOs1Time1))));
+    Label47->setText(tr("Время OS1 в сост \"0\" = %1").arg(Decimal(Byte(data, block::kOs1Time0))));
+    Label48->setText(tr("Тек сост OS1 = %1").arg(Decimal(Byte(data, block::kOs1State))));
 }

@@ -4,11 +4,22 @@
 #include "unit/Record.h"
 
 TPollLog::TPollLog(const QString& path, TClock now)
-    : file_(path, unit::CsvHeader()), now_(std::move(now)) {}
+    : file_(path, unit::CsvHeader(), unit::CsvHeader(unit::TLayout::WithoutIdentity)),
+      now_(std::move(now)) {}
 
-void TPollLog::Append(const TDataBlock& block) {
+void TPollLog::Append(const TDataBlock& block, const unit::TUnitIdentity& unit) {
     try {
-        if (file_.Append(unit::CsvRecord(now_(), block)) || failureLogged_)
+        unit::TLayout layout = unit::TLayout::Current;
+        if (file_.Ready() && file_.OlderLayout()) {
+            layout = unit::TLayout::WithoutIdentity;
+            if (!olderLayoutLogged_) {
+                olderLayoutLogged_ = true;
+                qCWarning(lcPoll).noquote()
+                    << "the log" << file_.Path()
+                    << "has no serial and location columns; its records go on without them";
+            }
+        }
+        if (file_.Append(unit::CsvRecord(now_(), block, unit, layout)) || failureLogged_)
             return;
         failureLogged_ = true;
         qCWarning(lcPoll).noquote()

@@ -1,9 +1,10 @@
 // Screenshots: the trigger a poll runs with each position it reads, and the routine that saves a
 // JPEG picture of the window into the program's folder, or the user's pictures folder when the
-// program's can't be written.
+// program's can't be written or belongs to an installed tree.
 
 #include "app/AppLogging.h"
 #include "app/DataBlock.h"
+#include "app/InstallLayout.h"
 #include "app/Unit1.h"
 #include "framework/Bitmap.h"
 #include "framework/Files.h"
@@ -60,19 +61,19 @@ std::unique_ptr<QTemporaryFile> OpenPart(const QString& folder, const QString& n
 void TTarvenik_Control_Form::ScreenshotTrigger(int position) {
     if (!CheckBox2->isChecked())
         return;
-    if (position > kShotAbove && !shot_latched) {
-        shot_latched = true;
-        shot_position = position;
+    if (position > kShotAbove && !State.shot_latched) {
+        State.shot_latched = true;
+        State.shot_position = position;
         make_screen_short();
     }
-    if (position < kRearmBelow && position < shot_position)
-        shot_latched = false;
+    if (position < kRearmBelow && position < State.shot_position)
+        State.shot_latched = false;
 }
 
 // The picture is written to a hidden temporary file in its folder and renamed over its name once
 // complete: a full disk leaves no cut-off picture, and a link planted under the name is replaced,
-// never written through. A folder the user can't write (an installed program's) sends pictures
-// to the user's pictures folder instead.
+// never written through. A folder the user can't write, or an installed program's folder (which
+// root could write), sends pictures to the user's pictures folder instead.
 void TTarvenik_Control_Form::make_screen_short() {
     try {
         const QRect outer = frameGeometry();
@@ -93,7 +94,10 @@ void TTarvenik_Control_Form::make_screen_short() {
         const QString folder = ScreenshotHooks.Folder ? ScreenshotHooks.Folder() : ProgramFolder();
         const QString name = now.toString(QStringLiteral("ddMMyy_HHmmss")) + QStringLiteral(".jpg");
 
-        std::unique_ptr<QTemporaryFile> part = OpenPart(folder, name);
+        // An installed program's folder is never written, even where it could be.
+        std::unique_ptr<QTemporaryFile> part;
+        if (!installlayout::IsInstalledProgramFolder(folder))
+            part = OpenPart(folder, name);
         QString target = QDir(folder).filePath(name);
         if (!part) {
             const QString fallback = PicturesFolder();

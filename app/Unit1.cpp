@@ -1,19 +1,19 @@
 #include "app/Unit1.h"
 
 #include "app/AppLogging.h"
-#include "app/DataBlock.h"
 #include "app/Design.h"
 #include "app/DesignFont.h"
 #include "app/Placement.h"
 #include "app/PlainItemDelegate.h"
 #include "hid/HidControllerClass.h"
 #include "hid/HidLogging.h"
-#include "unit/Exchange.h"
 #include "unit/Identity.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -22,8 +22,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <string_view>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -31,8 +31,9 @@ TTarvenik_Control_Form* Tarvenik_Control_Form = nullptr;
 
 namespace {
 
-QString Utf8(const char* text) {
-    return QString::fromUtf8(text);
+// A designed text in the user's language (Design.h marks the ones with a translation).
+QString Translated(const char* text) {
+    return QCoreApplication::translate("TTarvenik_Control_Form", text);
 }
 
 template <typename T> T* Place(T* control, std::string_view name) {
@@ -48,13 +49,13 @@ QLabel* MakeLabel(QWidget* parent, std::string_view name) {
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(false);
     label->setAlignment(Qt::AlignLeft | (row.Centred ? Qt::AlignVCenter : Qt::AlignTop));
-    label->setText(Utf8(row.Caption));
+    label->setText(Translated(row.Caption));
     return label;
 }
 
 template <typename T> T* MakeCaptioned(QWidget* parent, std::string_view name) {
     auto* control = Place(new T(parent), name);
-    control->setText(Utf8(design::Control(name).Caption));
+    control->setText(Translated(design::Control(name).Caption));
     return control;
 }
 
@@ -98,7 +99,9 @@ TTarvenik_Control_Form::TTarvenik_Control_Form(QWidget* parent)
 
     BuildControls();
     SetTabOrder();
+    NameControls();
     MakeController();
+    exchange_ = std::make_unique<TUnitExchange>();
     WireEvents();
     OnCreate(this);
 }
@@ -110,11 +113,16 @@ TTarvenik_Control_Form::~TTarvenik_Control_Form() {
     OnCreate = OnDestroy = CheckBox1OnClick = GoButtonOnClick = TimerOnTimer = nullptr;
     OnPollStep = nullptr;
     OnPollRead = nullptr;
-    // The process-wide reference must not outlive the unit, even when the destroy handler was
-    // replaced and so never forgot it.
+    // The reference must not outlive the unit, even when the destroy handler was replaced and so
+    // never forgot it.
     for (const auto& unit : lentUnits_)
-        if (held_device == unit.get())
-            held_device = nullptr;
+        if (State.held_device == unit.get())
+            State.held_device = nullptr;
+    // The window goes at once; the request running on the exchange thread, if any, is waited for
+    // (at most its timeout) while the HID services it calls are still there, and its answer
+    // dropped.
+    hide();
+    exchange_.reset();
     // Then the controller goes (closing the lent units' handles), then the lent units.
     controller_.reset();
     HidDeviceController = nullptr;
@@ -171,7 +179,7 @@ void TTarvenik_Control_Form::BuildControls() {
     FuncComboBox->setItemDelegate(
         new TPlainItemDelegate(design::kFunctionItemHeight, FuncComboBox));
     for (const char* function : design::kFunctions)
-        FuncComboBox->addItem(Utf8(function));
+        FuncComboBox->addItem(Translated(function));
 
     GoButton = MakeCaptioned<QPushButton>(this, "GoButton");
     GoButton->setAutoDefault(false);
@@ -218,8 +226,20 @@ void TTarvenik_Control_Form::showEvent(QShowEvent* event) {
     if (placed_ || event->spontaneous())
         return;
     placed_ = true;
-    if (const QScreen* display = screen())
+    const QScreen* display = screen();
+    if (display == nullptr)
+        return;
+    const std::optional<QPoint> remembered =
+        RememberedPlace ? RememberedPlace() : std::optional<QPoint>();
+    if (!remembered) {
         move(design::CentredTopLeft(display->geometry(), frameGeometry().size()));
+        return;
+    }
+    QList<QRect> areas;
+    for (const QScreen* each : QGuiApplication::screens())
+        areas << each->availableGeometry();
+    move(design::OnScreenTopLeft(*remembered, frameGeometry().size(), areas,
+                                 display->availableGeometry()));
 }
 
 void TTarvenik_Control_Form::FormCreate(void*) {
@@ -232,10 +252,13 @@ void TTarvenik_Control_Form::FormCreate(void*) {
 
 // The unit is not checked in: the controller, going with the window, closes its handles.
 void TTarvenik_Control_Form::FormDestroy(void*) {
-    held_device = nullptr;
+    State.held_device = nullptr;
 }
 
 bool TTarvenik_Control_Form::Get_Tarvenik_Dev() {
+    THidDevice*& held_device = State.held_device;
+    // Giving a unit back is safe while a request to it runs: the exchange thread has a handle of
+    // its own and never touches the device object.
     if (held_device != nullptr && !held_device->Attached()) {
         // Unplugged while held: give it back, so a unit plugged in again can be found.
         GiveBack(held_device);
@@ -264,6 +287,10 @@ void TTarvenik_Control_Form::GiveBack(THidDevice* device) {
 bool TTarvenik_Control_Form::HidDeviceControllerEnumerate(THidDevice* HidDev, int Idx) {
     if (!unit::IsTarvenikUnit(*HidDev))
         return true;
+    // Read before the access check below opens the handle: fetching a text closes it again.
+    const unit::TUnitIdentity identity{HidDev->GetSerialNumberText(), HidDev->GetLocationText()};
+    if (!WantedSerial.isEmpty() && identity.Serial != WantedSerial)
+        return true;
     // A unit whose node refuses reading and writing would only ever answer with an all-zero
     // block: it is not taken, and the search reports it instead.
     if (!HidDev->OpenMainHandle() || !HidDev->ReadWriteAllowed()) {
@@ -275,38 +302,73 @@ bool TTarvenik_Control_Form::HidDeviceControllerEnumerate(THidDevice* HidDev, in
         return true;
     }
     // With two units attached the later one is held; the earlier stays lent and unused.
-    HidDeviceController->CheckOutAt(Idx, held_device);
-    if (held_device != nullptr)
-        lentUnits_.emplace_back(held_device);
+    HidDeviceController->CheckOutAt(Idx, State.held_device);
+    if (State.held_device != nullptr) {
+        lentUnits_.emplace_back(State.held_device);
+        HeldIdentity = identity;
+    }
     return true;
 }
 
-bool TTarvenik_Control_Form::send_data() {
-    const bool taken = unit::SendBlock(*held_device, data_block, report_buf);
-    NoteExchange(taken, "sending the block");
-    return taken;
+bool TTarvenik_Control_Form::UnitBusy() const {
+    return exchange_->Busy();
+}
+
+// Every answer is noted before it is applied: the failure log, and the caption of a unit that has
+// fallen silent or speaks again.
+void TTarvenik_Control_Form::AskUnit(TUnitRequest request, TUnitExchange::TApply apply) {
+    if (State.held_device == nullptr)
+        return;
+    const THidPnPInfo& unit = State.held_device->InterfaceInfo();
+    exchange_->Ask(unit.InterfacePath, unit.InstanceHandle, request, State.data_block,
+                   State.report_buf, [this, apply = std::move(apply)](const TUnitAnswer& answer) {
+                       NoteAnswer(answer);
+                       apply(answer);
+                   });
+}
+
+void TTarvenik_Control_Form::send_data() {
+    AskUnit(TUnitRequest::Send,
+            [this](const TUnitAnswer& answer) { State.report_buf = answer.Report; });
 }
 
 // A failed read leaves the block all zero: the cleared buffer is copied all the same.
-bool TTarvenik_Control_Form::get_data() {
-    const bool answered = unit::ReadBlock(*held_device, report_buf, data_block);
-    NoteExchange(answered, "reading the block");
-    return answered;
+void TTarvenik_Control_Form::get_data(std::function<void(bool answered)> then) {
+    AskUnit(TUnitRequest::Read, [this, then = std::move(then)](const TUnitAnswer& answer) {
+        State.data_block = answer.Block;
+        State.report_buf = answer.Report;
+        if (then)
+            then(answer.Read);
+    });
+}
+
+void TTarvenik_Control_Form::NoteAnswer(const TUnitAnswer& answer) {
+    for (const TUnitAnswer::TStep& step : answer.Steps)
+        NoteExchange(step);
+    if (answer.NoAnswer) {
+        unitSilent_ = true;
+        ShowConnectedCaption();
+    } else if (answer.Answered && unitSilent_) {
+        unitSilent_ = false;
+        ShowConnectedCaption();
+    }
+}
+
+void TTarvenik_Control_Form::ShowConnectedCaption() {
+    setWindowTitle(unitSilent_ ? tr("Устройство не отвечает :(") : tr("Устройство обнаруженно :)"));
 }
 
 // A unit that stops answering fails every exchange, twice a second: the first failure of such a
 // run is logged, and the next success ends the run.
-void TTarvenik_Control_Form::NoteExchange(bool succeeded, const char* what) {
-    if (succeeded) {
+void TTarvenik_Control_Form::NoteExchange(const TUnitAnswer::TStep& step) {
+    if (step.Result == unit::ExchangeResult::Answered) {
         exchangeFailing_ = false;
         return;
     }
     if (exchangeFailing_)
         return;
-    // Taken before the logging itself can change the thread's last error.
-    const QString reason = hidlog::LastErrorText();
     exchangeFailing_ = true;
-    qCWarning(lcPoll).noquote() << what << "failed:" << reason
+    qCWarning(lcPoll).noquote() << step.What << "failed:" << step.Reason
                                 << "- the window shows an all-zero block until the unit answers";
 }
 
@@ -319,6 +381,10 @@ void TTarvenik_Control_Form::CheckBox1Click(void*) {
         Timer->start(); // with no unit, the first poll unticks the box again
     } else {
         Timer->stop();
+        // Takes effect at once, even while a request waits on a silent unit: its answer and
+        // whatever was asked after it are dropped.
+        exchange_->DropAll();
+        unitSilent_ = false;
         init_app();
     }
 }
@@ -328,32 +394,33 @@ void TTarvenik_Control_Form::GoButtonClick(void*) {
         return;
     switch (const int item = FuncComboBox->currentIndex(); item) {
     case 0:
-        data_block[block::kCommand] = cmd_normal;
+        State.data_block[block::kCommand] = cmd_normal;
         break;
     case 1:
-        data_block[block::kCommand] = cmd_read_eeprom;
-        send_data();
-        // The unit needs a moment to load its parameters; nothing else may run meanwhile.
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        get_data();
-        scale = ScaleFromByte(data_block[block::kScaleByte]);
-        LoadParameterFields();
+        // Send, pause, read and send back, as one request: nothing else reaches the unit between.
+        State.data_block[block::kCommand] = cmd_read_eeprom;
+        AskUnit(TUnitRequest::ReadBack, [this](const TUnitAnswer& answer) {
+            State.data_block = answer.Block;
+            State.report_buf = answer.Report;
+            State.scale = ScaleFromByte(State.data_block[block::kScaleByte]);
+            LoadParameterFields();
+        });
         FuncComboBox->setCurrentIndex(0);
-        break;
+        return;
     case 2:
         StoreParameterFields();
-        data_block[block::kCommand] = cmd_save_eeprom;
+        State.data_block[block::kCommand] = cmd_save_eeprom;
         FuncComboBox->setCurrentIndex(0);
         break;
     case 3:
-        data_block[block::kCommand] = cmd_reset_vars;
+        State.data_block[block::kCommand] = cmd_reset_vars;
         FuncComboBox->setCurrentIndex(0);
         break;
     case 4:
     case 5:
     case 6:
     case 7: // the tests stay selected, so Execute repeats them
-        data_block[block::kCommand] = kSelectorCommands[static_cast<std::size_t>(item)];
+        State.data_block[block::kCommand] = kSelectorCommands[static_cast<std::size_t>(item)];
         break;
     default: // no item chosen: the command byte stays as last read or written
         break;
@@ -362,14 +429,17 @@ void TTarvenik_Control_Form::GoButtonClick(void*) {
 }
 
 void TTarvenik_Control_Form::LoadParameterFields() {
+    const TDataBlock& data_block = State.data_block;
     SpinEdit35->SetValue(data_block[block::kPollPeriod]);
-    SpinEdit36->SetValue(raw_to_volts(data_block[block::kThreshold0]));
-    SpinEdit37->SetValue(raw_to_volts(data_block[block::kThreshold1]));
+    SpinEdit36->SetValue(State.raw_to_volts(data_block[block::kThreshold0]));
+    SpinEdit37->SetValue(State.raw_to_volts(data_block[block::kThreshold1]));
     SpinEdit38->SetValue(data_block[block::kOs2Length]);
     SpinEdit39->SetValue(data_block[block::kOs2Delay]);
 }
 
 void TTarvenik_Control_Form::StoreParameterFields() {
+    TDataBlock& data_block = State.data_block;
+    const auto volts_to_raw = [this](long double volts) { return State.volts_to_raw(volts); };
     data_block[block::kPollPeriod] = static_cast<std::uint8_t>(SpinEdit35->IntegerValue() & 0xFF);
     data_block[block::kThreshold0] = static_cast<std::uint8_t>(volts_to_raw(SpinEdit36->Value()));
     data_block[block::kThreshold1] = static_cast<std::uint8_t>(volts_to_raw(SpinEdit37->Value()));
@@ -402,4 +472,5 @@ void TTarvenik_Control_Form::init_app() {
 
     for (QLabel* label : {Pos_Label, Label_min, Label_max, sig_Label})
         label->clear();
+    DescribeOscillogram(true);
 }

@@ -3,17 +3,22 @@
 // the design tables in Design.h and are reachable by their designed names; the panel's logic lives
 // in the window's event handlers and routines.
 
+#include "app/DataBlock.h"
+#include "app/UnitExchange.h"
 #include "framework/BoundEvent.h"
 #include "framework/Image.h"
 #include "unit/Block.h"
+#include "unit/Record.h"
 #include "widgets/NumSpin.h"
 
 #include <QDateTime>
+#include <QPoint>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -102,9 +107,18 @@ public:
     // True when the last search found a unit whose node refused reading and writing.
     bool UnitAccessDenied() const;
 
-    // The block's exchange with the held unit; both answer whether the unit took part.
-    bool send_data();
-    bool get_data();
+    // What the poll shares: the block, the report buffer, the scale, the held unit and the
+    // screenshot trigger. The window's own; the exchange thread works on copies.
+    TPanelState State;
+
+    // The block's exchange with the held unit, on the exchange thread: each asks and returns at
+    // once. send_data sends the block as it is now; get_data reads it and, when the answer has
+    // come and been put into the block, calls `then` with whether the unit answered. An answer
+    // that comes after the connect box was unticked (or the window went) is dropped.
+    void send_data();
+    void get_data(std::function<void(bool answered)> then);
+    // True while a request asked of the unit has not been answered yet.
+    bool UnitBusy() const;
 
     // Saves a JPEG picture of the window into the program's folder (the user's pictures folder when
     // that can't be written); never raises.
@@ -119,12 +133,25 @@ public:
     // can watch a cycle with it, or make a stage fail.
     std::function<void(int step)> OnPollStep;
 
-    // Called inside a connected poll right after a read the unit answered, with the block read;
-    // the program's log (--log) hangs here.
+    // Called inside a connected poll right after a read the unit answered, with the block read,
+    // on the window's thread; the program's log (--log) hangs here.
     std::function<void(const TDataBlock& block)> OnPollRead;
+
+    // --serial: only the unit with this serial number string is taken; empty: any unit.
+    QString WantedSerial;
+    // The serial and location of the unit held, or of the last one held.
+    unit::TUnitIdentity HeldIdentity;
 
     // Set by FormCreate: every repaint of the window is composed off screen and shown in one step.
     bool DoubleBuffered = false;
+
+    // Where the user left the window last time, if anywhere: asked when the window is first
+    // shown. Unset or empty, the window is centred on its screen.
+    std::function<std::optional<QPoint>()> RememberedPlace;
+
+    // The oscillogram's description for screen readers reads the measurements of the polls, no
+    // more often than once a second by this clock (milliseconds, steady); a test can drive it.
+    std::function<qint64()> DescriptionClock;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -141,15 +168,28 @@ private:
     void FillReadouts();
     void LoadParameterFields();
     void StoreParameterFields();
-    void NoteExchange(bool succeeded, const char* what);
+    void AskUnit(TUnitRequest request, TUnitExchange::TApply apply);
+    void NoteAnswer(const TUnitAnswer& answer);
+    void NoteExchange(const TUnitAnswer::TStep& step);
+    void FinishPoll(bool answered);
+    void ShowConnectedCaption();
+    template <typename Stages> void Guarded(Stages&& stages);
+    void NameControls();
+    // `now`: describe at once (the reset), not only when a second has passed.
+    void DescribeOscillogram(bool now = false);
 
+    // When the oscillogram's description was last written.
+    std::optional<qint64> describedAt_;
     bool placed_ = false;
     bool unitAccessDenied_ = false; // the last search found the unit but could not open it
     bool exchangeFailing_ = false;  // the last exchange failed and was logged
+    bool unitSilent_ = false;       // the last request to the unit timed out
     // Units lent to the window by the controller. They outlive the controller (declared before
     // it), which closes their handles as it goes and leaves the objects to their holder.
     std::vector<std::unique_ptr<THidDevice>> lentUnits_;
     std::unique_ptr<THidDeviceController> controller_;
+    // Goes before the controller, which releases the HID services its thread calls.
+    std::unique_ptr<TUnitExchange> exchange_;
 };
 
 // The application's main window while the program runs; set by the program's start.

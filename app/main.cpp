@@ -2,24 +2,42 @@
 
 #include "app/CommandLine.h"
 #include "app/DesignFont.h"
+#include "app/Desktop.h"
+#include "app/Placement.h"
 #include "app/PollLog.h"
+#include "app/Translation.h"
 #include "app/Unit1.h"
 #include "framework/Arguments.h"
+#include "framework/FileName.h"
 #include "imaging/jpeg.h"
+#include "unit/Edition.h"
+#include "unit/OutputSignals.h"
 
 #include <QApplication>
+#include <QSettings>
+#include <QTranslator>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 int main(int argc, char** argv) {
+    unit::IgnoreOutputSignals();
+    // File names are taken whole: byte for byte on Linux, from the UTF-16 command line on Windows.
     const QStringList arguments =
         QStringList{QStringLiteral("tarvenik")} + framework::CommandLineArguments(argc, argv);
-    const TCommandLine commandLine = ParseCommandLine(arguments);
+    const bool demo = unit::DemoEdition();
+    const TCommandLine commandLine = ParseCommandLine(arguments, demo);
     switch (commandLine.Action) {
     case TCommandLine::TAction::Help:
     case TCommandLine::TAction::Version:
-        std::fputs(commandLine.Text.toLocal8Bit().constData(), stdout);
+        // A full or closed output is a failure, not a help text shown.
+        if (std::fputs(commandLine.Text.toLocal8Bit().constData(), stdout) < 0 ||
+            std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "tarvenik: the output was refused: %s\n", std::strerror(errno));
+            return 1;
+        }
         return 0;
     case TCommandLine::TAction::Error:
         std::fputs(("tarvenik: " + commandLine.Text).toLocal8Bit().constData(), stderr);
@@ -28,14 +46,18 @@ int main(int argc, char** argv) {
         break;
     }
 
-    // Qt's own options are not the program's: Qt is given the program name only.
-    static char fallbackName[] = "tarvenik";
+    // Qt's own options are not the program's: Qt is given the program name only, and the demo
+    // copy (a file named tarvenik too) is given its own, which names its window's X11 instance.
+    static char panelName[] = "tarvenik";
+    static char demoName[] = "tarvenik-demo";
     int qtArgc = 1;
-    char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
+    char* qtArgv[] = {demo ? demoName : panelName, nullptr};
     QApplication application(qtArgc, qtArgv);
     QApplication::setFont(design::DesignFont());
-    // Lets a desktop match the window to its menu entry (tarvenik.desktop).
-    QGuiApplication::setDesktopFileName(QStringLiteral("tarvenik"));
+    // Lets a desktop match the window to its menu entry, and tell the demo from the panel.
+    desktop::Identify(demo);
+    QTranslator english;
+    translation::Install(english);
     // The JPEG format is known to the picture registry for the whole run.
     const imaging::TJpegFormatsRegistration jpegFormats;
 
@@ -45,12 +67,19 @@ int main(int argc, char** argv) {
 
     int result = 0;
     {
+        // Only the position is kept: the window's size is fixed.
+        QSettings settings;
         TTarvenik_Control_Form window;
         Tarvenik_Control_Form = &window;
+        window.WantedSerial = commandLine.Serial;
+        window.RememberedPlace = [&settings] { return design::RememberedPosition(settings); };
         if (log)
-            window.OnPollRead = [&log](const TDataBlock& block) { log->Append(block); };
+            window.OnPollRead = [&log, &window](const TDataBlock& block) {
+                log->Append(block, window.HeldIdentity);
+            };
         window.show();
         result = QApplication::exec();
+        design::RememberPosition(settings, window.pos());
     } // the window and its destroy handler go here, while the global still names it
     Tarvenik_Control_Form = nullptr;
     return result;

@@ -1,10 +1,14 @@
 #include "cli/Commands.h"
 
+#include "cli/Prometheus.h"
 #include "cli/Sinks.h"
 #include "cli/Watch.h"
+#include "cli/WatchAll.h"
+#include "unit/Parameters.h"
 #include "unit/Record.h"
 #include "unit/Version.h"
 
+#include <charconv>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -47,21 +51,106 @@ void PutParameters(const TDataBlock& data, bool json, std::ostream& out) {
     PutLines(out, lines);
 }
 
-// The unit's side of a set: the parameters given must be what it now holds.
-bool Kept(const unit::TParameterChange& change, const TDataBlock& sent, const TDataBlock& held) {
-    auto same = [&](int index) {
-        return sent[static_cast<std::size_t>(index)] == held[static_cast<std::size_t>(index)];
-    };
-    return (!change.PollPeriod || same(block::kPollPeriod)) &&
-           (!change.Threshold0Volts || same(block::kThreshold0)) &&
-           (!change.Threshold1Volts || same(block::kThreshold1)) &&
-           (!change.Os2Length || same(block::kOs2Length)) &&
-           (!change.Os2Delay || same(block::kOs2Delay));
+// The unit's side of a set: the five parameters it holds must be those it was sent.
+bool Kept(const TDataBlock& sent, const TDataBlock& held) {
+    for (const int index : {block::kPollPeriod, block::kThreshold0, block::kThreshold1,
+                            block::kOs2Length, block::kOs2Delay})
+        if (sent[static_cast<std::size_t>(index)] != held[static_cast<std::size_t>(index)])
+            return false;
+    return true;
+}
+
+// Volts as asked: two decimals, more only when the value asked has them.
+QString AskedVoltsText(long double volts) {
+    for (int decimals = 2; decimals < 6; ++decimals) {
+        const QByteArray text = PrintfFixed(volts, decimals, QLocale::c()).toLatin1();
+        long double back = 0;
+        std::from_chars(text.constData(), text.constData() + text.size(), back,
+                        std::chars_format::fixed);
+        if (back == volts)
+            return QString::fromLatin1(text);
+    }
+    return PrintfFixed(volts, 6, QLocale::c());
+}
+
+// Each threshold given, checked against what the unit can hold at the block's scale before
+// anything is written; answers the notes on values the unit's step changes.
+QStringList CheckThresholds(const unit::TParameterChange& change, const TDataBlock& data) {
+    const int scaleValue = ScaleOf(data);
+    const QString steps = QStringLiteral("steps of %1 V at scale %2")
+                              .arg(PrintfFixed(RawToVolts(1, scaleValue), 4, QLocale::c()))
+                              .arg(scaleValue);
+    QStringList notes;
+    for (const auto& [name, volts] : {std::pair{"threshold0", change.Threshold0Volts},
+                                      std::pair{"threshold1", change.Threshold1Volts}}) {
+        if (!volts)
+            continue;
+        const QString asked = AskedVoltsText(*volts);
+        const unit::TThresholdFit fit = unit::FitThreshold(*volts, scaleValue);
+        if (!fit.Holdable) {
+            const unit::TCountRange range = unit::HoldableCounts(scaleValue);
+            auto voltsOf = [&](int count) {
+                return PrintfFixed(RawToVolts(static_cast<std::uint8_t>(count), scaleValue), 2,
+                                   QLocale::c());
+            };
+            throw TValueRefused{QStringLiteral("%1: %2 V cannot be held at scale %3: the unit "
+                                               "holds %4 to %5 V there (%6)")
+                                    .arg(QLatin1String(name), asked)
+                                    .arg(scaleValue)
+                                    .arg(voltsOf(range.Lowest), voltsOf(range.Highest), steps)};
+        }
+        // The window shows two decimals: a stored value that shows as asked is as asked.
+        const QString stored = PrintfFixed(fit.StoredVolts, 2, QLocale::c());
+        if (stored != asked)
+            notes << QStringLiteral("%1: %2 V is stored as %3 V (%4)")
+                         .arg(QLatin1String(name), asked, stored, steps);
+    }
+    return notes;
 }
 
 void OpenOrThrow(TUnitLink& link) {
     if (const TFailure failure = link.Open(); failure != TFailure::None)
-        throw TUnitFailure{failure, failure == TFailure::NoUnit ? link.WantedPath() : link.Path()};
+        throw TUnitFailure{failure, failure == TFailure::NoUnit ? link.WantedPath() : link.Path(),
+                           failure == TFailure::NoUnit ? link.ChoiceProblem() : QString()};
+}
+
+unit::TUnitIdentity IdentityOf(const TUnitEntry& entry) {
+    return {entry.Serial, entry.Location};
+}
+
+QString ListJson(const std::vector<TUnitEntry>& units, int chosen) {
+    using namespace Qt::StringLiterals;
+    QString text = QStringLiteral("[");
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const TUnitEntry& entry = units[i];
+        if (i > 0)
+            text += QLatin1Char(',');
+        text += unit::JsonObject({
+            {"path"_L1, unit::JsonString(QString::fromStdString(entry.Path)), false},
+            {"manufacturer"_L1, unit::JsonString(entry.Manufacturer), false},
+            {"product"_L1, unit::JsonString(entry.Product), false},
+            {"vendor_id"_L1,
+             unit::JsonString(QStringLiteral("%1").arg(entry.VendorId, 4, 16, QLatin1Char('0'))),
+             false},
+            {"product_id"_L1,
+             unit::JsonString(QStringLiteral("%1").arg(entry.ProductId, 4, 16, QLatin1Char('0'))),
+             false},
+            {"read_write"_L1, entry.ReadWrite ? u"true"_s : u"false"_s, false},
+            {"serial"_L1, unit::JsonString(entry.Serial, true), false},
+            {"location"_L1, unit::JsonString(entry.Location, true), false},
+            {"chosen"_L1, static_cast<int>(i) == chosen ? u"true"_s : u"false"_s, false},
+        });
+    }
+    return text + QStringLiteral("]\n");
+}
+
+// The status of a command whose output is all written: 1 when the output refused it.
+int Finished(TIo& io) {
+    QString reason;
+    if (Flush(io.Out, reason))
+        return 0;
+    Put(io.Err, QStringLiteral("tarvenik-cli: %1\n").arg(reason));
+    return 1;
 }
 
 int Usage(TIo& io, const QString& error) {
@@ -87,23 +176,28 @@ void RunList(const TOptions& options, TUnitLink& link, TIo& io) {
         throw TUnitFailure{TFailure::NoServices, {}};
     const std::vector<TUnitEntry> units = link.Units();
     const int chosen = link.ChosenIndex(units);
-    const bool markChosen = units.size() > 1 || !options.DevicePath.empty();
+    const bool markChosen =
+        units.size() > 1 || !options.DevicePath.empty() || options.Serial || options.Location;
+    auto shown = [](const QString& text) { return text.isEmpty() ? QStringLiteral("-") : text; };
     QString text;
-    for (std::size_t i = 0; i < units.size(); ++i) {
+    for (std::size_t i = 0; i < units.size() && !options.Json; ++i) {
         const TUnitEntry& entry = units[i];
         text +=
-            QStringLiteral("%1\t%2\t%3\t%4:%5\t%6")
+            QStringLiteral("%1\t%2\t%3\t%4:%5\t%6\t%7\t%8")
                 .arg(QString::fromStdString(entry.Path), entry.Manufacturer, entry.Product)
                 .arg(entry.VendorId, 4, 16, QLatin1Char('0'))
                 .arg(entry.ProductId, 4, 16, QLatin1Char('0'))
-                .arg(entry.ReadWrite ? QStringLiteral("read-write") : QStringLiteral("no-access"));
+                .arg(entry.ReadWrite ? QStringLiteral("read-write") : QStringLiteral("no-access"),
+                     shown(entry.Serial), shown(entry.Location));
         if (markChosen && static_cast<int>(i) == chosen)
             text += QStringLiteral("\tchosen");
         text += QLatin1Char('\n');
     }
+    if (options.Json)
+        text = ListJson(units, chosen);
     Put(io.Out, text);
     if (chosen < 0)
-        throw TUnitFailure{TFailure::NoUnit, options.DevicePath};
+        throw TUnitFailure{TFailure::NoUnit, options.DevicePath, link.ChoiceProblem()};
 }
 
 void RunRead(const TOptions& options, TUnitLink& link, TIo& io) {
@@ -112,7 +206,11 @@ void RunRead(const TOptions& options, TUnitLink& link, TIo& io) {
     link.ReadOrThrow(data);
     const QDateTime time = io.Now();
     if (options.Json) {
-        Put(io.Out, unit::JsonRecord(time, data) + QLatin1Char('\n'));
+        Put(io.Out, unit::JsonRecord(time, data, IdentityOf(link.Held())) + QLatin1Char('\n'));
+        return;
+    }
+    if (options.Prometheus) {
+        Put(io.Out, PrometheusText({{time, data, {}, IdentityOf(link.Held())}}));
         return;
     }
     std::vector<std::pair<QString, QString>> lines{{QStringLiteral("time"), unit::TimeText(time)}};
@@ -131,13 +229,16 @@ void RunParams(const TOptions& options, TUnitLink& link, TIo& io) {
 void RunSet(const TOptions& options, TUnitLink& link, TIo& io) {
     OpenOrThrow(link);
     TDataBlock data = ReadParametersBack(link, io);
+    const QStringList notes = CheckThresholds(options.Change, data);
     unit::ApplyParameters(options.Change, data);
     data[block::kCommand] = cmd_save_eeprom;
     link.SendOrThrow(data);
     const TDataBlock held = ReadParametersBack(link, io);
     PutParameters(held, false, io.Out);
-    if (!Kept(options.Change, data, held))
+    if (!Kept(data, held))
         throw TUnitFailure{TFailure::NotKept, link.Path()};
+    for (const QString& note : notes)
+        Put(io.Err, note + QLatin1Char('\n'));
 }
 
 void RunFunction(const TOptions& options, TUnitLink& link, TIo& io) {
@@ -155,12 +256,28 @@ void RunFunction(const TOptions& options, TUnitLink& link, TIo& io) {
 
 namespace {
 
+std::unique_ptr<TRecordSink> SinkOf(const TOptions& options, TIo& io) {
+    const TSinkSetup setup{options.Format, options.All};
+    return options.OutputPath.isEmpty() ? MakeStreamSink(io.Out, setup)
+                                        : MakeFileSink(options.OutputPath, setup, io.Err);
+}
+
 int Watch(const TOptions& options, TUnitLink& link, TIo& io) {
-    std::unique_ptr<TRecordSink> sink = options.OutputPath.isEmpty()
-                                            ? MakeStreamSink(io.Out, options.Format)
-                                            : MakeFileSink(options.OutputPath, options.Format);
+    std::unique_ptr<TRecordSink> sink = SinkOf(options, io);
     OpenOrThrow(link);
     TWatch watch(options, link, *sink, io);
+    return watch.Run();
+}
+
+int WatchAll(const TOptions& options, TIo& io) {
+    std::unique_ptr<TRecordSink> sink = SinkOf(options, io);
+    TUnitSet units;
+    if (!units.ServicesLoaded())
+        throw TUnitFailure{TFailure::NoServices, {}};
+    units.TakeNew();
+    if (units.Slots().empty())
+        throw TUnitFailure{TFailure::NoUnit, {}};
+    TWatchAll watch(options, units, *sink, io);
     return watch.Run();
 }
 
@@ -171,16 +288,16 @@ int RunCli(const QStringList& arguments, TIo& io) {
     if (!parsed.Ok)
         return Usage(io, parsed.Error);
     const TOptions& options = parsed.Options;
-    if (options.Command == TCommand::Help) {
-        Put(io.Out, UsageText());
-        return 0;
-    }
-    if (options.Command == TCommand::Version) {
-        Put(io.Out, QStringLiteral("tarvenik-cli %1\n").arg(unit::VersionText()));
-        return 0;
+    if (options.Command == TCommand::Help || options.Command == TCommand::Version) {
+        Put(io.Out, options.Command == TCommand::Help
+                        ? UsageText()
+                        : QStringLiteral("tarvenik-cli %1\n").arg(unit::VersionText()));
+        return Finished(io);
     }
     try {
-        TUnitLink link(options.DevicePath);
+        if (options.Command == TCommand::Watch && options.All)
+            return WatchAll(options, io);
+        TUnitLink link(TUnitChoice{options.DevicePath, options.Serial, options.Location});
         switch (options.Command) {
         case TCommand::List:
             RunList(options, link, io);
@@ -203,18 +320,18 @@ int RunCli(const QStringList& arguments, TIo& io) {
         case TCommand::Version:
             break;
         }
+    } catch (const TValueRefused& refused) {
+        io.Out.flush();
+        Put(io.Err, QStringLiteral("tarvenik-cli: %1\n").arg(refused.Text));
+        return 2;
     } catch (const TUnitFailure& failure) {
         io.Out.flush();
-        Put(io.Err,
-            QStringLiteral("tarvenik-cli: %1\n").arg(FailureText(failure.Failure, failure.Path)));
+        Put(io.Err, QStringLiteral("tarvenik-cli: %1\n")
+                        .arg(failure.Text.isEmpty() ? FailureText(failure.Failure, failure.Path)
+                                                    : failure.Text));
         return 1;
     }
-    io.Out.flush();
-    if (!io.Out.good()) {
-        Put(io.Err, QStringLiteral("tarvenik-cli: the output was refused\n"));
-        return 1;
-    }
-    return 0;
+    return Finished(io);
 }
 
 } // namespace cli

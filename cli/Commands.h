@@ -11,6 +11,12 @@
 
 namespace cli {
 
+// A value the unit cannot hold, found before anything was written: its line on stderr and exit
+// status 2, as a usage error.
+struct TValueRefused {
+    QString Text;
+};
+
 void RunList(const TOptions& options, TUnitLink& link, TIo& io);
 void RunRead(const TOptions& options, TUnitLink& link, TIo& io);
 void RunParams(const TOptions& options, TUnitLink& link, TIo& io);

@@ -21,4 +21,8 @@ struct TIo {
 // UTF-8 text onto a stream; false when the stream refused it.
 bool Put(std::ostream& stream, const QString& text);
 
+// Flushes a stream; false when it refused, with `reason` the system's reason when there is one
+// ("the output was refused" when the stream says no more).
+bool Flush(std::ostream& stream, QString& reason);
+
 } // namespace cli

@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include "unit/Block.h"
+#include "framework/FileName.h"
 
 #include <algorithm>
 #include <array>
@@ -132,10 +133,30 @@ bool CommandOption(TArgs& args, const QString& name, std::optional<QString>& inl
             error = QStringLiteral("%1 takes no value").arg(name);
         return !inlineValue;
     };
-    if ((command == TCommand::Read || command == TCommand::Params) &&
+    if ((command == TCommand::Read || command == TCommand::Params || command == TCommand::List) &&
         name == QLatin1String("--json")) {
+        if (options.Prometheus) {
+            error = QStringLiteral("--json and --format prometheus exclude each other");
+            return false;
+        }
         options.Json = true;
         return takesNoValue();
+    }
+    if (command == TCommand::Read && name == QLatin1String("--format")) {
+        if (!args.Value(name, inlineValue, value, error))
+            return false;
+        const bool json = value == QLatin1String("json");
+        options.Prometheus = value == QLatin1String("prometheus");
+        if (!json && !options.Prometheus && value != QLatin1String("plain")) {
+            error = QStringLiteral("--format takes plain, json or prometheus, not '%1'").arg(value);
+            return false;
+        }
+        if ((options.Json && !json) || (json && options.Prometheus)) {
+            error = QStringLiteral("--json and --format prometheus exclude each other");
+            return false;
+        }
+        options.Json = json;
+        return true;
     }
     if (command == TCommand::Watch) {
         if (name == QLatin1String("--interval")) {
@@ -156,11 +177,40 @@ bool CommandOption(TArgs& args, const QString& name, std::optional<QString>& inl
             const TRecordFormat format =
                 name == QLatin1String("--csv") ? TRecordFormat::Csv : TRecordFormat::Jsonl;
             if (formatGiven && options.Format != format) {
-                error = QStringLiteral("--csv and --jsonl exclude each other");
+                error = QStringLiteral("--csv, --jsonl and --format exclude each other");
                 return false;
             }
             formatGiven = true;
             options.Format = format;
+            return takesNoValue();
+        }
+        if (name == QLatin1String("--format")) {
+            if (!args.Value(name, inlineValue, value, error))
+                return false;
+            static const std::array<std::pair<const char*, TRecordFormat>, 4> formats{{
+                {"plain", TRecordFormat::Plain},
+                {"csv", TRecordFormat::Csv},
+                {"jsonl", TRecordFormat::Jsonl},
+                {"prometheus", TRecordFormat::Prometheus},
+            }};
+            const auto found = std::find_if(formats.begin(), formats.end(), [&](const auto& f) {
+                return value == QLatin1String(f.first);
+            });
+            if (found == formats.end()) {
+                error = QStringLiteral("--format takes plain, csv, jsonl or prometheus, not '%1'")
+                            .arg(value);
+                return false;
+            }
+            if (formatGiven && options.Format != found->second) {
+                error = QStringLiteral("--csv, --jsonl and --format exclude each other");
+                return false;
+            }
+            formatGiven = true;
+            options.Format = found->second;
+            return true;
+        }
+        if (name == QLatin1String("--all")) {
+            options.All = true;
             return takesNoValue();
         }
         if (name == QLatin1String("--output")) {
@@ -224,19 +274,29 @@ QString UsageLine() {
 
 QString UsageText() {
     return UsageLine() + QStringLiteral(R"(
-  list                    every attached unit: device path, manufacturer, product, vendor and
-                          product id, and whether it can be opened for reading and writing
-  read [--json]           one read of the block: measurements, parameters, scale, both traces
-  watch [--interval MS] [--count N] [--csv | --jsonl] [--output FILE] [--reconnect]
-                          one record per read, every MS milliseconds (default 500)
+  --device PATH, --serial S, --location L
+                          the unit a command is for (all given must match); without them the
+                          last unit found
+  list [--json]           every attached unit: device path, manufacturer, product, vendor and
+                          product id, whether it can be opened for reading and writing, serial
+                          ("-" when none) and location
+  read [--json | --format plain|json|prometheus]
+                          one read of the block: measurements, parameters, scale, both traces
+  watch [--all] [--interval MS] [--count N] [--csv | --jsonl | --format FORMAT]
+        [--output FILE] [--reconnect]
+                          one record per read, every MS milliseconds (default 500); --all: every
+                          attached unit, one record each per period; FORMAT: plain, csv, jsonl
+                          or prometheus (FILE replaced whole each period)
   params [--json]         the five parameters as the unit holds them (command 1, then a read)
   set [--poll-period N] [--threshold0 V] [--threshold1 V] [--os2-length N] [--os2-delay N]
                           read the parameters back (command 1), change only those given, save
                           them (command 2), read back again and print what the unit now holds
   run FUNCTION            one of: normal, read, save, reset, os1-test-0, os1-test-1, os2-test-0,
                           os2-test-1 (the selector's eight items and their command codes)
-  --help, --version
+  -h, --help, --version
 Exit status: 0 done, 1 the unit failed (the cause on stderr), 2 a usage error.
+No unit at hand? tarvenik-cli-demo is the same tool beside a virtual unit.
+Manual: tarvenik-cli(1).
 )");
 }
 
@@ -260,6 +320,17 @@ TParsed ParseArguments(const QStringList& arguments) {
             wantVersion = true;
             continue;
         }
+        if (name == QLatin1String("--serial") || name == QLatin1String("--location")) {
+            QString value;
+            if (!args.Value(name, inlineValue, value, parsed.Error))
+                return parsed;
+            if (value.isEmpty()) {
+                parsed.Error = QStringLiteral("%1 needs a value").arg(name);
+                return parsed;
+            }
+            (name == QLatin1String("--serial") ? options.Serial : options.Location) = value;
+            continue;
+        }
         if (name == QLatin1String("--device")) {
             QString value;
             if (!args.Value(name, inlineValue, value, parsed.Error))
@@ -268,7 +339,7 @@ TParsed ParseArguments(const QStringList& arguments) {
                 parsed.Error = QStringLiteral("--device needs a device path");
                 return parsed;
             }
-            options.DevicePath = value.toStdString();
+            options.DevicePath = framework::FileNameBytes(value).toStdString(); // byte for byte
             continue;
         }
         if (!haveCommand) {
@@ -303,6 +374,11 @@ TParsed ParseArguments(const QStringList& arguments) {
     }
     if (!haveCommand) {
         parsed.Error = QStringLiteral("no command given");
+        return parsed;
+    }
+    if (options.All && (!options.DevicePath.empty() || options.Serial || options.Location)) {
+        parsed.Error = QStringLiteral("--all takes every unit: it goes with no --device, --serial "
+                                      "or --location");
         return parsed;
     }
     if (options.Command == TCommand::Set && options.Change.Empty()) {

@@ -14,18 +14,22 @@
 namespace cli {
 
 enum class TCommand { List, Read, Watch, Params, Set, Run, Help, Version };
-enum class TRecordFormat { Plain, Csv, Jsonl };
+enum class TRecordFormat { Plain, Csv, Jsonl, Prometheus };
 
 struct TOptions {
     TCommand Command = TCommand::Help;
-    std::string DevicePath; // --device; empty: the unit the window would choose
-    bool Json = false;      // read, params
+    std::string DevicePath;          // --device; empty: the unit the window would choose
+    std::optional<QString> Serial;   // --serial
+    std::optional<QString> Location; // --location
+    bool Json = false;               // list, read, params
+    bool Prometheus = false;         // read --format prometheus
     // watch
     int IntervalMs = 500;
     std::optional<long long> Count;
     TRecordFormat Format = TRecordFormat::Plain;
     QString OutputPath;
     bool Reconnect = false;
+    bool All = false; // every attached unit at once
     // set
     unit::TParameterChange Change;
     // run

@@ -19,8 +19,10 @@ namespace {
 std::atomic<int> gStopFd{-1};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free load");
 
-struct sigaction gPrevious[2];
-constexpr int kSignals[2] = {SIGINT, SIGTERM};
+// SIGHUP too: a closed terminal ends a watch as Ctrl-C does, after the record in hand.
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kSignalCount = sizeof kSignals / sizeof kSignals[0];
+struct sigaction gPrevious[kSignalCount];
 
 extern "C" void OnStopSignal(int signal) {
     // Only async-signal-safe calls: a load, write(2), errno kept.
@@ -38,14 +40,14 @@ extern "C" void OnStopSignal(int signal) {
 TStopSignals::TStopSignals() {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
-        qCWarning(lcCli) << "no pipe for SIGINT and SIGTERM:" << std::strerror(errno);
+        qCWarning(lcCli) << "no pipe for the stop signals:" << std::strerror(errno);
         return;
     }
     readFd_ = fds[0];
     writeFd_ = fds[1];
     int expected = -1;
     if (!gStopFd.compare_exchange_strong(expected, writeFd_)) {
-        qCWarning(lcCli) << "SIGINT and SIGTERM are already being watched";
+        qCWarning(lcCli) << "the stop signals are already being watched";
         return;
     }
     notifier_ = std::make_unique<QSocketNotifier>(readFd_, QSocketNotifier::Read);
@@ -54,14 +56,14 @@ TStopSignals::TStopSignals() {
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART | SA_RESETHAND;
-    for (int i = 0; i < 2; ++i)
+    for (int i = 0; i < kSignalCount; ++i)
         sigaction(kSignals[i], &action, &gPrevious[i]);
     installed_ = true;
 }
 
 TStopSignals::~TStopSignals() {
     if (installed_) {
-        for (int i = 0; i < 2; ++i)
+        for (int i = 0; i < kSignalCount; ++i)
             sigaction(kSignals[i], &gPrevious[i], nullptr);
         gStopFd.store(-1);
     }

@@ -1,5 +1,5 @@
 #pragma once
-// SIGINT and SIGTERM as an event: while an object of this class lives, either signal writes its
+// SIGINT, SIGTERM and SIGHUP as an event: while an object of this class lives, each writes its
 // number into a pipe and the event loop delivers it as Stop(), after whatever the loop was doing
 // has finished. The handler is reset by its first signal, so a second one ends the program at
 // once, as it would without this. On Windows the console's Ctrl+C, Ctrl+Break and close events

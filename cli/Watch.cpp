@@ -64,8 +64,8 @@ void TWatch::Fail(TFailure failure) {
     Finish(1);
 }
 
-bool TWatch::Emit(const QString& record) {
-    if (sink_.Write(record))
+bool TWatch::Emit(const TRecordRow& row) {
+    if (sink_.Write({row}))
         return true;
     writeError_ = sink_.Error();
     Finish(1);
@@ -78,13 +78,26 @@ void TWatch::Tick() {
     TDataBlock data{};
     const bool answered = link_.Read(data);
     const QDateTime now = io_.Now();
+    const unit::TUnitIdentity identity{link_.Held().Serial, link_.Held().Location};
     if (answered) {
         failures_ = 0;
-        if (!Emit(RecordText(options_.Format, now, data)))
+        stalled_ = false;
+        if (!Emit({now, data, {}, identity}))
             return;
         ++records_;
         if (options_.Count && records_ >= *options_.Count)
             Finish(0);
+        return;
+    }
+    if (link_.TimedOut()) {
+        // A unit that lets a request time out is there but hung: with --reconnect the gap is
+        // marked once and the watch waits for the unit to answer again.
+        if (!options_.Reconnect) {
+            Fail(TFailure::NoAnswer);
+            return;
+        }
+        if (!stalled_ && Emit({now, std::nullopt, QStringLiteral("no-answer"), identity}))
+            stalled_ = true;
         return;
     }
     const TFailure failure = link_.Diagnose();
@@ -93,10 +106,13 @@ void TWatch::Tick() {
             Fail(failure);
             return;
         }
-        if (Emit(EventRecordText(options_.Format, now, QStringLiteral("unplugged"))))
+        if (Emit({now, std::nullopt, QStringLiteral("unplugged"), identity}))
             StartWaiting();
         return;
     }
+    if (options_.Format == TRecordFormat::Prometheus &&
+        !Emit({now, std::nullopt, QStringLiteral("no-answer"), identity}))
+        return;
     if (++failures_ >= kFailuresToGiveUp)
         Fail(TFailure::NotAnswering);
 }

@@ -1,7 +1,8 @@
 #pragma once
-// `watch`: one record per read, every interval, until the count is reached, SIGINT or SIGTERM
-// arrives (after the record in hand), or the unit fails. With --reconnect an unplugged unit is
-// waited for; a record marks the gap.
+// `watch`: one record per read, every interval, until the count is reached, SIGINT, SIGTERM or
+// SIGHUP arrives (after the record in hand), or the unit fails. With --reconnect an unplugged unit
+// is waited for, and a unit whose requests time out is read on until it answers again; a record
+// marks each gap ("unplugged", "no-answer").
 
 #include "cli/Io.h"
 #include "cli/Options.h"
@@ -35,7 +36,7 @@ private:
     void Tick();
     void Finish(int status);
     void Fail(TFailure failure);
-    bool Emit(const QString& record);
+    bool Emit(const TRecordRow& row);
     void StartWaiting();
     void TryReconnect();
     void DeviceChanged(void* sender);
@@ -50,6 +51,7 @@ private:
     long long records_ = 0;
     int failures_ = 0;
     bool waiting_ = false;
+    bool stalled_ = false; // the gap of a unit that stopped answering is marked
     bool done_ = false;
     int status_ = 0;
     TFailure failure_ = TFailure::None;

@@ -3,6 +3,7 @@
 
 #include "cli/Commands.h"
 #include "framework/Arguments.h"
+#include "unit/OutputSignals.h"
 
 #include <QCoreApplication>
 
@@ -12,6 +13,7 @@
 #include <thread>
 
 int main(int argc, char** argv) {
+    unit::IgnoreOutputSignals();
     // Qt's own options are not the tool's: Qt is given the program name only.
     static char fallbackName[] = "tarvenik-cli";
     int qtArgc = 1;

@@ -52,6 +52,7 @@ endfunction()
 #   <name>_demo   the same program, file name <name>, in demo/ of the build tree beside the
 #                 virtual pair; installed into ${TARVENIK_INSTALL_DEMODIR}, where the virtual
 #                 pair is installed too.
+# Each executable gets its own unit::DemoEdition() (unit/Edition.h), true in the demo copy.
 # DEMO_COMMAND installs a launcher of that name into ${CMAKE_INSTALL_BINDIR} that starts the demo
 # copy from wherever the tree was installed.
 function(tarvenik_add_program name)
@@ -61,7 +62,18 @@ function(tarvenik_add_program name)
   set_target_properties(${name}_objects PROPERTIES AUTOMOC ON)
 
   tarvenik_path_from_bin(to_private "${TARVENIK_INSTALL_PRIVATEDIR}")
-  add_executable(${name})
+  foreach(edition real demo)
+    set(TARVENIK_EDITION_PROGRAM ${name})
+    if(edition STREQUAL "demo")
+      set(TARVENIK_EDITION_DEMO true)
+    else()
+      set(TARVENIK_EDITION_DEMO false)
+    endif()
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/edition.cpp.in
+                   ${CMAKE_BINARY_DIR}/editions/${name}_${edition}.cpp @ONLY)
+  endforeach()
+
+  add_executable(${name} ${CMAKE_BINARY_DIR}/editions/${name}_real.cpp)
   target_link_libraries(${name} PRIVATE ${name}_objects)
   # Linked with the installed RUNPATH already: otherwise CMake pads the build tree's RUNPATH
   # with empty entries to make room for it, and glibc searches an empty entry as the current
@@ -79,7 +91,7 @@ function(tarvenik_add_program name)
   if(NOT TARGET demo_modules)
     return()
   endif()
-  add_executable(${name}_demo)
+  add_executable(${name}_demo ${CMAKE_BINARY_DIR}/editions/${name}_demo.cpp)
   target_link_libraries(${name}_demo PRIVATE ${name}_objects)
   set_target_properties(${name}_demo PROPERTIES
     OUTPUT_NAME ${name}
@@ -95,4 +107,41 @@ function(tarvenik_add_program name)
     configure_file(${PROJECT_SOURCE_DIR}/cmake/demo-launcher.sh.in ${launcher} @ONLY)
     install(PROGRAMS ${launcher} DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
+endfunction()
+
+# tarvenik_install_man(<page>): installs a manual page into section 1 with the date of its .TH
+# line taken from the newest entry of debian/changelog, so that every page carries the date of
+# the release it describes.
+function(tarvenik_install_man page)
+  set(changelog ${PROJECT_SOURCE_DIR}/debian/changelog)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${changelog} ${page})
+  file(STRINGS ${changelog} trailers REGEX "^ -- .*  [A-Z][a-z][a-z], [0-9]+ [A-Z][a-z][a-z] [0-9]+")
+  list(GET trailers 0 newest)
+  string(REGEX MATCH ", ([0-9]+) ([A-Z][a-z][a-z]) ([0-9]+)" _ "${newest}")
+  set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+  list(FIND months "${CMAKE_MATCH_2}" month)
+  if(month LESS 0)
+    message(FATAL_ERROR "no date in the newest entry of ${changelog}")
+  endif()
+  math(EXPR month "${month} + 1")
+  set(day ${CMAKE_MATCH_1})
+  string(LENGTH "${day}" day_digits)
+  if(day_digits EQUAL 1)
+    set(day "0${day}")
+  endif()
+  if(month LESS 10)
+    set(month "0${month}")
+  endif()
+  set(date "${CMAKE_MATCH_3}-${month}-${day}")
+
+  file(READ ${page} text)
+  string(REGEX REPLACE "\n\\.TH ([^ \n]+) ([0-9]) (\"[^\"\n]*\"|[^ \n]+)" "\n.TH \\1 \\2 ${date}"
+         text "\n${text}")
+  string(SUBSTRING "${text}" 1 -1 text)
+  get_filename_component(name ${page} NAME)
+  set(dated ${CMAKE_BINARY_DIR}/man/${name})
+  file(WRITE ${dated}.new "${text}")
+  file(COPY_FILE ${dated}.new ${dated} ONLY_IF_DIFFERENT)
+  file(REMOVE ${dated}.new)
+  install(FILES ${dated} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endfunction()

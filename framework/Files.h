@@ -1,16 +1,57 @@
 #pragma once
 // The few file operations whose portable form Qt does not offer as the program needs them, one
-// implementation per system (FilesPosix.cpp, FilesWindows.cpp).
+// implementation per system (FilesPosix.cpp, FilesWindows.cpp). Names are given as text; on Linux
+// their bytes are those of FileNameBytes, so a name that is not UTF-8 still opens its file.
 
-#include <QFile>
+#include <QByteArray>
+#include <QFileDevice>
 #include <QString>
+
+#include <cstdint>
 
 namespace framework {
 
-// Opens `path` for writing at its end, creating it if need be. Every write goes to the end of the
-// file, also when another writer appended meanwhile, and without a seek, so pipes and devices
-// work as well. False, with the system's reason in `why`, when it can't be opened.
-bool OpenForAppend(QFile& file, const QString& path, QString& why);
+// A file that several writers append to, each write landing at its end whoever appended
+// meanwhile, without a seek, so pipes and devices work too. Every failure leaves the system's
+// reason in Error().
+class TAppendFile {
+public:
+    TAppendFile() = default;
+    ~TAppendFile() { Close(); }
+    TAppendFile(const TAppendFile&) = delete;
+    TAppendFile& operator=(const TAppendFile&) = delete;
+
+    // Opens `path`, creating it if need be. A pipe nobody reads from fails at once instead of
+    // waiting for a reader.
+    bool Open(const QString& path);
+    bool IsOpen() const { return handle_ != kClosed; }
+    void Close();
+    // A file on a disk: it has a size, can be locked and cut back.
+    bool Regular() const { return regular_; }
+
+    // Holds the other writers' Lock back until Unlock, so that looking at the size and writing
+    // are one step among writers that all lock. False when the file can't be locked.
+    bool Lock();
+    void Unlock();
+    // The size now, or -1 when it can't be told.
+    qint64 Size();
+    // All of `bytes`, or false.
+    bool Write(const QByteArray& bytes);
+    // Cuts the file back to `size` bytes (a record written in part is taken back).
+    void Truncate(qint64 size);
+    // The file's first `length` bytes read through a handle of their own (fewer when it is
+    // shorter), from the path it was opened with.
+    QByteArray ReadBeginning(qint64 length) const;
+
+    const QString& Error() const { return error_; }
+
+private:
+    static constexpr std::intptr_t kClosed = -1;
+    std::intptr_t handle_ = kClosed; // a descriptor, or a Windows handle
+    bool regular_ = false;
+    QString path_;
+    QString error_;
+};
 
 // Gives a file just created under a private name the permissions a plain file of the user gets.
 void GivePlainFilePermissions(QFileDevice& file);
@@ -18,5 +59,10 @@ void GivePlainFilePermissions(QFileDevice& file);
 // Puts `from` in the place of `to` in one step, replacing a file of that name: no reader ever
 // sees a part-written `to`. False, with the system's reason in `why`, when it fails.
 bool ReplaceFile(const QString& from, const QString& to, QString& why);
+
+// Writes `bytes` into the file `part` and then puts it in place of `path` (ReplaceFile), so a
+// reader of `path` sees the old contents or all of the new. On failure no `part` is left behind.
+bool WriteInPlaceOf(const QString& path, const QString& part, const QByteArray& bytes,
+                    QString& why);
 
 } // namespace framework

@@ -1,30 +1,105 @@
 #include "framework/Files.h"
 
+#include "framework/FileName.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace framework {
 
-bool OpenForAppend(QFile& file, const QString& path, QString& why) {
-    // O_APPEND from the system rather than QIODevice::Append, which seeks and warns on a pipe or a
-    // device.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+namespace {
+
+QString SystemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+int Fd(std::intptr_t handle) {
+    return static_cast<int>(handle);
+}
+
+} // namespace
+
+bool TAppendFile::Open(const QString& path) {
+    Close();
+    path_ = path;
+    // O_APPEND from the system: each write lands at the end, whoever else appends. O_NONBLOCK
+    // only for the opening: a FIFO with no reader then fails at once (ENXIO) instead of waiting
+    // for one, unseen and deaf to a stop signal.
+    const int fd = ::open(FileNameBytes(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0) {
-        why = QString::fromLocal8Bit(std::strerror(errno));
+        const int error = errno;
+        error_ = error == ENXIO
+                     ? QStringLiteral("nothing reads from it (%1)").arg(SystemReason(error))
+                     : SystemReason(error);
         return false;
     }
-    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
-                   QFileDevice::AutoCloseHandle)) {
-        why = file.errorString();
+    struct stat status {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || ::fstat(fd, &status) != 0) {
+        error_ = SystemReason(errno);
         ::close(fd);
         return false;
     }
+    handle_ = fd;
+    regular_ = S_ISREG(status.st_mode);
     return true;
+}
+
+void TAppendFile::Close() {
+    if (IsOpen())
+        ::close(Fd(handle_));
+    handle_ = kClosed;
+    regular_ = false;
+}
+
+bool TAppendFile::Lock() {
+    return regular_ && ::flock(Fd(handle_), LOCK_EX) == 0;
+}
+
+void TAppendFile::Unlock() {
+    ::flock(Fd(handle_), LOCK_UN);
+}
+
+qint64 TAppendFile::Size() {
+    struct stat status {};
+    return IsOpen() && ::fstat(Fd(handle_), &status) == 0 ? status.st_size : -1;
+}
+
+bool TAppendFile::Write(const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(Fd(handle_), bytes.constData() + done,
+                                  static_cast<std::size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error_ = SystemReason(n < 0 ? errno : EIO);
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+void TAppendFile::Truncate(qint64 size) {
+    [[maybe_unused]] const int truncated = ::ftruncate(Fd(handle_), size);
+}
+
+QByteArray TAppendFile::ReadBeginning(qint64 length) const {
+    const int fd = ::open(FileNameBytes(path_).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    QByteArray begun(length, '\0');
+    const ssize_t n = ::pread(fd, begun.data(), static_cast<std::size_t>(begun.size()), 0);
+    ::close(fd);
+    begun.truncate(n > 0 ? n : 0);
+    return begun;
 }
 
 void GivePlainFilePermissions(QFileDevice& file) {
@@ -34,10 +109,34 @@ void GivePlainFilePermissions(QFileDevice& file) {
 }
 
 bool ReplaceFile(const QString& from, const QString& to, QString& why) {
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+    if (::rename(FileNameBytes(from).constData(), FileNameBytes(to).constData()) == 0)
         return true;
-    why = qt_error_string(errno);
+    why = SystemReason(errno);
     return false;
+}
+
+bool WriteInPlaceOf(const QString& path, const QString& part, const QByteArray& bytes,
+                    QString& why) {
+    const QByteArray partName = FileNameBytes(part);
+    const int fd = ::open(partName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        why = SystemReason(errno);
+        return false;
+    }
+    errno = 0;
+    const bool written =
+        ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) == bytes.size();
+    const int writeError = errno ? errno : EIO;
+    if (::close(fd) != 0 || !written) {
+        why = SystemReason(written ? errno : writeError);
+        ::unlink(partName.constData());
+        return false;
+    }
+    if (!ReplaceFile(part, path, why)) {
+        ::unlink(partName.constData());
+        return false;
+    }
+    return true;
 }
 
 } // namespace framework

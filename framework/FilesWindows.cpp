@@ -1,36 +1,107 @@
 #include "framework/Files.h"
 
-#include <fcntl.h>
-#include <io.h>
+#include <QDir>
+#include <QFile>
+
 #include <windows.h>
 
 namespace framework {
 
-bool OpenForAppend(QFile& file, const QString& path, QString& why) {
-    // Qt's Append mode on Windows seeks to the end once, at opening; this file is shared with
-    // other appenders, so the end is left to the system at each write (FILE_APPEND_DATA alone).
+namespace {
+
+QString SystemReason(DWORD error = GetLastError()) {
+    return qt_error_string(static_cast<int>(error));
+}
+
+const wchar_t* Wide(const QString& text) {
+    return reinterpret_cast<const wchar_t*>(text.utf16());
+}
+
+HANDLE Handle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+// The writers' lock is one byte far past any real data: Windows locks are binding on the bytes
+// they cover, so a lock over the data would make a writer that does not lock fail.
+constexpr DWORD kLockOffsetHigh = 0x7fffffff;
+constexpr DWORD kLockOffsetLow = 0xfffffff0;
+
+} // namespace
+
+bool TAppendFile::Open(const QString& path) {
+    Close();
+    path_ = path;
+    // Read and write access, to size and cut back the file; every write goes to the end by its
+    // offset (all ones), which the system resolves at the write. A pipe with no free instance
+    // fails at once.
     const HANDLE handle =
-        CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), FILE_APPEND_DATA | SYNCHRONIZE,
+        CreateFileW(Wide(QDir::toNativeSeparators(path)), GENERIC_READ | GENERIC_WRITE,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        why = qt_error_string(static_cast<int>(GetLastError()));
+        error_ = SystemReason();
         return false;
     }
-    // QFile takes the handle as a C runtime descriptor, which then owns it.
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_WRONLY);
-    if (fd < 0) {
-        why = qt_error_string(static_cast<int>(GetLastError()));
-        CloseHandle(handle);
-        return false;
-    }
-    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
-                   QFileDevice::AutoCloseHandle)) {
-        why = file.errorString();
-        _close(fd);
-        return false;
+    handle_ = reinterpret_cast<std::intptr_t>(handle);
+    regular_ = GetFileType(handle) == FILE_TYPE_DISK;
+    return true;
+}
+
+void TAppendFile::Close() {
+    if (IsOpen())
+        CloseHandle(Handle(handle_));
+    handle_ = kClosed;
+    regular_ = false;
+}
+
+bool TAppendFile::Lock() {
+    OVERLAPPED where{};
+    where.Offset = kLockOffsetLow;
+    where.OffsetHigh = kLockOffsetHigh;
+    return regular_ && LockFileEx(Handle(handle_), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &where);
+}
+
+void TAppendFile::Unlock() {
+    OVERLAPPED where{};
+    where.Offset = kLockOffsetLow;
+    where.OffsetHigh = kLockOffsetHigh;
+    UnlockFileEx(Handle(handle_), 0, 1, 0, &where);
+}
+
+qint64 TAppendFile::Size() {
+    LARGE_INTEGER size{};
+    return IsOpen() && GetFileSizeEx(Handle(handle_), &size) ? size.QuadPart : -1;
+}
+
+bool TAppendFile::Write(const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        OVERLAPPED atTheEnd{};
+        atTheEnd.Offset = 0xffffffff;
+        atTheEnd.OffsetHigh = 0xffffffff;
+        DWORD written = 0;
+        const bool ok = WriteFile(Handle(handle_), bytes.constData() + done,
+                                  static_cast<DWORD>(bytes.size() - done), &written,
+                                  regular_ ? &atTheEnd : nullptr);
+        if (!ok || written == 0) {
+            error_ = ok ? SystemReason(ERROR_WRITE_FAULT) : SystemReason();
+            return false;
+        }
+        done += written;
     }
     return true;
+}
+
+void TAppendFile::Truncate(qint64 size) {
+    LARGE_INTEGER where{};
+    where.QuadPart = size;
+    if (SetFilePointerEx(Handle(handle_), where, nullptr, FILE_BEGIN))
+        SetEndOfFile(Handle(handle_));
+}
+
+QByteArray TAppendFile::ReadBeginning(qint64 length) const {
+    QFile file(path_);
+    return file.open(QIODevice::ReadOnly) ? file.read(length) : QByteArray();
 }
 
 void GivePlainFilePermissions(QFileDevice&) {
@@ -38,12 +109,30 @@ void GivePlainFilePermissions(QFileDevice&) {
 }
 
 bool ReplaceFile(const QString& from, const QString& to, QString& why) {
-    if (MoveFileExW(reinterpret_cast<const wchar_t*>(from.utf16()),
-                    reinterpret_cast<const wchar_t*>(to.utf16()),
+    if (MoveFileExW(Wide(QDir::toNativeSeparators(from)), Wide(QDir::toNativeSeparators(to)),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
-    why = qt_error_string(static_cast<int>(GetLastError()));
+    why = SystemReason();
     return false;
+}
+
+bool WriteInPlaceOf(const QString& path, const QString& part, const QByteArray& bytes,
+                    QString& why) {
+    QFile file(part);
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                         file.write(bytes) == bytes.size() && file.flush();
+    if (!written) {
+        why = file.errorString();
+        file.close();
+        QFile::remove(part);
+        return false;
+    }
+    file.close();
+    if (!ReplaceFile(part, path, why)) {
+        QFile::remove(part);
+        return false;
+    }
+    return true;
 }
 
 } // namespace framework

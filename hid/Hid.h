@@ -4,11 +4,14 @@
 // while the library is not loaded, so callers test an entry before a call.
 // Not counted: one acquire loads, one release unloads.
 //
-// HidD_GetInputReport and HidD_SetOutputReport are optional: a library
-// without them still loads, and they stay null.
+// HidD_GetInputReport, HidD_SetOutputReport and the modules' own
+// DevNodeGetLocationString are optional: a library without them still loads,
+// and they stay null.
 //
-// Used on the user-interface thread only: a device's read thread works with
-// capabilities taken before it started.
+// Loaded and released on the user-interface thread only: a device's read
+// thread works with capabilities taken before it started. The feature-report
+// entries are also called through a THidReportChannel on another thread,
+// which stops before the services are released.
 
 #include "platform/ServiceExports.h"
 

@@ -143,6 +143,11 @@ public:
     // characters. Empty while never fetched.
     QString GetManufacturerText();
     QString GetProductText();
+    // The same for the serial number string, and for where the device is
+    // attached (a text of the HID modules that survives a replug into the
+    // same port; empty when they give none).
+    QString GetSerialNumberText();
+    QString GetLocationText();
 
     PHIDP_PREPARSED_DATA EnsurePreparsedData();
     void QueryCapabilities(HIDP_CAPS& caps);
@@ -203,6 +208,8 @@ private:
     THidPnPInfo InterfaceInfo_;
     QString ManufacturerText_;
     QString ProductText_;
+    QString SerialNumberText_;
+    QString LocationText_;
     std::atomic<PHIDP_PREPARSED_DATA> PreparsedData_{nullptr};
     std::atomic<int> ReadSleepTime_{100};
     THidDataEvent DataHandler_;

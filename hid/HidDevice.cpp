@@ -165,6 +165,14 @@ QString THidDevice::GetProductText() {
     return FetchText(ProductText_, Hid::HidD_GetProductString);
 }
 
+QString THidDevice::GetSerialNumberText() {
+    return FetchText(SerialNumberText_, Hid::HidD_GetSerialNumberString);
+}
+
+QString THidDevice::GetLocationText() {
+    return FetchText(LocationText_, Hid::DevNodeGetLocationString);
+}
+
 PHIDP_PREPARSED_DATA THidDevice::EnsurePreparsedData() {
     if (PreparsedData_ == nullptr && OpenMainHandle()) {
         PHIDP_PREPARSED_DATA data = nullptr;

@@ -30,6 +30,9 @@ QString ErrorText(DWORD code) {
     case ERROR_INVALID_PARAMETER:
         words = "invalid parameter";
         break;
+    case ERROR_SEM_TIMEOUT:
+        words = "the device did not answer in time";
+        break;
     case ERROR_MOD_NOT_FOUND:
         words = "module not found";
         break;
@@ -50,6 +53,10 @@ QString ErrorText(DWORD code) {
 
 QString LastErrorText() {
     return ErrorText(GetLastError());
+}
+
+DWORD LastError() {
+    return GetLastError();
 }
 
 } // namespace hidlog

@@ -17,5 +17,8 @@ namespace hidlog {
 QString ErrorText(DWORD code);
 // The same for the calling thread's last error.
 QString LastErrorText();
+// The thread's last error as the services left it (ERROR_SEM_TIMEOUT: the device did not answer
+// in time).
+DWORD LastError();
 
 } // namespace hidlog

@@ -11,7 +11,9 @@
 
 #include "platform/win32/WinTypes.h"
 
-// libhidsvc.so ("HID.dll").
+// libhidsvc.so ("HID.dll"). DevNodeGetLocationString is the modules' own: where the device is
+// attached (the USB port path), a string that survives a replug into the same port. HID.dll has
+// no such export, so its entry stays null there.
 #define HIDSVC_EXPORTS(REQUIRED, OPTIONAL)                                                         \
     REQUIRED(void, HidD_GetHidGuid, (LPGUID HidGuid))                                              \
     REQUIRED(BOOLEAN, HidD_GetAttributes, (HANDLE HidDeviceObject, PHIDD_ATTRIBUTES Attributes))   \
@@ -34,7 +36,9 @@
     OPTIONAL(BOOLEAN, HidD_GetInputReport,                                                         \
              (HANDLE HidDeviceObject, PVOID ReportBuffer, ULONG ReportBufferLength))               \
     OPTIONAL(BOOLEAN, HidD_SetOutputReport,                                                        \
-             (HANDLE HidDeviceObject, PVOID ReportBuffer, ULONG ReportBufferLength))
+             (HANDLE HidDeviceObject, PVOID ReportBuffer, ULONG ReportBufferLength))               \
+    OPTIONAL(BOOLEAN, DevNodeGetLocationString,                                                    \
+             (HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength))
 
 // libsetupsvc.so ("SetupApi.dll"). On Linux it also stands in for the WM_DEVICECHANGE broadcast:
 // a descriptor that turns readable when device nodes change, the DevNodeNotify* exports.

@@ -4,15 +4,29 @@
 #include "unit/Block.h"
 
 class THidDevice;
+class THidReportChannel;
 
 namespace unit {
 
+// How one exchange ended. NoAnswer: the request timed out, so the unit is there but did not
+// answer in time (a hung unit; a stalled virtual unit). Failed: anything else (refused, unplugged,
+// no access). After NoAnswer and Failed the thread's last error still tells why.
+enum class ExchangeResult { Answered, NoAnswer, Failed };
+
 // Frames the block in `report` (byte 251 keeps what the last read left there) and sets it as the
-// feature report. True when the unit took it.
-bool SendBlock(THidDevice& device, const TDataBlock& data, TReportBuffer& report);
+// feature report.
+ExchangeResult Send(THidDevice& device, const TDataBlock& data, TReportBuffer& report);
 
 // Clears the report and the block, gets the feature report and copies its bytes 1..250 into the
-// block whatever the answer: a failed read leaves the block all zero. True when the unit answered.
+// block whatever the answer: a failed read leaves the block all zero.
+ExchangeResult Read(THidDevice& device, TReportBuffer& report, TDataBlock& data);
+
+// The same through a handle of its own, for a thread other than the device's.
+ExchangeResult Send(THidReportChannel& channel, const TDataBlock& data, TReportBuffer& report);
+ExchangeResult Read(THidReportChannel& channel, TReportBuffer& report, TDataBlock& data);
+
+// The same, answering true when the unit took the block / answered.
+bool SendBlock(THidDevice& device, const TDataBlock& data, TReportBuffer& report);
 bool ReadBlock(THidDevice& device, TReportBuffer& report, TDataBlock& data);
 
 } // namespace unit

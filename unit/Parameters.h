@@ -30,6 +30,24 @@ struct TParameterChange {
     }
 };
 
+// A threshold as the unit would store it at a scale: the nearest count and the volts that count
+// stands for. The unit holds only counts 1 to 255 whose volts lie within the limits above; a
+// value the byte cannot hold is not holdable (rather than clamped to a count nobody asked for).
+struct TThresholdFit {
+    bool Holdable = false;
+    int Count = 0;
+    long double StoredVolts = 0;
+};
+TThresholdFit FitThreshold(long double volts, int scaleValue);
+
+// The lowest and highest counts the unit holds at a scale (never empty: a count of 1 is at most
+// 1.1 V, and 3 counts at most 3.3 V).
+struct TCountRange {
+    int Lowest = 1;
+    int Highest = 255;
+};
+TCountRange HoldableCounts(int scaleValue);
+
 // Writes the given parameters into the block, the thresholds converted at the block's own scale;
 // every other byte stays as it is. Values are taken as they come: checking them against the
 // limits is the caller's business.

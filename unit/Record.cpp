@@ -28,7 +28,11 @@ QString CsvField(const QString& text) {
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-QString JsonString(const QString& text) {
+} // namespace
+
+QString JsonString(const QString& text, bool emptyIsNull) {
+    if (emptyIsNull && text.isEmpty())
+        return QStringLiteral("null");
     QString out = QStringLiteral("\"");
     for (const QChar c : text) {
         if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
@@ -41,6 +45,8 @@ QString JsonString(const QString& text) {
     return out + QLatin1Char('"');
 }
 
+namespace {
+
 QString JsonBytes(const TDataBlock& data, int first, int step, int count) {
     QString out = QStringLiteral("[");
     for (int i = 0; i < count; ++i) {
@@ -52,6 +58,19 @@ QString JsonBytes(const TDataBlock& data, int first, int step, int count) {
 }
 
 constexpr QLatin1String kEventColumn("event");
+constexpr QLatin1String kSerialColumn("serial");
+constexpr QLatin1String kLocationColumn("location");
+
+QString CsvIdentity(const TUnitIdentity& unit, TLayout layout) {
+    if (layout == TLayout::WithoutIdentity)
+        return QString();
+    return QLatin1Char(',') + CsvField(unit.Serial) + QLatin1Char(',') + CsvField(unit.Location);
+}
+
+void AddIdentity(std::vector<TField>& fields, const TUnitIdentity& unit) {
+    fields.push_back({kSerialColumn, JsonString(unit.Serial, true), false});
+    fields.push_back({kLocationColumn, JsonString(unit.Location, true), false});
+}
 
 } // namespace
 
@@ -68,41 +87,50 @@ QString TimeText(const QDateTime& time) {
 std::vector<TField> FieldsOf(const TDataBlock& data) {
     using namespace Qt::StringLiterals;
     return {
-        {"os1_min_v"_L1, Volts(data, block::kOs1Min), false},
-        {"os1_max_v"_L1, Volts(data, block::kOs1Max), false},
-        {"os2_voltage_v"_L1, Volts(data, block::kOs2Voltage), false},
-        {"os2_pulse_time"_L1, Count(data, block::kOs2PulseTime), false},
-        {"os1_time_1"_L1, Count(data, block::kOs1Time1), false},
-        {"os1_time_0"_L1, Count(data, block::kOs1Time0), false},
-        {"os1_state"_L1, Count(data, block::kOs1State), false},
-        {"position"_L1, Count(data, block::kPosition), false},
-        {"scale"_L1, QString::number(ScaleOf(data)), false},
-        {"poll_period"_L1, Count(data, block::kPollPeriod), true},
-        {"threshold0_v"_L1, Volts(data, block::kThreshold0), true},
-        {"threshold1_v"_L1, Volts(data, block::kThreshold1), true},
-        {"os2_length"_L1, Count(data, block::kOs2Length), true},
-        {"os2_delay"_L1, Count(data, block::kOs2Delay), true},
+        {"os1_min_v"_L1, Volts(data, block::kOs1Min), false, "Lowest OS1 voltage"_L1},
+        {"os1_max_v"_L1, Volts(data, block::kOs1Max), false, "Highest OS1 voltage"_L1},
+        {"os2_voltage_v"_L1, Volts(data, block::kOs2Voltage), false, "OS2 pulse voltage"_L1},
+        {"os2_pulse_time"_L1, Count(data, block::kOs2PulseTime), false,
+         "OS2 pulse time, in the unit's counts"_L1},
+        {"os1_time_1"_L1, Count(data, block::kOs1Time1), false,
+         "Time OS1 spends in state 1, in the unit's counts"_L1},
+        {"os1_time_0"_L1, Count(data, block::kOs1Time0), false,
+         "Time OS1 spends in state 0, in the unit's counts"_L1},
+        {"os1_state"_L1, Count(data, block::kOs1State), false, "Current OS1 state"_L1},
+        {"position"_L1, Count(data, block::kPosition), false, "Position value"_L1},
+        {"scale"_L1, QString::number(ScaleOf(data)), false, "Raw count that stands for 1.1 V"_L1},
+        {"poll_period"_L1, Count(data, block::kPollPeriod), true, "Poll period parameter"_L1},
+        {"threshold0_v"_L1, Volts(data, block::kThreshold0), true, "Threshold 0"_L1},
+        {"threshold1_v"_L1, Volts(data, block::kThreshold1), true, "Threshold 1"_L1},
+        {"os2_length"_L1, Count(data, block::kOs2Length), true, "OS2 signal length parameter"_L1},
+        {"os2_delay"_L1, Count(data, block::kOs2Delay), true, "OS2 signal delay parameter"_L1},
     };
 }
 
-QString CsvHeader() {
+QString CsvHeader(TLayout layout) {
     QString line = QStringLiteral("time");
     for (const TField& field : FieldsOf(TDataBlock{}))
         line += QLatin1Char(',') + field.Name;
-    return line + QLatin1Char(',') + kEventColumn + QStringLiteral("\r\n");
+    line += QLatin1Char(',') + kEventColumn;
+    if (layout == TLayout::Current)
+        line += QLatin1Char(',') + kSerialColumn + QLatin1Char(',') + kLocationColumn;
+    return line + QStringLiteral("\r\n");
 }
 
-QString CsvRecord(const QDateTime& time, const TDataBlock& data) {
+QString CsvRecord(const QDateTime& time, const TDataBlock& data, const TUnitIdentity& unit,
+                  TLayout layout) {
     QString line = TimeText(time);
     for (const TField& field : FieldsOf(data))
         line += QLatin1Char(',') + CsvField(field.Text);
-    return line + QStringLiteral(",\r\n");
+    return line + QLatin1Char(',') + CsvIdentity(unit, layout) + QStringLiteral("\r\n");
 }
 
-QString CsvEventRecord(const QDateTime& time, const QString& event) {
+QString CsvEventRecord(const QDateTime& time, const QString& event, const TUnitIdentity& unit,
+                       TLayout layout) {
     QString line = TimeText(time);
     line += QString(static_cast<qsizetype>(FieldsOf(TDataBlock{}).size()), QLatin1Char(','));
-    return line + QLatin1Char(',') + CsvField(event) + QStringLiteral("\r\n");
+    return line + QLatin1Char(',') + CsvField(event) + CsvIdentity(unit, layout) +
+           QStringLiteral("\r\n");
 }
 
 QString JsonObject(const std::vector<TField>& fields) {
@@ -115,7 +143,7 @@ QString JsonObject(const std::vector<TField>& fields) {
     return out + QLatin1Char('}');
 }
 
-QString JsonRecord(const QDateTime& time, const TDataBlock& data) {
+QString JsonRecord(const QDateTime& time, const TDataBlock& data, const TUnitIdentity& unit) {
     using namespace Qt::StringLiterals;
     std::vector<TField> fields{{"time"_L1, JsonString(TimeText(time)), false}};
     for (TField& field : FieldsOf(data))
@@ -123,13 +151,16 @@ QString JsonRecord(const QDateTime& time, const TDataBlock& data) {
     fields.push_back({"samples_a"_L1, JsonBytes(data, 0, 2, block::kSamplePairs), false});
     fields.push_back({"samples_b"_L1, JsonBytes(data, 1, 2, block::kSamplePairs), false});
     fields.push_back({"raw"_L1, JsonBytes(data, 0, 1, block::kBlockSize), false});
+    AddIdentity(fields, unit);
     return JsonObject(fields);
 }
 
-QString JsonEventRecord(const QDateTime& time, const QString& event) {
+QString JsonEventRecord(const QDateTime& time, const QString& event, const TUnitIdentity& unit) {
     using namespace Qt::StringLiterals;
-    return JsonObject(
-        {{"time"_L1, JsonString(TimeText(time)), false}, {kEventColumn, JsonString(event), false}});
+    std::vector<TField> fields{{"time"_L1, JsonString(TimeText(time)), false},
+                               {kEventColumn, JsonString(event), false}};
+    AddIdentity(fields, unit);
+    return JsonObject(fields);
 }
 
 } // namespace unit

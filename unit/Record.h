@@ -7,8 +7,11 @@
 // os1_time_1, os1_time_0, os1_state, position, scale, poll_period, threshold0_v, threshold1_v,
 // os2_length, os2_delay. Volts have two decimals and a decimal point, rounded as the window shows
 // them, at the block's own scale; counts are decimal integers. CSV ends every line with an `event`
-// column, empty in a record of a read; an event record (such as the unit going away) has only
-// `time` and `event`.
+// column, empty in a record of a read, then `serial` and `location` of the unit the record is
+// of (empty when it has none); an event record (such as the unit going away) has only `time`,
+// `event`, `serial` and `location`. The identity came last, so a file begun without it can be
+// continued in its own layout (TLayout::WithoutIdentity). JSON gives `serial` and `location` as
+// the last keys, null when the unit has none.
 
 #include "unit/Block.h"
 
@@ -20,10 +23,21 @@
 
 namespace unit {
 
+// Which unit a record is of: its serial number string and where it is attached, each empty when
+// the unit gives none.
+struct TUnitIdentity {
+    QString Serial;
+    QString Location;
+};
+
+enum class TLayout { Current, WithoutIdentity };
+
 struct TField {
     QLatin1String Name;
     QString Text;
     bool Parameter; // one of the five operating parameters
+    // What the value is, for a monitoring system's description of it.
+    QLatin1String Help{};
 };
 
 // ISO 8601 in the time's own offset, with milliseconds: 2025-03-01T14:05:09.250+01:00.
@@ -33,14 +47,18 @@ QString TimeText(const QDateTime& time);
 std::vector<TField> FieldsOf(const TDataBlock& data);
 
 // The CSV header line and record lines, each with its CRLF.
-QString CsvHeader();
-QString CsvRecord(const QDateTime& time, const TDataBlock& data);
-QString CsvEventRecord(const QDateTime& time, const QString& event);
+QString CsvHeader(TLayout layout = TLayout::Current);
+QString CsvRecord(const QDateTime& time, const TDataBlock& data, const TUnitIdentity& unit,
+                  TLayout layout = TLayout::Current);
+QString CsvEventRecord(const QDateTime& time, const QString& event, const TUnitIdentity& unit,
+                       TLayout layout = TLayout::Current);
 
 // One JSON object on one line, no line end. A record of a read adds `samples_a` and `samples_b`
 // (117 raw bytes each) and `raw` (the 250 bytes of the block).
-QString JsonRecord(const QDateTime& time, const TDataBlock& data);
-QString JsonEventRecord(const QDateTime& time, const QString& event);
+QString JsonRecord(const QDateTime& time, const TDataBlock& data, const TUnitIdentity& unit);
+QString JsonEventRecord(const QDateTime& time, const QString& event, const TUnitIdentity& unit);
+// A JSON string, quoted and escaped; null for an empty text when `emptyIsNull`.
+QString JsonString(const QString& text, bool emptyIsNull = false);
 // A JSON object of the given fields only, no line end.
 QString JsonObject(const std::vector<TField>& fields);
 

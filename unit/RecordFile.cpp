@@ -1,39 +1,54 @@
 #include "unit/RecordFile.h"
 
-#include "framework/Files.h"
-
 namespace unit {
 
-TRecordFile::TRecordFile(const QString& path, const QString& header)
-    : path_(path), header_(header.toUtf8()) {}
+TRecordFile::TRecordFile(const QString& path, const QString& header, const QString& olderHeader)
+    : path_(path), header_(header.toUtf8()), olderHeader_(olderHeader.toUtf8()) {}
+
+bool TRecordFile::Ready() {
+    return Open();
+}
 
 bool TRecordFile::Open() {
-    if (file_.isOpen())
+    if (file_.IsOpen())
         return true;
-    // Unbuffered: each record goes to the file system in one write, at once.
-    if (!framework::OpenForAppend(file_, path_, error_))
+    if (!file_.Open(path_)) {
+        error_ = file_.Error();
         return false;
-    needHeader_ = !header_.isEmpty() && file_.size() == 0;
+    }
+    needHeader_ = !header_.isEmpty();
+    olderLayout_ = file_.Regular() && file_.Size() > 0 && BeginsWithOlderHeader();
     return true;
+}
+
+bool TRecordFile::BeginsWithOlderHeader() const {
+    return !olderHeader_.isEmpty() && file_.ReadBeginning(olderHeader_.size()) == olderHeader_;
 }
 
 bool TRecordFile::Append(const QString& record) {
     if (!Open())
         return false;
-    const qint64 before = file_.size();
     QByteArray bytes = record.toUtf8();
-    if (needHeader_)
+    // Two writers starting on one new file: the lock makes the size seen and the header written
+    // one step, so only the first writes the header.
+    const bool locked = file_.Lock();
+    const qint64 before = file_.Regular() ? file_.Size() : -1;
+    const bool header = needHeader_ && (!file_.Regular() || before == 0);
+    if (header)
         bytes.prepend(header_);
-    if (file_.write(bytes) == bytes.size()) {
+    const bool written = file_.Write(bytes);
+    // A record written in part would run into the next one: the file goes back to where it was.
+    if (!written && before >= 0)
+        file_.Truncate(before);
+    if (locked)
+        file_.Unlock();
+    if (written) {
         needHeader_ = false;
         return true;
     }
-    error_ = file_.errorString();
-    // A record written in part would run into the next one: the file goes back to where it was.
+    error_ = file_.Error();
     // Closed, so the next record opens afresh (the file may have been replaced meanwhile).
-    if (!file_.isSequential())
-        file_.resize(before);
-    file_.close();
+    file_.Close();
     return false;
 }
 

@@ -1,5 +1,5 @@
 // The poll's cost: one whole cycle against the virtual unit (read, drawing, labels, readouts), and
-// the oscillogram drawing alone.
+// the oscillogram drawing alone; and how late the window's event loop runs while the unit stalls.
 
 #include "app/DataBlock.h"
 #include "app/Oscillogram.h"
@@ -13,7 +13,12 @@
 #include <QCheckBox>
 #include <QImage>
 
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -45,17 +50,81 @@ void BM_PollCycle(benchmark::State& state) {
     QCoreApplication::sendPostedEvents(); // the controller's first scan
     QCoreApplication::processEvents();
     form.CheckBox1->setChecked(true);
+    while (form.UnitBusy())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (!form.Get_Tarvenik_Dev()) {
         state.SkipWithError("no unit");
         return;
     }
-    for (auto _ : state)
+    // A cycle asks the exchange thread for the block and ends when its answer has been applied.
+    for (auto _ : state) {
         form.TimerTimer(form.Timer);
+        while (form.UnitBusy())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
     form.CheckBox1->setChecked(false);
     unit.Reset();
     state.SetLabel(fixed ? "fixed busy block" : "live virtual unit");
 }
 BENCHMARK(BM_PollCycle)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// How late the window's event loop runs while the unit stalls every request for 5 s: connecting
+// (the read-back), then polling on its own timer as the program does. A 10 ms timer on the
+// window's thread measures how late each of its ticks comes; the worst and the median are
+// reported, in milliseconds.
+void BM_EventLoopLatencyWhileStalled(benchmark::State& state) {
+    virtualunit::VirtualUnitControl unit = virtualunit::resolveVirtualUnitControl();
+    if (!unit.complete()) {
+        state.SkipWithError("virtual unit modules not beside the benchmark");
+        return;
+    }
+    constexpr int kStallMs = 5000;
+    constexpr int kTickMs = 10;
+    const int runMs = static_cast<int>(state.range(0));
+    std::vector<double> late;
+    for (auto _ : state) {
+        unit.Reset();
+        TTarvenik_Control_Form form;
+        QCoreApplication::sendPostedEvents(); // the controller's first scan
+        QCoreApplication::processEvents();
+        unit.SetStall(0, kStallMs);
+
+        QElapsedTimer clock;
+        QTimer ticker;
+        ticker.setTimerType(Qt::PreciseTimer);
+        ticker.setInterval(kTickMs);
+        qint64 last = 0;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            const qint64 now = clock.nsecsElapsed();
+            late.push_back(std::max(0.0, static_cast<double>(now - last) / 1e6 - kTickMs));
+            last = now;
+        });
+        QEventLoop loop;
+        QTimer::singleShot(runMs, &loop, &QEventLoop::quit);
+        clock.start();
+        ticker.start();
+        form.CheckBox1->setChecked(true); // the read-back and then the polls, all stalled
+        loop.exec();
+        ticker.stop();
+        if (form.windowTitle() != QStringLiteral("Устройство не отвечает :("))
+            state.SkipWithError("the unit's stall was not seen");
+        unit.SetStall(0, 0); // the waiting request ends now, not in up to 5 s
+        form.CheckBox1->setChecked(false);
+    }
+    unit.Reset();
+    if (late.empty()) {
+        state.SkipWithError("the ticker never ran");
+        return;
+    }
+    std::sort(late.begin(), late.end());
+    state.counters["max_ms"] = late.back();
+    state.counters["median_ms"] = late[late.size() / 2];
+    state.counters["ticks"] = static_cast<double>(late.size());
+}
+BENCHMARK(BM_EventLoopLatencyWhileStalled)
+    ->Arg(12'000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_OscillogramDraw(benchmark::State& state) {
     QImage bitmap(470, 255, QImage::Format_RGB32);

@@ -134,6 +134,10 @@ BOOLEAN HidD_GetSerialNumberString(HANDLE HidDeviceObject, PVOID Buffer, ULONG B
     return copyString(HidDeviceObject, &hidmodules::SysfsHid::serialString, Buffer, BufferLength);
 }
 
+BOOLEAN DevNodeGetLocationString(HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength) {
+    return copyString(HidDeviceObject, &hidmodules::SysfsHid::locationString, Buffer, BufferLength);
+}
+
 // Succeeds whenever the descriptor can be read, well-formed or not; a
 // malformed one makes HidP_GetCaps answer HIDP_STATUS_INVALID_PREPARSED_DATA.
 BOOLEAN HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DATA* PreparsedData) {

@@ -33,6 +33,8 @@ inline int windowsErrorFromErrno(int err) {
     case EINVAL:
     case EFAULT:
         return ERROR_INVALID_PARAMETER;
+    case ETIMEDOUT: // the USB unit let the control transfer time out
+        return ERROR_SEM_TIMEOUT;
     default:
         return ERROR_GEN_FAILURE;
     }

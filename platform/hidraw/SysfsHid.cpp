@@ -144,6 +144,8 @@ std::optional<HidrawDevice> SysfsHid::describe(const std::string& classDevice) c
         device.hidName = name->second;
     if (const auto uniq = hid.find("HID_UNIQ"); uniq != hid.end())
         device.hidUniq = uniq->second;
+    if (const auto phys = hid.find("HID_PHYS"); phys != hid.end())
+        device.hidPhys = phys->second;
 
     // The node name udev gives it; a name that would leave /dev is not taken.
     std::string devName = node.filename().string();
@@ -247,6 +249,12 @@ std::optional<std::string> SysfsHid::serialString(const HidrawDevice& device) co
         if (auto serial = readAttribute(fs::path(*device.usbDir) / "serial"))
             return serial;
     return device.hidUniq.empty() ? std::nullopt : std::optional(device.hidUniq);
+}
+
+std::optional<std::string> SysfsHid::locationString(const HidrawDevice& device) const {
+    if (device.usbDir)
+        return fs::path(*device.usbDir).filename().string();
+    return device.hidPhys.empty() ? std::nullopt : std::optional(device.hidPhys);
 }
 
 std::optional<std::vector<uint8_t>> SysfsHid::reportDescriptor(const HidrawDevice& device) const {

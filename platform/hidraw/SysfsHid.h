@@ -26,6 +26,7 @@ struct HidrawDevice {
     uint16_t version = 0; // bcdDevice of the USB device, 0 on other buses
     std::string hidName;
     std::string hidUniq;
+    std::string hidPhys;
     std::string hidDir;                // sysfs folder of the HID device
     std::optional<std::string> usbDir; // sysfs folder of the USB device, on USB
 };
@@ -48,6 +49,9 @@ public:
     std::optional<std::string> manufacturerString(const HidrawDevice& device) const;
     std::optional<std::string> productString(const HidrawDevice& device) const;
     std::optional<std::string> serialString(const HidrawDevice& device) const;
+    // Where the device is attached: the USB device's port path ("1-1.4"), which stays the same
+    // through a replug into the same port; off USB the HID device's phys text, if any.
+    std::optional<std::string> locationString(const HidrawDevice& device) const;
     std::optional<std::vector<uint8_t>> reportDescriptor(const HidrawDevice& device) const;
 
     // Helpers with their own rules, public for the tests.

@@ -52,6 +52,10 @@ BOOLEAN HidD_GetSerialNumberString(HANDLE HidDeviceObject, PVOID Buffer, ULONG B
     return copyString(HidDeviceObject, virtualunit::StringKind::Serial, Buffer, BufferLength);
 }
 
+BOOLEAN DevNodeGetLocationString(HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength) {
+    return copyString(HidDeviceObject, virtualunit::StringKind::Location, Buffer, BufferLength);
+}
+
 BOOLEAN HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DATA* PreparsedData) {
     if (PreparsedData == nullptr)
         return failHid(ERROR_INVALID_PARAMETER);

@@ -6,6 +6,7 @@
 #include "platform/virtual/VirtualUnitControl.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -13,7 +14,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -29,6 +35,15 @@ namespace {
 constexpr const char* kProduct = "Tarvenik";
 constexpr const char* kManufacturer = "Mirdal-vk";
 constexpr uint8_t kFixedTrailer = 0xA5;
+
+// Each unit keeps its serial and its port through unplug and plug, as a real one does.
+std::string defaultSerial(int number) {
+    return "VU" + std::to_string(1000 + number);
+}
+
+std::string locationOf(int number) {
+    return "virtual-" + std::to_string(number + 1);
+}
 
 struct NodeIdentity {
     dev_t dev = 0;
@@ -51,16 +66,20 @@ struct Unit {
     std::optional<Node> node;
     std::u16string product;
     std::u16string manufacturer;
+    std::optional<std::u16string> serial; // none: the unit has no serial number string
     std::optional<std::array<uint8_t, kBlockSize>> fixedBlock;
     bool failGet = false;
     bool failSet = false;
+    int stallMilliseconds = 0; // every feature request waits this long, then times out
     std::array<uint8_t, kInputReportSize - 1> lastInput{};
 
-    void restoreDefaults() {
+    void restoreDefaults(int number) {
         product = hidmodules::utf8ToUtf16(kProduct);
+        serial = hidmodules::utf8ToUtf16(defaultSerial(number));
         manufacturer = hidmodules::utf8ToUtf16(kManufacturer);
         fixedBlock.reset();
         failGet = failSet = false;
+        stallMilliseconds = 0;
         lastInput.fill(0);
         model.factoryReset();
     }
@@ -72,12 +91,100 @@ long long monotonicNanoseconds() {
     return static_cast<long long>(ts.tv_sec) * 1'000'000'000LL + ts.tv_nsec;
 }
 
-std::string makeNodeFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tarvenik-vu-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr)
-        return {};
-    return pattern;
+// A program ended by a stop signal runs no destructor: the signal's handler removes the nodes and
+// the folder itself, with nothing but unlink and rmdir on paths made ready beforehand, and the
+// signal then ends the program as it would have. Installed only over the default action, so a
+// program that handles the signal itself (and ends normally, running the destructor) keeps its
+// own way.
+namespace leftovers {
+
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+char folder[PATH_MAX];
+char nodes[kUnitCount][PATH_MAX];
+std::atomic<bool> nodeSet[kUnitCount];
+std::atomic<bool> folderSet{false};
+
+extern "C" void removeOnSignal(int number) {
+    const int saved = errno;
+    for (int i = 0; i < kUnitCount; ++i)
+        if (nodeSet[i].load())
+            unlink(nodes[i]);
+    if (folderSet.load())
+        rmdir(folder);
+    errno = saved;
+    // SA_RESETHAND has put back the default action; raised again, the signal waits until this
+    // handler returns and then ends the program as it would have.
+    raise(number);
+}
+
+void copyPath(char* target, const std::string& path) {
+    const size_t length = std::min(path.size(), static_cast<size_t>(PATH_MAX - 1));
+    std::memcpy(target, path.data(), length);
+    target[length] = '\0';
+}
+
+// Before the folder or a node exists, so that no moment is left where one exists unwatched.
+void watch() {
+    for (int number : kSignals) {
+        struct sigaction previous {};
+        if (sigaction(number, nullptr, &previous) != 0 || (previous.sa_flags & SA_SIGINFO) != 0 ||
+            previous.sa_handler != SIG_DFL)
+            continue;
+        struct sigaction action {};
+        action.sa_handler = removeOnSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        sigaction(number, &action, nullptr);
+    }
+}
+
+// The folder lives under XDG_RUNTIME_DIR where there is one (a logout clears it), else in the
+// temporary folder. Made in the handler's own buffer: the name is there the moment it exists.
+std::string makeFolder() {
+    for (const char* variable : {"XDG_RUNTIME_DIR", "TMPDIR", ""}) {
+        const char* base = *variable != '\0' ? std::getenv(variable) : "/tmp";
+        if (base == nullptr || *base == '\0')
+            continue;
+        folderSet.store(false);
+        copyPath(folder, std::string(base) + "/tarvenik-vu-XXXXXX");
+        folderSet.store(true);
+        if (mkdtemp(folder) != nullptr)
+            return folder;
+    }
+    folderSet.store(false);
+    return {};
+}
+
+void unwatch() {
+    for (int number : kSignals) {
+        struct sigaction current {};
+        if (sigaction(number, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
+            current.sa_handler == removeOnSignal)
+            std::signal(number, SIG_DFL);
+    }
+    folderSet.store(false);
+}
+
+// Before the node is made.
+void nodeMaking(int unit, const std::string& path) {
+    nodeSet[unit].store(false);
+    copyPath(nodes[unit], path);
+    nodeSet[unit].store(true);
+}
+
+void nodeGone(int unit) {
+    nodeSet[unit].store(false);
+}
+
+} // namespace leftovers
+
+// TARVENIK_VIRTUAL_UNITS=N has units 0 to N-1 plugged in at load, for a demo of several units;
+// anything else, one.
+int pluggedAtLoad() {
+    const char* text = std::getenv("TARVENIK_VIRTUAL_UNITS");
+    if (text == nullptr || text[0] < '1' || text[0] > '0' + kUnitCount || text[1] != '\0')
+        return 1;
+    return text[0] - '0';
 }
 
 void drain(int fd) {
@@ -88,10 +195,16 @@ void drain(int fd) {
 
 class Bus {
 public:
-    Bus() : folder_(makeNodeFolder()), units_{Unit(0x7A2E0001), Unit(0x7A2E0002)} {
-        for (Unit& u : units_)
-            u.restoreDefaults();
-        plug(0);
+    Bus()
+        : folder_((leftovers::watch(), leftovers::makeFolder())), units_{Unit(0x7A2E0001),
+                                                                         Unit(0x7A2E0002),
+                                                                         Unit(0x7A2E0003),
+                                                                         Unit(0x7A2E0004)} {
+        for (int i = 0; i < kUnitCount; ++i)
+            unit(i).restoreDefaults(i);
+        const int plugged = pluggedAtLoad();
+        for (int i = 0; i < plugged; ++i)
+            plug(i);
     }
 
     ~Bus() {
@@ -101,12 +214,37 @@ public:
             ::close(fd);
         if (!folder_.empty())
             rmdir(folder_.c_str());
+        leftovers::unwatch();
     }
 
     Bus(const Bus&) = delete;
     Bus& operator=(const Bus&) = delete;
 
     std::mutex mutex;
+
+    // A stalled unit lets a request wait out its time with the bus free, then fails it as a
+    // transfer the host gave up on. Any change of a stall, an unplug or a reset ends the waits
+    // early, so a test need not sit them out; the requests fail all the same, and one whose unit
+    // went meanwhile fails as unplugged.
+    int waitOutStall(std::unique_lock<std::mutex>& lock, HANDLE handle, int i) {
+        const uint64_t generation = stallGeneration_;
+        ++stalledRequests_;
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(unit(i).stallMilliseconds);
+        stallChanged_.wait_until(lock, deadline, [&] { return stallGeneration_ != generation; });
+        --stalledRequests_;
+        int found = -1;
+        if (const int error = lookup(handle, true, found); error != ERROR_SUCCESS)
+            return error;
+        return ERROR_SEM_TIMEOUT;
+    }
+
+    int stalledRequests() const { return stalledRequests_; }
+
+    void endStalls() {
+        ++stallGeneration_;
+        stallChanged_.notify_all();
+    }
 
     static bool validUnit(int unit) { return unit >= 0 && unit < kUnitCount; }
     Unit& unit(int i) { return units_[static_cast<size_t>(i)]; }
@@ -118,12 +256,16 @@ public:
         Node node;
         node.devInst = nextDevInst_++;
         node.path = folder_ + "/hidraw-vu" + std::to_string(node.devInst);
-        if (mkfifo(node.path.c_str(), 0600) != 0)
+        leftovers::nodeMaking(i, node.path);
+        if (mkfifo(node.path.c_str(), 0600) != 0) {
+            leftovers::nodeGone(i);
             return false;
+        }
         node.fd.reset(::open(node.path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
         struct stat st {};
         if (!node.fd.valid() || fstat(node.fd.get(), &st) != 0) {
             unlink(node.path.c_str());
+            leftovers::nodeGone(i);
             return false;
         }
         node.identity = {st.st_dev, st.st_ino};
@@ -139,16 +281,18 @@ public:
         // Reports still queued die with the node; the unit's own end goes
         // too, so a reader left alone on the node sees it end.
         drain(u.node->fd.get());
+        leftovers::nodeGone(i);
         unlink(u.node->path.c_str());
         retired_.push_back(u.node->identity);
         u.node.reset();
+        endStalls();
         return true;
     }
 
     void resetAll() {
         for (int i = 0; i < kUnitCount; ++i) {
             unplug(i);
-            unit(i).restoreDefaults();
+            unit(i).restoreDefaults(i);
         }
         log_.clear();
         plug(0);
@@ -217,6 +361,9 @@ private:
     std::vector<NodeIdentity> retired_;
     std::vector<int> notifiers_;
     std::deque<VirtualUnitLogEntry> log_;
+    std::condition_variable stallChanged_;
+    uint64_t stallGeneration_ = 0;
+    int stalledRequests_ = 0;
 };
 
 Bus& bus() {
@@ -230,6 +377,21 @@ template <typename Action> int withUnit(HANDLE handle, bool needReadWrite, Actio
     int found = -1;
     if (const int error = b.lookup(handle, needReadWrite, found); error != ERROR_SUCCESS)
         return error;
+    return action(b, found);
+}
+
+// A feature request: checked as any call, then stalled or answered.
+template <typename Check, typename Action>
+int withAnsweringUnit(HANDLE handle, Check&& check, Action&& action) {
+    Bus& b = bus();
+    std::unique_lock lock(b.mutex);
+    int found = -1;
+    if (const int error = b.lookup(handle, true, found); error != ERROR_SUCCESS)
+        return error;
+    if (const int error = check(b, found); error != ERROR_SUCCESS)
+        return error;
+    if (b.unit(found).stallMilliseconds > 0)
+        return b.waitOutStall(lock, handle, found);
     return action(b, found);
 }
 
@@ -256,8 +418,12 @@ int deviceString(HANDLE handle, StringKind kind, std::u16string& out) {
             out = u.manufacturer;
             break;
         case StringKind::Serial:
-            out = hidmodules::utf8ToUtf16("VU" + std::to_string(i) + "-" +
-                                          std::to_string(u.node->devInst));
+            if (!u.serial)
+                return ERROR_FILE_NOT_FOUND;
+            out = *u.serial;
+            break;
+        case StringKind::Location:
+            out = hidmodules::utf8ToUtf16(locationOf(i));
             break;
         }
         return ERROR_SUCCESS;
@@ -267,10 +433,12 @@ int deviceString(HANDLE handle, StringKind kind, std::u16string& out) {
 int getFeature(HANDLE handle, uint8_t* buffer, size_t length) {
     if (buffer == nullptr || length < kReportSize)
         return ERROR_INVALID_PARAMETER;
-    return withUnit(handle, true, [&](Bus& b, int i) {
+    const auto unnumbered = [&](Bus&, int) {
+        // the unit has no numbered reports
+        return buffer[0] == 0 ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
+    };
+    return withAnsweringUnit(handle, unnumbered, [&](Bus& b, int i) {
         Unit& u = b.unit(i);
-        if (buffer[0] != 0) // the unit has no numbered reports
-            return ERROR_INVALID_PARAMETER;
         if (u.failGet)
             return ERROR_GEN_FAILURE;
         if (u.fixedBlock) {
@@ -288,10 +456,11 @@ int getFeature(HANDLE handle, uint8_t* buffer, size_t length) {
 int setFeature(HANDLE handle, const uint8_t* buffer, size_t length) {
     if (buffer == nullptr || length < kReportSize)
         return ERROR_INVALID_PARAMETER;
-    return withUnit(handle, true, [&](Bus& b, int i) {
+    const auto unnumbered = [&](Bus&, int) {
+        return buffer[0] == 0 ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
+    };
+    return withAnsweringUnit(handle, unnumbered, [&](Bus& b, int i) {
         Unit& u = b.unit(i);
-        if (buffer[0] != 0)
-            return ERROR_INVALID_PARAMETER;
         if (u.failSet)
             return ERROR_GEN_FAILURE;
         u.model.acceptReport(buffer);
@@ -370,6 +539,7 @@ void VirtualUnit_Reset(void) {
     Bus& b = bus();
     std::lock_guard lock(b.mutex);
     b.resetAll();
+    b.endStalls();
     b.notify();
 }
 
@@ -408,6 +578,18 @@ void VirtualUnit_SetStrings(int unit, const char* product_utf8, const char* manu
         b.unit(unit).manufacturer = hidmodules::utf8ToUtf16(manufacturer_utf8);
 }
 
+void VirtualUnit_SetSerial(int unit, const char* serial_utf8, int has_serial) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    if (!Bus::validUnit(unit))
+        return;
+    auto& serial = b.unit(unit).serial;
+    if (!has_serial)
+        serial.reset();
+    else
+        serial = hidmodules::utf8ToUtf16(serial_utf8 ? serial_utf8 : "");
+}
+
 void VirtualUnit_SetFixedBlock(int unit, const unsigned char* block250) {
     Bus& b = bus();
     std::lock_guard lock(b.mutex);
@@ -429,6 +611,21 @@ void VirtualUnit_SetFailures(int unit, int fail_get, int fail_set) {
         return;
     b.unit(unit).failGet = fail_get != 0;
     b.unit(unit).failSet = fail_set != 0;
+}
+
+void VirtualUnit_SetStall(int unit, int milliseconds) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    if (!Bus::validUnit(unit))
+        return;
+    b.unit(unit).stallMilliseconds = std::max(milliseconds, 0);
+    b.endStalls();
+}
+
+int VirtualUnit_StalledRequests(void) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    return b.stalledRequests();
 }
 
 int VirtualUnit_QueueInputReport(int unit, const unsigned char* data8) {

@@ -13,7 +13,8 @@
 
 namespace virtualunit {
 
-inline constexpr int kUnitCount = 2;
+// Enough for a watch of every unit at once; at load only unit 0 is plugged.
+inline constexpr int kUnitCount = 4;
 inline constexpr size_t kInputReportSize = 9; // report id byte + 8 data bytes
 // The log keeps the newest entries: plenty for a test, bounded for a long demo.
 inline constexpr size_t kLogLimit = 16384;
@@ -26,12 +27,13 @@ struct InterfaceSnapshot {
 // Plugged units in unit order, as the setup module lists them.
 std::vector<InterfaceSnapshot> presentInterfaces();
 
-enum class StringKind { Product, Manufacturer, Serial };
+enum class StringKind { Product, Manufacturer, Serial, Location };
 
 // Each answers a Windows error code, ERROR_SUCCESS when done. A handle is an
 // open file of a unit's node; one of an unplugged unit gives
 // ERROR_DEVICE_NOT_CONNECTED, any other file ERROR_INVALID_HANDLE.
 int checkHandle(HANDLE handle);
+// ERROR_FILE_NOT_FOUND for a string the unit has none of.
 int deviceString(HANDLE handle, StringKind kind, std::u16string& out);
 // Feature reports need a handle opened for reading and writing.
 int getFeature(HANDLE handle, uint8_t* buffer, size_t length);

@@ -3,15 +3,18 @@
 // and unplug them, change what they answer, queue input reports and read the
 // log of feature reports. Tests and the demo steer the virtual units with it.
 //
-// Units 0 and 1. At load unit 0 is plugged in, unit 1 is not; both carry the
-// product string "Tarvenik" and the manufacturer string "Mirdal-vk".
+// Units 0 to 3. At load unit 0 is plugged in, the others are not (with
+// TARVENIK_VIRTUAL_UNITS=N in the environment, units 0 to N-1 are); all carry the
+// product string "Tarvenik" and the manufacturer string "Mirdal-vk", and unit N
+// the serial "VU100N" and the location "virtual-N+1", kept through unplug and
+// plug.
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-// Back to the load state: unit 0 plugged (fresh DevInst), unit 1 unplugged,
-// default strings, live data, no failures, EEPROM defaults, log and input
+// Back to the load state: unit 0 plugged (fresh DevInst), the others unplugged,
+// default strings, live data, no failures or stalls, EEPROM defaults, log and input
 // queues empty. Raises one node-change notification.
 void VirtualUnit_Reset(void);
 // 0 done, -1 for a bad unit number or a unit already in that state. Each
@@ -21,11 +24,21 @@ int VirtualUnit_Unplug(int unit);
 int VirtualUnit_IsPlugged(int unit);
 // UTF-8 strings; NULL keeps the current one.
 void VirtualUnit_SetStrings(int unit, const char* product_utf8, const char* manufacturer_utf8);
+// has_serial 0: the unit has no serial number string; otherwise it answers the
+// UTF-8 serial_utf8 (NULL as ""). Two units may share one.
+void VirtualUnit_SetSerial(int unit, const char* serial_utf8, int has_serial);
 // Every HidD_GetFeature answers [0x00, these 250 bytes, 0xA5]; NULL goes back
 // to live data.
 void VirtualUnit_SetFixedBlock(int unit, const unsigned char* block250);
 // Nonzero: HidD_GetFeature / HidD_SetFeature fail with ERROR_GEN_FAILURE.
 void VirtualUnit_SetFailures(int unit, int fail_get, int fail_set);
+// Positive: every HidD_GetFeature / HidD_SetFeature waits this many ms, then
+// fails with ERROR_SEM_TIMEOUT as a request the unit let time out; 0 answers
+// again. Every change (and an unplug or reset) ends the waits in progress at
+// once; they fail all the same (ERROR_DEVICE_NOT_CONNECTED once unplugged).
+void VirtualUnit_SetStall(int unit, int milliseconds);
+// How many requests wait in a stall now.
+int VirtualUnit_StalledRequests(void);
 // Queues one input report (8 data bytes), read from the node as
 // [0x00, 8 bytes]. 0 done, -1 for a bad or unplugged unit or a full queue.
 int VirtualUnit_QueueInputReport(int unit, const unsigned char* data8);
@@ -64,8 +77,11 @@ struct VirtualUnitControl {
     decltype(&VirtualUnit_Unplug) Unplug = nullptr;
     decltype(&VirtualUnit_IsPlugged) IsPlugged = nullptr;
     decltype(&VirtualUnit_SetStrings) SetStrings = nullptr;
+    decltype(&VirtualUnit_SetSerial) SetSerial = nullptr;
     decltype(&VirtualUnit_SetFixedBlock) SetFixedBlock = nullptr;
     decltype(&VirtualUnit_SetFailures) SetFailures = nullptr;
+    decltype(&VirtualUnit_SetStall) SetStall = nullptr;
+    decltype(&VirtualUnit_StalledRequests) StalledRequests = nullptr;
     decltype(&VirtualUnit_QueueInputReport) QueueInputReport = nullptr;
     decltype(&VirtualUnit_LogCount) LogCount = nullptr;
     decltype(&VirtualUnit_LogEntry) LogEntry = nullptr;
@@ -73,8 +89,9 @@ struct VirtualUnitControl {
 
     // True when the module was found and exports every control function.
     bool complete() const {
-        return Reset && Plug && Unplug && IsPlugged && SetStrings && SetFixedBlock && SetFailures &&
-               QueueInputReport && LogCount && LogEntry && ClearLog;
+        return Reset && Plug && Unplug && IsPlugged && SetStrings && SetSerial && SetFixedBlock &&
+               SetFailures && SetStall && StalledRequests && QueueInputReport && LogCount &&
+               LogEntry && ClearLog;
     }
 };
 
@@ -95,8 +112,11 @@ inline VirtualUnitControl resolveVirtualUnitControl() {
     resolve(c.Unplug, "VirtualUnit_Unplug");
     resolve(c.IsPlugged, "VirtualUnit_IsPlugged");
     resolve(c.SetStrings, "VirtualUnit_SetStrings");
+    resolve(c.SetSerial, "VirtualUnit_SetSerial");
     resolve(c.SetFixedBlock, "VirtualUnit_SetFixedBlock");
     resolve(c.SetFailures, "VirtualUnit_SetFailures");
+    resolve(c.SetStall, "VirtualUnit_SetStall");
+    resolve(c.StalledRequests, "VirtualUnit_StalledRequests");
     resolve(c.QueueInputReport, "VirtualUnit_QueueInputReport");
     resolve(c.LogCount, "VirtualUnit_LogCount");
     resolve(c.LogEntry, "VirtualUnit_LogEntry");

@@ -34,6 +34,7 @@ TEST_F(PanelTest, TickingTheBoxSendsCommandOneReadsTenMillisecondsLaterAndSendsT
     const TDataBlock fixed = ParameterBlock();
     SetFixedBlock(fixed);
     form->CheckBox1->setChecked(true);
+    Settle();
 
     const auto log = ExchangeLog();
     ASSERT_EQ(log.size(), 3u);
@@ -55,11 +56,11 @@ TEST_F(PanelTest, TickingTheBoxSendsCommandOneReadsTenMillisecondsLaterAndSendsT
     EXPECT_EQ(form->SpinEdit38->text(), "30");
     EXPECT_EQ(form->SpinEdit39->text(), "7");
     EXPECT_EQ(form->FuncComboBox->currentIndex(), 0);
-    EXPECT_EQ(scale, 64);
+    EXPECT_EQ(form->State.scale, 64);
     EXPECT_TRUE(form->Timer->isActive());
-    ASSERT_NE(held_device, nullptr);
-    EXPECT_TRUE(held_device->CheckedOut());
-    EXPECT_EQ(held_device->Controller(), form->HidDeviceController);
+    ASSERT_NE(form->State.held_device, nullptr);
+    EXPECT_TRUE(form->State.held_device->CheckedOut());
+    EXPECT_EQ(form->State.held_device->Controller(), form->HidDeviceController);
 }
 
 TEST_F(PanelTest, ControllerIsSetUpAsDesigned) {
@@ -84,6 +85,7 @@ TEST_F(PanelTest, ParametersOutsideTheFieldLimitsAreShownClampedAndSavedClamped)
     fixed[block::kOs2Delay] = 2;
     SetFixedBlock(fixed);
     form->CheckBox1->setChecked(true);
+    Settle();
     EXPECT_EQ(form->SpinEdit35->text(), "1");
     EXPECT_EQ(form->SpinEdit36->text(), "0.01");
     EXPECT_EQ(form->SpinEdit37->text(), "4.00");
@@ -92,6 +94,7 @@ TEST_F(PanelTest, ParametersOutsideTheFieldLimitsAreShownClampedAndSavedClamped)
     Unit().ClearLog();
     form->FuncComboBox->setCurrentIndex(2);
     form->GoButtonClick(form->GoButton);
+    Settle();
     const auto log = ExchangeLog();
     ASSERT_EQ(log.size(), 1u);
     const auto sent = BlockOf(log[0]);
@@ -108,14 +111,15 @@ TEST_F(PanelTest, AFailedReadBackLoadsTheAllZeroBlockClamped) {
     Unit().SetFailures(0, 1, 0);
     form->FuncComboBox->setCurrentIndex(3);
     form->CheckBox1->setChecked(true);
+    Settle();
     EXPECT_EQ(form->SpinEdit35->text(), "1");
     EXPECT_EQ(form->SpinEdit36->text(), "0.01");
     EXPECT_EQ(form->SpinEdit37->text(), "0.01");
     EXPECT_EQ(form->SpinEdit38->text(), "0");
     EXPECT_EQ(form->SpinEdit39->text(), "5");
     EXPECT_EQ(form->FuncComboBox->currentIndex(), 0);
-    EXPECT_EQ(scale, 64);
-    EXPECT_EQ(data_block, TDataBlock{});
+    EXPECT_EQ(form->State.scale, 64);
+    EXPECT_EQ(form->State.data_block, TDataBlock{});
     const auto log = ExchangeLog(); // only what the unit took: command 1 and the zero block
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(BlockOf(log[1]), TDataBlock{});
@@ -130,6 +134,7 @@ TEST_F(PanelTest, EachSelectorItemSendsItsCodeAndOnlyItemsOneToThreeFallBack) {
         Unit().ClearLog();
         form->FuncComboBox->setCurrentIndex(item);
         form->GoButtonClick(form->GoButton);
+        Settle();
         const auto log = ExchangeLog();
         ASSERT_FALSE(log.empty());
         EXPECT_EQ(log.back().direction, kSet);
@@ -143,9 +148,11 @@ TEST_F(PanelTest, EachSelectorItemSendsItsCodeAndOnlyItemsOneToThreeFallBack) {
     // No item chosen: the command byte stays as last written.
     form->FuncComboBox->setCurrentIndex(6);
     form->GoButtonClick(form->GoButton);
+    Settle();
     form->FuncComboBox->setCurrentIndex(-1);
     Unit().ClearLog();
     form->GoButtonClick(form->GoButton);
+    Settle();
     const auto log = ExchangeLog();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].report[1 + block::kCommand], 64);
@@ -161,6 +168,7 @@ TEST_F(PanelTest, SavingEditedFieldsRoundsToTheNearestCountAndCapsAtTheTop) {
     form->SpinEdit39->SetValue(6);
     form->FuncComboBox->setCurrentIndex(2);
     form->GoButtonClick(form->GoButton);
+    Settle();
     auto log = ExchangeLog();
     ASSERT_EQ(log.size(), 1u);
     auto sent = BlockOf(log[0]);
@@ -177,12 +185,13 @@ TEST_F(PanelTest, SavingEditedFieldsRoundsToTheNearestCountAndCapsAtTheTop) {
     wide[block::kScaleByte] = 100;
     SetFixedBlock(wide);
     Poll();
-    ASSERT_EQ(scale, 100);
+    ASSERT_EQ(form->State.scale, 100);
     form->SpinEdit36->setText("x");
     form->SpinEdit37->SetValue(4);
     Unit().ClearLog();
     form->FuncComboBox->setCurrentIndex(2);
     form->GoButtonClick(form->GoButton);
+    Settle();
     log = ExchangeLog();
     ASSERT_EQ(log.size(), 1u);
     sent = BlockOf(log[0]);
@@ -199,9 +208,11 @@ TEST_F(PanelTest, ReadAndSaveWithoutEditingKeepsEveryThreshold) {
         SetFixedBlock(fixed);
         form->FuncComboBox->setCurrentIndex(1);
         form->GoButtonClick(form->GoButton);
+        Settle();
         Unit().ClearLog();
         form->FuncComboBox->setCurrentIndex(2);
         form->GoButtonClick(form->GoButton);
+        Settle();
         const auto sent = BlockOf(ExchangeLog().at(0));
         EXPECT_EQ(sent[block::kThreshold0], raw);
         EXPECT_EQ(sent[block::kThreshold1], raw + 1);
@@ -227,17 +238,19 @@ TEST_F(PanelTest, OnlyTheExactProductAndManufacturerStringsAreTheUnit) {
         Unit().SetStrings(0, c.product, c.manufacturer);
         PlugNow(0);
         EXPECT_EQ(form->Get_Tarvenik_Dev(), c.found);
-        EXPECT_EQ(held_device != nullptr, c.found);
+        EXPECT_EQ(form->State.held_device != nullptr, c.found);
     }
 }
 
 TEST_F(PanelTest, WithNoUnitTheBoxStartsTheTimerAndTheFirstPollUnticksIt) {
     UnplugNow(0);
     form->CheckBox1->setChecked(true);
+    Settle();
     EXPECT_TRUE(form->Timer->isActive());
-    EXPECT_EQ(held_device, nullptr);
+    EXPECT_EQ(form->State.held_device, nullptr);
     EXPECT_TRUE(ExchangeLog().empty());
     form->GoButtonClick(form->GoButton); // does nothing without a unit
+    Settle();
     EXPECT_TRUE(ExchangeLog().empty());
 
     Poll();
@@ -256,7 +269,7 @@ TEST_F(PanelTest, AnUnpluggedUnitIsGivenBackAndAReplugIsFoundAgain) {
 
     UnplugNow(0);
     Poll();
-    EXPECT_EQ(held_device, nullptr);
+    EXPECT_EQ(form->State.held_device, nullptr);
     EXPECT_EQ(controller->DeviceCount(), 0); // given back, out of the list
     EXPECT_EQ(controller->UnpluggedCount(), 0);
     EXPECT_FALSE(form->CheckBox1->isChecked());
@@ -266,8 +279,9 @@ TEST_F(PanelTest, AnUnpluggedUnitIsGivenBackAndAReplugIsFoundAgain) {
     PlugNow(0);
     Unit().ClearLog();
     form->CheckBox1->setChecked(true);
-    ASSERT_NE(held_device, nullptr);
-    EXPECT_TRUE(held_device->Attached());
+    Settle();
+    ASSERT_NE(form->State.held_device, nullptr);
+    EXPECT_TRUE(form->State.held_device->Attached());
     EXPECT_EQ(ExchangeLog().size(), 3u);
     Poll();
     EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
@@ -277,48 +291,49 @@ TEST_F(PanelTest, AnUnpluggedUnitIsGivenBackAndAReplugIsFoundAgain) {
 TEST_F(PanelTest, AUnitBackBeforeTheNextPollIsPolledOn) {
     Connect();
     Poll();
-    THidDevice* before = held_device;
+    THidDevice* before = form->State.held_device;
     UnplugNow(0);
     PlugNow(0);
     SetFixedBlock(ParameterBlock());
     Unit().ClearLog();
     Poll();
-    EXPECT_NE(held_device, nullptr);
-    EXPECT_NE(held_device, before);
+    EXPECT_NE(form->State.held_device, nullptr);
+    EXPECT_NE(form->State.held_device, before);
     EXPECT_TRUE(form->CheckBox1->isChecked());
     EXPECT_TRUE(form->Timer->isActive());
     EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
     const auto log = ExchangeLog();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].direction, kGet);
-    EXPECT_EQ(data_block, ParameterBlock());
+    EXPECT_EQ(form->State.data_block, ParameterBlock());
 }
 
 TEST_F(PanelTest, WithTwoUnitsTheLaterInTheListIsHeld) {
     PlugNow(1);
     ASSERT_EQ(form->HidDeviceController->DeviceCount(), 2);
     ASSERT_TRUE(form->Get_Tarvenik_Dev());
-    EXPECT_EQ(held_device, form->HidDeviceController->DeviceAt(1));
+    EXPECT_EQ(form->State.held_device, form->HidDeviceController->DeviceAt(1));
     EXPECT_TRUE(form->HidDeviceController->DeviceAt(0)->CheckedOut());
     EXPECT_EQ(form->HidDeviceController->CheckedOutCount(), 2);
     // Holding a unit, the window searches no more.
-    THidDevice* held = held_device;
+    THidDevice* held = form->State.held_device;
     EXPECT_TRUE(form->Get_Tarvenik_Dev());
-    EXPECT_EQ(held_device, held);
+    EXPECT_EQ(form->State.held_device, held);
 }
 
 TEST_F(PanelTest, TheWindowForgetsItsUnitWhenDestroyed) {
     Connect();
-    ASSERT_NE(held_device, nullptr);
+    ASSERT_NE(form->State.held_device, nullptr);
+    form->OnDestroy(form.get()); // what the window's destruction runs first
+    EXPECT_EQ(form->State.held_device, nullptr);
     form.reset();
-    EXPECT_EQ(held_device, nullptr);
 
-    // Even when the destroy handler was replaced, no reference outlives the unit.
+    // The reference lives in the window and goes with it, even when the destroy handler was
+    // replaced; the units lent to it go back without a fault.
     form = std::make_unique<TTarvenik_Control_Form>();
     DeliverPosted();
     Connect();
-    ASSERT_NE(held_device, nullptr);
+    ASSERT_NE(form->State.held_device, nullptr);
     form->OnDestroy = nullptr;
     form.reset();
-    EXPECT_EQ(held_device, nullptr);
 }

@@ -24,7 +24,8 @@ TEST_F(PanelTest, AUnitThatCannotBeOpenedIsNotHeldAndConnectsOnceAccessIsGranted
     TLogCapture log;
 
     form->CheckBox1->setChecked(true);
-    EXPECT_EQ(held_device, nullptr);
+    Settle();
+    EXPECT_EQ(form->State.held_device, nullptr);
     EXPECT_TRUE(ExchangeLog().empty()); // nothing was sent to a unit that can't answer
     Poll();
     EXPECT_FALSE(form->CheckBox1->isChecked());
@@ -37,7 +38,8 @@ TEST_F(PanelTest, AUnitThatCannotBeOpenedIsNotHeldAndConnectsOnceAccessIsGranted
     // The rule applied, the unit still plugged in: ticking again connects.
     denied.Grant();
     form->CheckBox1->setChecked(true);
-    ASSERT_NE(held_device, nullptr);
+    Settle();
+    ASSERT_NE(form->State.held_device, nullptr);
     EXPECT_EQ(ExchangeLog().size(), 3u); // command 1, the read, the block sent back
     Poll();
     EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
@@ -52,11 +54,11 @@ TEST_F(PanelTest, AUnitThatCannotBeOpenedIsNotHeldAndConnectsOnceAccessIsGranted
 TEST_F(PanelTest, WhenTheHeldOfTwoUnitsIsUnpluggedTheOtherIsUsed) {
     PlugNow(1);
     Connect();
-    ASSERT_EQ(held_device, form->HidDeviceController->DeviceAt(1));
+    ASSERT_EQ(form->State.held_device, form->HidDeviceController->DeviceAt(1));
     UnplugNow(1);
     Poll();
-    ASSERT_NE(held_device, nullptr);
-    EXPECT_TRUE(held_device->Attached());
+    ASSERT_NE(form->State.held_device, nullptr);
+    EXPECT_TRUE(form->State.held_device->Attached());
     EXPECT_TRUE(form->CheckBox1->isChecked());
     EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
     const auto log = ExchangeLog();
@@ -72,12 +74,14 @@ TEST_F(PanelTest, NothingIsLoggedWhileAllWorksAndAUnitThatStopsAnsweringIsLogged
         Poll();
     form->FuncComboBox->setCurrentIndex(2);
     form->GoButtonClick(form->GoButton);
+    Settle();
     EXPECT_TRUE(log.Lines.isEmpty()) << log.Lines.join('\n').toStdString();
 
     Unit().SetFailures(0, 1, 1);
     for (int i = 0; i < 4; ++i)
         Poll();
     form->GoButtonClick(form->GoButton);
+    Settle();
     EXPECT_EQ(log.Lines.size(), 1) << log.Lines.join('\n').toStdString();
     EXPECT_TRUE(form->Timer->isActive()); // the window goes on as designed
 

@@ -33,15 +33,6 @@ inline virtualunit::VirtualUnitControl& Unit() {
     return testsupport::VirtualUnit();
 }
 
-inline void ResetPanelState() {
-    data_block.fill(0);
-    report_buf.fill(0);
-    scale = 0;
-    held_device = nullptr;
-    shot_latched = false;
-    shot_position = 0;
-}
-
 // A block with the unit's usual settings: scale byte 64, everything else 0.
 inline TDataBlock QuietBlock() {
     TDataBlock b{};
@@ -55,7 +46,6 @@ protected:
         ASSERT_TRUE(Unit().complete()) << "virtual unit modules not beside the test binary";
         Unit().Reset();
         DeliverPosted(); // nothing of an earlier test may be pending
-        ResetPanelState();
         QLocale::setDefault(QLocale::c());
         form = std::make_unique<TTarvenik_Control_Form>();
         DeliverPosted(); // the controller's first scan
@@ -69,13 +59,23 @@ protected:
 
     void SetFixedBlock(const TDataBlock& b) { Unit().SetFixedBlock(0, b.data()); }
 
+    // Runs the event loop until every request asked of the unit has been answered and the answer
+    // applied: the exchange thread is real, so this waits for it, never for a timer.
+    void Settle() {
+        ASSERT_TRUE(testsupport::PumpUntil([&] { return !form->UnitBusy(); }));
+    }
+
     // Ticks the connect box, which reads the parameters back from the unit.
     void Connect() {
         form->CheckBox1->setChecked(true);
+        Settle();
         Unit().ClearLog();
     }
-    // One poll, as the timer would run it.
-    void Poll() { form->TimerTimer(form->Timer); }
+    // One poll, as the timer would run it, with its answer applied.
+    void Poll() {
+        form->TimerTimer(form->Timer);
+        Settle();
+    }
 
     // Unplugs or plugs a unit and lets the controller rescan at once.
     void UnplugNow(int unit) {

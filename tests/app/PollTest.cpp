@@ -48,7 +48,7 @@ TEST_F(PanelTest, APollShowsTheUnitsValuesInTheCLocale) {
              form->SpinEdit37, form->SpinEdit38, form->SpinEdit39, form->CheckBox2})
         EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
     EXPECT_TRUE(form->Timer->isActive());
-    EXPECT_EQ(scale, 64);
+    EXPECT_EQ(form->State.scale, 64);
 
     EXPECT_EQ(form->Pos_Label->text(), "120");
     EXPECT_EQ(form->Pos_Label->pos(), QPoint(249, 256));
@@ -97,10 +97,10 @@ TEST_F(PanelTest, TheScaleByteMovesTheFourLabels) {
         b[block::kThreshold0] = 10;
         SetFixedBlock(b);
         Poll();
-        EXPECT_EQ(scale, scaleByte == 0 ? 64 : scaleByte);
+        EXPECT_EQ(form->State.scale, scaleByte == 0 ? 64 : scaleByte);
         EXPECT_EQ(form->Label40->y(), top);
         EXPECT_EQ(form->Label400->y(), top);
-        EXPECT_EQ(form->Label_min->text(), VoltText1(RawToVolts(10, scale)));
+        EXPECT_EQ(form->Label_min->text(), VoltText1(RawToVolts(10, form->State.scale)));
     }
 }
 
@@ -199,8 +199,8 @@ TEST_F(PanelTest, AFailedReadDrawsTheAllZeroBlockAndPollingGoesOn) {
     Poll();
     Unit().SetFailures(0, 1, 0);
     Poll();
-    EXPECT_EQ(data_block, TDataBlock{});
-    EXPECT_EQ(scale, 64);
+    EXPECT_EQ(form->State.data_block, TDataBlock{});
+    EXPECT_EQ(form->State.scale, 64);
     EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
     EXPECT_TRUE(form->Timer->isActive());
     EXPECT_EQ(form->Pos_Label->text(), "0");
@@ -255,6 +255,7 @@ TEST_F(PanelTest, AnErrorInsideACycleStopsPollingSilently) {
     form->OnPollStep = nullptr;
     form->CheckBox1->setChecked(false);
     form->CheckBox1->setChecked(true);
+    Settle();
     EXPECT_TRUE(form->Timer->isActive());
     Poll();
     EXPECT_TRUE(form->Timer->isActive());
@@ -272,7 +273,7 @@ TEST_F(PanelTest, BlocksOfEveryByteValueReadOnlyInsideTheBlock) {
         Poll();
         ASSERT_TRUE(form->Timer->isActive());
         if (v >= 1 && v <= 250)
-            lastSignal = VoltText1(raw_to_volts(static_cast<std::uint8_t>(v)));
+            lastSignal = VoltText1(form->State.raw_to_volts(static_cast<std::uint8_t>(v)));
         EXPECT_EQ(form->sig_Label->text(), lastSignal);
         EXPECT_EQ(form->Pos_Label->text(), QString::number(v));
     }

@@ -1,6 +1,7 @@
 // The screenshot trigger of the poll and the picture it saves.
 
 #include "PanelTestSupport.h"
+#include "app/InstallLayout.h"
 #include "tests/support/FileSizeLimit.h"
 
 #include <QDir>
@@ -19,8 +20,8 @@ namespace {
 struct TShotClock {
     QDateTime next{QDate(2026, 12, 6), QTime(14, 15, 30)};
     std::vector<int> positions;
-    QDateTime Now() {
-        positions.push_back(data_block[block::kPosition]);
+    QDateTime Now(const TDataBlock& data) {
+        positions.push_back(data[block::kPosition]);
         const QDateTime now = next;
         next = next.addSecs(1);
         return now;
@@ -32,7 +33,7 @@ protected:
     void SetUp() override {
         PanelTest::SetUp();
         ASSERT_TRUE(folder.isValid());
-        form->ScreenshotHooks.Now = [this] { return clock.Now(); };
+        form->ScreenshotHooks.Now = [this] { return clock.Now(form->State.data_block); };
         form->ScreenshotHooks.Folder = [this] { return folder.path(); };
     }
 
@@ -69,8 +70,8 @@ TEST_F(Screenshots, APictureAtEachRiseAboveTwoHundred) {
         PollAt(position);
     EXPECT_EQ(clock.positions, (std::vector<int>{201, 205}));
     EXPECT_EQ(Pictures(), (QStringList{"061226_141530.jpg", "061226_141531.jpg"}));
-    EXPECT_TRUE(shot_latched);
-    EXPECT_EQ(shot_position, 205);
+    EXPECT_TRUE(form->State.shot_latched);
+    EXPECT_EQ(form->State.shot_position, 205);
     EXPECT_TRUE(form->Timer->isActive());
 }
 
@@ -78,13 +79,13 @@ TEST_F(Screenshots, TheLatchWaitsWhileScreenshotsAreOff) {
     Connect();
     PollAt(230); // off: nothing, the latch stays open
     EXPECT_TRUE(clock.positions.empty());
-    EXPECT_FALSE(shot_latched);
+    EXPECT_FALSE(form->State.shot_latched);
 
     form->CheckBox2->setChecked(true);
     PollAt(230); // ticked while above 200: a picture in the next cycle
     form->CheckBox2->setChecked(false);
     PollAt(100); // off: the fall is not seen, the latch holds
-    EXPECT_TRUE(shot_latched);
+    EXPECT_TRUE(form->State.shot_latched);
     form->CheckBox2->setChecked(true);
     PollAt(230);
     EXPECT_EQ(clock.positions, (std::vector<int>{230}));
@@ -97,11 +98,11 @@ TEST_F(Screenshots, TheTriggerNeedsTheFallBelowTheLastPicture) {
     form->CheckBox2->setChecked(true);
     form->ScreenshotTrigger(201);
     form->ScreenshotTrigger(140); // below 150 and below 201: re-armed
-    EXPECT_FALSE(shot_latched);
-    shot_latched = true;
-    shot_position = 120; // a picture taken at a position that was lower
+    EXPECT_FALSE(form->State.shot_latched);
+    form->State.shot_latched = true;
+    form->State.shot_position = 120; // a picture taken at a position that was lower
     form->ScreenshotTrigger(140);
-    EXPECT_TRUE(shot_latched);
+    EXPECT_TRUE(form->State.shot_latched);
 }
 
 TEST_F(Screenshots, ThePictureShowsTheWindowAsItStands) {
@@ -153,6 +154,46 @@ TEST_F(Screenshots, AFolderThatCannotBeWrittenSendsThePictureToThePicturesFolder
     QDir(fallback).removeRecursively();
 }
 
+TEST_F(Screenshots, AnInstalledProgramNeverWritesIntoItsInstallTreeEvenWhereItCould) {
+    const QDir fallback(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) +
+                        "/Tarvenik");
+    // An installed tree in miniature, every folder writable (as all are to root): the programs'
+    // folder and the demo copies' (with the virtual pair beside them), the real pair in its
+    // private folder as the layout places it from either.
+    const QString programs = folder.filePath("usr/bin");
+    const QString demo = folder.filePath("usr/lib/a/b/demo");
+    for (const auto& place : {std::pair{programs, installlayout::kPrivateFromBin},
+                              std::pair{demo, installlayout::kPrivateFromDemo}}) {
+        const QString programFolder = place.first; // a plain name: the hook below captures it
+        const auto privateFromIt = place.second;
+        QDir(fallback).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(programFolder));
+        const QString privateFolder = QDir::cleanPath(programFolder + "/" + privateFromIt);
+        ASSERT_TRUE(QDir().mkpath(privateFolder));
+        QFile besideModule(programFolder + "/libhidsvc.so");
+        ASSERT_TRUE(besideModule.open(QIODevice::WriteOnly));
+        besideModule.close();
+        QFile privateModule(privateFolder + "/libhidsvc.so");
+        ASSERT_TRUE(privateModule.open(QIODevice::WriteOnly));
+        privateModule.close();
+        form->ScreenshotHooks.Folder = [programFolder] { return programFolder; };
+
+        form->make_screen_short();
+        EXPECT_EQ(QDir(programFolder).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"libhidsvc.so"})
+            << programFolder.toStdString();
+        EXPECT_EQ(fallback.entryList(QDir::Files | QDir::Hidden).size(), 1);
+
+        // The same folder outside an install tree (program and modules side by side, as in a
+        // build tree or an unpacked folder) keeps the pictures.
+        ASSERT_TRUE(QFile::remove(privateFolder + "/libhidsvc.so"));
+        form->make_screen_short();
+        EXPECT_EQ(QDir(programFolder).entryList({"*.jpg"}, QDir::Files).size(), 1);
+        ASSERT_TRUE(QDir(programFolder).removeRecursively());
+    }
+    QDir(fallback).removeRecursively();
+}
+
 TEST_F(Screenshots, ALinkPlantedUnderThePicturesNameIsReplacedNotWrittenThrough) {
     const QString victim = folder.filePath("victim.txt");
     {
@@ -185,10 +226,10 @@ TEST_F(Screenshots, AFullDiskLeavesNoPictureAndNoPartOfOne) {
 
     // Two pictures in one second leave one file, the later.
     clock.next = clock.next.addSecs(-1);
-    shot_latched = false;
+    form->State.shot_latched = false;
     form->ScreenshotTrigger(230);
     clock.next = clock.next.addSecs(-1);
-    shot_latched = false;
+    form->State.shot_latched = false;
     form->ScreenshotTrigger(240);
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList{"061226_141530.jpg"});

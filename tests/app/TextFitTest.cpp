@@ -1,18 +1,21 @@
-// Every text the window shows fits its control in the window's font.
+// Every text the window shows fits its control in the window's font, in Russian and in English.
 
 #include "AppTestSupport.h"
 #include "app/DesignFont.h"
+#include "app/Translation.h"
 #include "app/Unit1.h"
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
+#include <QTranslator>
 
 #include <memory>
 
@@ -79,4 +82,48 @@ TEST_F(TextFit, ReadoutsFitWithTheirWidestValues) {
     ExpectFits(form->Label46, "Время OS1 в сост \"1\" = 255");
     ExpectFits(form->Label47, "Время OS1 в сост \"0\" = 255");
     ExpectFits(form->Label48, "Тек сост OS1 = 255");
+}
+
+namespace {
+
+// The same window under an English user's language.
+class TextFitEnglish : public TextFit {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(
+            translation::Install(english, QLocale(QLocale::English, QLocale::UnitedStates)));
+        TextFit::SetUp();
+    }
+    void TearDown() override {
+        form.reset();
+        QCoreApplication::removeTranslator(&english);
+    }
+    static QString Tr(const char* text) {
+        return QCoreApplication::translate("TTarvenik_Control_Form", text);
+    }
+    QTranslator english;
+};
+
+} // namespace
+
+TEST_F(TextFitEnglish, CaptionsFunctionsAndReadoutsFit) {
+    ASSERT_EQ(form->CheckBox1->text(), "Connect");
+    for (QLabel* label : {form->Label1, form->Label2, form->Label3, form->Label4, form->Label5})
+        ExpectFits(label, label->text());
+    for (QWidget* w : std::initializer_list<QWidget*>{form->CheckBox1, form->CheckBox2,
+                                                      form->GoButton, form->FuncComboBox})
+        EXPECT_LE(w->sizeHint().width(), w->width()) << w->objectName().toStdString();
+    const QFontMetrics metrics(form->FuncComboBox->font());
+    for (int i = 0; i < form->FuncComboBox->count(); ++i)
+        EXPECT_LE(metrics.horizontalAdvance(form->FuncComboBox->itemText(i)) + 30,
+                  form->FuncComboBox->width());
+
+    const QString volts = Tr("%1 В").arg("4.38");
+    ASSERT_EQ(volts, "4.38 V");
+    ExpectFits(form->Label41, Tr("Min значение OS1 = %1").arg(volts));
+    ExpectFits(form->Label42, Tr("Max значение OS1 = %1").arg(volts));
+    ExpectFits(form->Label45, Tr("Время импульса OS2 = %1, напряжение OS2 %2").arg("255", volts));
+    ExpectFits(form->Label46, Tr("Время OS1 в сост \"1\" = %1").arg("255"));
+    ExpectFits(form->Label47, Tr("Время OS1 в сост \"0\" = %1").arg("255"));
+    ExpectFits(form->Label48, Tr("Тек сост OS1 = %1").arg("255"));
 }

@@ -124,6 +124,51 @@ TEST_F(CliTest, SetChangesOnlyTheGivenParametersSavesThemAndShowsWhatTheUnitHold
               "\"os2_delay\":30}\n");
 }
 
+TEST_F(CliTest, SetStoresOnlyWhatTheUnitCanHoldAtItsScaleAndTellsOfItsStep) {
+    // 2.50 V at scale 64 is 145.45 counts: 145 is stored, which is 2.49 V.
+    TRun run = Cli({"set", "--threshold0", "2.50", "--threshold1", "0.17"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Err, "threshold0: 2.50 V is stored as 2.49 V (steps of 0.0172 V at scale 64)\n");
+    EXPECT_EQ(run.Out.rfind("poll_period     10\nthreshold0_v    2.49\nthreshold1_v    0.17\n", 0),
+              0u);
+
+    // At scale 1 a count is 1.1 V: 0.5 V would be no count at all, 4.0 V more than the limit.
+    TDataBlock coarse = DistinctBlock();
+    coarse[block::kScaleByte] = 1;
+    Unit().SetFixedBlock(0, coarse.data());
+    for (const char* volts : {"0.5", "4.00"}) {
+        Unit().ClearLog();
+        run = Cli({"set", "--threshold1", "1.1", "--threshold0", volts});
+        EXPECT_EQ(run.Status, 2);
+        EXPECT_EQ(run.Err, QStringLiteral("tarvenik-cli: threshold0: %1 V cannot be held at scale "
+                                          "1: the unit holds 1.10 to 3.30 V there (steps of "
+                                          "1.1000 V at scale 1)\n")
+                               .arg(volts == std::string("0.5") ? "0.50" : "4.00")
+                               .toStdString());
+        EXPECT_EQ(run.Out, "");
+        // Read back only: nothing was saved.
+        EXPECT_EQ(Directions(Log()), (std::vector<int>{kGet, kSet, kGet}));
+    }
+    Unit().ClearLog();
+    run = Cli({"set", "--threshold0", "3.3"});
+    EXPECT_EQ(run.Status, 1); // a fixed block keeps nothing, but 3 counts were asked
+    const auto log = Log();
+    ASSERT_EQ(Directions(log), (std::vector<int>{kGet, kSet, kGet, kSet, kGet, kSet, kGet}));
+    EXPECT_EQ(BlockOf(log[3])[block::kThreshold0], 3);
+}
+
+TEST_F(CliTest, ACommandToAUnitThatLetsItsRequestsTimeOutSaysItDidNotAnswer) {
+    Unit().SetStall(0, 5);
+    for (const QStringList& command : {QStringList{"read"}, QStringList{"set", "--os2-length", "3"},
+                                       QStringList{"run", "reset"}}) {
+        const TRun run = Cli(command);
+        EXPECT_EQ(run.Status, 1) << command.join(' ').toStdString();
+        EXPECT_EQ(run.Err, "tarvenik-cli: the unit did not answer\n");
+        EXPECT_EQ(run.Out, "");
+    }
+    Unit().SetStall(0, 0);
+}
+
 TEST_F(CliTest, UsageErrorsAndValuesOutOfRangeAreRefusedBeforeAnythingIsSent) {
     const std::vector<QStringList> wrong{
         {},
@@ -150,6 +195,17 @@ TEST_F(CliTest, UsageErrorsAndValuesOutOfRangeAreRefusedBeforeAnythingIsSent) {
         EXPECT_EQ(run.Out, "");
     }
     EXPECT_EQ(Unit().LogCount(), 0);
+}
+
+TEST_F(CliTest, HelpNamesTheDemoAndTheManualPage) {
+    for (const char* help : {"--help", "-h"}) {
+        const TRun run = Cli({help});
+        EXPECT_EQ(run.Status, 0);
+        EXPECT_NE(run.Out.find("tarvenik-cli-demo is the same tool beside a virtual unit"),
+                  std::string::npos)
+            << run.Out;
+        EXPECT_NE(run.Out.find("tarvenik-cli(1)"), std::string::npos);
+    }
 }
 
 TEST_F(CliTest, RunSendsTheFunctionsCodeOnTheBlockAsRead) {
@@ -186,9 +242,10 @@ TEST_F(CliTest, ListShowsEveryUnitAndWhichOneIsChosen) {
     const QStringList lines = QString::fromStdString(list.Out).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2);
     const QStringList first = lines[0].split('\t'), second = lines[1].split('\t');
-    EXPECT_EQ(first.mid(1), (QStringList{"Mirdal-vk", "Tarvenik", "16c0:05df", "read-write"}));
-    EXPECT_EQ(second.mid(1),
-              (QStringList{"Mirdal-vk", "Tarvenik", "16c0:05df", "read-write", "chosen"}));
+    EXPECT_EQ(first.mid(1), (QStringList{"Mirdal-vk", "Tarvenik", "16c0:05df", "read-write",
+                                         "VU1000", "virtual-1"}));
+    EXPECT_EQ(second.mid(1), (QStringList{"Mirdal-vk", "Tarvenik", "16c0:05df", "read-write",
+                                          "VU1001", "virtual-2", "chosen"}));
 
     // The window's choice, the last found, unless --device names another.
     Unit().ClearLog();
@@ -198,7 +255,7 @@ TEST_F(CliTest, ListShowsEveryUnitAndWhichOneIsChosen) {
     ASSERT_EQ(Cli({"--device", first[0], "read"}).Status, 0);
     EXPECT_EQ(Log().at(0).unit, 0);
     EXPECT_EQ(Cli({"--device", first[0], "list"}).Out,
-              (first.join('\t') + "\tchosen\n" + second.mid(0, 5).join('\t') + "\n").toStdString());
+              (first.join('\t') + "\tchosen\n" + second.mid(0, 7).join('\t') + "\n").toStdString());
 }
 
 TEST_F(CliTest, FailuresOfTheUnitNameTheirCauseWithStatusOne) {
@@ -224,7 +281,8 @@ TEST_F(CliTest, FailuresOfTheUnitNameTheirCauseWithStatusOne) {
     for (const QStringList& command : {QStringList{"read"}, QStringList{"list"}}) {
         run = Cli(command);
         EXPECT_EQ(run.Status, 1);
-        EXPECT_EQ(run.Err, "tarvenik-cli: no Tarvenik unit found\n");
+        EXPECT_EQ(run.Err, "tarvenik-cli: no Tarvenik unit found (tarvenik-cli-demo is the same "
+                           "tool beside a virtual unit)\n");
     }
 
     ASSERT_EQ(Unit().Plug(0), 0);
@@ -236,10 +294,11 @@ TEST_F(CliTest, FailuresOfTheUnitNameTheirCauseWithStatusOne) {
     const TRun list = Cli({"list"});
     ASSERT_EQ(list.Status, 0);
     const QString path = QString::fromStdString(list.Out).section('\t', 0, 0);
-    EXPECT_EQ(QString::fromStdString(list.Out).section('\t', 4, 4), "no-access\n");
+    EXPECT_EQ(QString::fromStdString(list.Out).section('\t', 4, 4), "no-access");
     run = Cli({"set", "--os2-length", "3"});
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(QString::fromStdString(run.Err),
-              "tarvenik-cli: no access to " + path + ": install the udev rule (see README)\n");
+              "tarvenik-cli: no access to " + path +
+                  ": install the udev rule (see tarvenik(1), DEVICE ACCESS)\n");
     EXPECT_EQ(Unit().LogCount(), 0);
 }

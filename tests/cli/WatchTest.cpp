@@ -63,7 +63,7 @@ TEST_F(CliTest, WatchCsvReadsBackWithAStandardParserAndTheFileGetsOneHeader) {
     const std::vector<QJsonObject> rows = ParseCsv(file);
     ASSERT_EQ(rows.size(), 4u) << "one header, four records";
     for (const QJsonObject& row : rows) {
-        EXPECT_EQ(row.size(), 16); // time, fourteen values, event; no traces
+        EXPECT_EQ(row.size(), 18); // time, fourteen values, event, serial, location; no traces
         EXPECT_EQ(row["time"].toString(), "2025-03-01T14:05:09.250+01:00");
         EXPECT_EQ(row["os1_min_v"].toString(), "0.17");
         EXPECT_EQ(row["threshold0_v"].toString(), "1.00");
@@ -72,6 +72,8 @@ TEST_F(CliTest, WatchCsvReadsBackWithAStandardParserAndTheFileGetsOneHeader) {
         EXPECT_EQ(row["scale"].toString(), "64");
         EXPECT_EQ(row["os2_delay"].toString(), "5");
         EXPECT_EQ(row["event"].toString(), "");
+        EXPECT_EQ(row["serial"].toString(), "VU1000");
+        EXPECT_EQ(row["location"].toString(), "virtual-1");
     }
 }
 
@@ -85,7 +87,7 @@ TEST_F(CliTest, AnUnplugEndsTheWatchWithStatusOneAfterWholeRecords) {
     EXPECT_EQ(run.Err, "tarvenik-cli: the unit was unplugged\n");
     const QStringList lines = Lines(run.Out);
     ASSERT_EQ(lines.size(), 3); // the header and two records
-    EXPECT_TRUE(QString::fromStdString(run.Out).endsWith(",\r\n"));
+    EXPECT_TRUE(QString::fromStdString(run.Out).endsWith(",,VU1000,virtual-1\r\n"));
 }
 
 TEST_F(CliTest, WithReconnectTheWatchWaitsForTheUnitAndMarksTheGap) {
@@ -100,9 +102,10 @@ TEST_F(CliTest, WithReconnectTheWatchWaitsForTheUnitAndMarksTheGap) {
     ASSERT_EQ(run.Status, 0) << run.Err;
     const QStringList lines = Lines(run.Out);
     ASSERT_EQ(lines.size(), 6);
-    EXPECT_TRUE(lines[3].endsWith(",,,,,,,,,,,,,,,unplugged")) << lines[3].toStdString();
-    for (int i : {1, 2, 4, 5})
-        EXPECT_TRUE(lines[i].endsWith(",5,")) << lines[i].toStdString(); // os2_delay 5, no event
+    EXPECT_TRUE(lines[3].endsWith(",,,,,,,,,,,,,,,unplugged,VU1000,virtual-1"))
+        << lines[3].toStdString();
+    for (int i : {1, 2, 4, 5}) // os2_delay 5, no event
+        EXPECT_TRUE(lines[i].endsWith(",5,,VU1000,virtual-1")) << lines[i].toStdString();
 }
 
 TEST_F(CliTest, AStopSignalEndsTheWatchAfterTheRecordInHand) {
@@ -132,4 +135,27 @@ TEST_F(CliTest, AUnitThatStopsAnsweringOrAnOutputThatRefusesEndsTheWatch) {
     run = Cli({"watch", "--csv", "--output", "/dev/full"});
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Err.rfind("tarvenik-cli: cannot write /dev/full: ", 0), 0u) << run.Err;
+}
+
+TEST_F(CliTest, AUnitThatLetsItsRequestsTimeOutIsAGapWithReconnectAndTheEndWithout) {
+    int records = 0;
+    TRun run = Cli({"watch", "--csv", "--interval", "0", "--count", "3", "--reconnect"},
+                   [&](const std::string& piece) {
+                       if (piece.find("no-answer") != std::string::npos)
+                           Unit().SetStall(0, 0); // answers again
+                       else if (++records == 1)
+                           Unit().SetStall(0, 5);
+                   });
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const QStringList lines = Lines(run.Out);
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_TRUE(lines[2].endsWith(",,,,,,,,,,,,,,,no-answer,VU1000,virtual-1"))
+        << lines[2].toStdString();
+    for (int i : {1, 3, 4})
+        EXPECT_TRUE(lines[i].endsWith(",5,,VU1000,virtual-1")) << lines[i].toStdString();
+
+    run = Cli({"watch", "--interval", "0"}, [&](const std::string&) { Unit().SetStall(0, 5); });
+    Unit().SetStall(0, 0);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "tarvenik-cli: the unit did not answer\n");
 }

@@ -25,36 +25,41 @@ TEST(Files, AppendersSharingAFileEachWriteAtItsEnd) {
     ASSERT_TRUE(QDir(temp.path()).mkdir(kFolderName));
     const QString path = QDir(temp.path()).filePath(kFolderName + QStringLiteral(u"/log é.csv"));
 
-    QFile first;
-    QFile second;
-    QString why;
-    ASSERT_TRUE(framework::OpenForAppend(first, path, why)) << why.toStdString();
-    ASSERT_TRUE(framework::OpenForAppend(second, path, why)) << why.toStdString();
+    framework::TAppendFile first;
+    framework::TAppendFile second;
+    ASSERT_TRUE(first.Open(path)) << first.Error().toStdString();
+    ASSERT_TRUE(second.Open(path)) << second.Error().toStdString();
+    EXPECT_TRUE(first.Regular());
     // The second writer's record must not land over the first one's.
-    ASSERT_EQ(first.write("one\n"), 4);
-    ASSERT_EQ(second.write("two\n"), 4);
-    ASSERT_EQ(first.write("three\n"), 6);
-    first.close();
-    second.close();
+    ASSERT_TRUE(first.Write("one\n"));
+    ASSERT_TRUE(second.Write("two\n"));
+    ASSERT_TRUE(first.Lock());
+    ASSERT_TRUE(first.Write("three\n"));
+    first.Unlock();
+    EXPECT_EQ(second.Size(), 14);
+    EXPECT_EQ(first.ReadBeginning(3), QByteArray("one"));
+    // A record taken back leaves the file as it was before it.
+    ASSERT_TRUE(second.Write("part of a rec"));
+    second.Truncate(14);
+    first.Close();
+    second.Close();
     EXPECT_EQ(Contents(path), QByteArray("one\ntwo\nthree\n"));
 
     // Opening again keeps what is there.
-    QFile third;
-    ASSERT_TRUE(framework::OpenForAppend(third, path, why));
-    ASSERT_EQ(third.write("four\n"), 5);
-    third.close();
+    framework::TAppendFile third;
+    ASSERT_TRUE(third.Open(path));
+    ASSERT_TRUE(third.Write("four\n"));
+    third.Close();
     EXPECT_EQ(Contents(path), QByteArray("one\ntwo\nthree\nfour\n"));
 }
 
 TEST(Files, AFileThatCannotBeOpenedSaysWhy) {
     QTemporaryDir temp;
     ASSERT_TRUE(temp.isValid());
-    QFile file;
-    QString why;
-    EXPECT_FALSE(framework::OpenForAppend(
-        file, QDir(temp.path()).filePath(QStringLiteral("missing/folder/log.csv")), why));
-    EXPECT_FALSE(why.isEmpty());
-    EXPECT_FALSE(file.isOpen());
+    framework::TAppendFile file;
+    EXPECT_FALSE(file.Open(QDir(temp.path()).filePath(QStringLiteral("missing/folder/log.csv"))));
+    EXPECT_FALSE(file.Error().isEmpty());
+    EXPECT_FALSE(file.IsOpen());
 }
 
 TEST(Files, ReplacingPutsTheNewFileInPlaceOfAnOldOne) {

@@ -13,6 +13,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
+#include <QStringList>
 
 #include <cstdio>
 #include <filesystem>
@@ -81,7 +83,12 @@ protected:
 TEST_F(CliOnKernel, ListShowsTheUsbUnitOnlyAndReadGivesItsBlockAsJson) {
     TResult r = RunTool("list");
     ASSERT_EQ(r.Status, 0) << r.Err;
-    EXPECT_EQ(r.Out, node + "\tMirdal-vk\tTarvenik\t1209:7a50\tread-write\n");
+    // The serial of the USB device, and its port on the dummy host (busnumber-port).
+    const QStringList line = QString::fromStdString(r.Out).split('\t');
+    ASSERT_EQ(line.size(), 7) << r.Out;
+    EXPECT_EQ(line.mid(0, 6), (QStringList{QString::fromStdString(node), "Mirdal-vk", "Tarvenik",
+                                           "1209:7a50", "read-write", "0003"}));
+    EXPECT_TRUE(QRegularExpression("^\\d+-[\\d.]+\n$").match(line[6]).hasMatch()) << r.Out;
 
     r = RunTool("read --json");
     ASSERT_EQ(r.Status, 0) << r.Err;
@@ -113,4 +120,57 @@ TEST_F(CliOnKernel, AHidDeviceWithoutTheUnitsUsbStringsIsNotTaken) {
     EXPECT_EQ(r.Err, "tarvenik-cli: no Tarvenik unit found at " + uhidNode + "\n");
     EXPECT_EQ(r.Out, "");
     EXPECT_TRUE(uhid.getRequests().empty());
+}
+
+namespace {
+
+QJsonObject JsonOf(const TResult& r) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(r.Out)).object();
+}
+
+} // namespace
+
+// Two units with the same strings, each on its own port of the dummy host, told apart by serial.
+TEST(CliOnKernelTwoUnits, EachIsListedWithItsSerialAndReadBySerial) {
+    ASSERT_TRUE(std::filesystem::exists(ToolPath())) << ToolPath() << " is not there";
+    UsbGadget first{{0x1209, 0x7A50, 0x0107, "Mirdal-vk", "Tarvenik", "TV-0001", 0}};
+    UsbGadget second{{0x1209, 0x7A51, 0x0107, "Mirdal-vk", "Tarvenik", "TV-0002", 1}};
+    std::string error;
+    ASSERT_TRUE(first.plugIn(error)) << error;
+    ASSERT_TRUE(second.plugIn(error)) << error;
+    const std::string firstNode = first.waitForHidraw(kernelTimeoutMs);
+    const std::string secondNode = second.waitForHidraw(kernelTimeoutMs);
+    ASSERT_FALSE(firstNode.empty());
+    ASSERT_FALSE(secondNode.empty());
+
+    TResult r = RunTool("list --json");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    const QJsonArray units = QJsonDocument::fromJson(QByteArray::fromStdString(r.Out)).array();
+    ASSERT_EQ(units.size(), 2) << r.Out;
+    QStringList locations;
+    for (const QJsonValue& unit : units) {
+        const std::string path = unit["path"].toString().toStdString();
+        EXPECT_EQ(unit["serial"].toString().toStdString(),
+                  path == firstNode ? "TV-0001" : "TV-0002");
+        locations << unit["location"].toString();
+    }
+    EXPECT_NE(locations[0], locations[1]);
+    EXPECT_FALSE(locations[0].isEmpty());
+
+    for (const char* serial : {"TV-0001", "TV-0002"}) {
+        r = RunTool(std::string("--serial ") + serial + " read --json");
+        ASSERT_EQ(r.Status, 0) << serial << ": " << r.Err;
+        const QJsonObject json = JsonOf(r);
+        EXPECT_EQ(json["serial"].toString(), serial);
+        EXPECT_TRUE(locations.contains(json["location"].toString())) << r.Out;
+        EXPECT_EQ(json["raw"].toArray().size(), 250);
+    }
+    // A unit by where it is plugged in.
+    r = RunTool("--location " + locations[1].toStdString() + " read --json");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(JsonOf(r)["location"].toString(), locations[1]);
+    EXPECT_EQ(JsonOf(r)["serial"].toString(), units[1]["serial"].toString());
+    r = RunTool("--serial TV-0003 read");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, "tarvenik-cli: no Tarvenik unit with serial TV-0003\n");
 }

@@ -88,11 +88,6 @@ protected:
     static void TearDownTestSuite() { suiteGadget().reset(); }
 
     void SetUp() override {
-        // The panel's process-wide state is zero at the start of a run.
-        data_block.fill(0);
-        report_buf.fill(0);
-        scale = 0;
-        held_device = nullptr;
         QLocale::setDefault(QLocale::c());
 
         if (!suiteGadget())
@@ -144,16 +139,26 @@ protected:
         return false;
     }
 
+    // Runs the event loop until every request asked of the unit has been answered and applied.
+    void settle() {
+        ASSERT_TRUE(processEventsUntil(kernelTimeoutMs, [this] { return !form->UnitBusy(); }))
+            << "the unit's answer did not come";
+    }
+
     // Ticks the connect box and takes the two reports of the parameter read-back.
     void connect() {
         form->CheckBox1->click();
+        settle();
         ASSERT_TRUE(form->CheckBox1->isChecked());
-        ASSERT_NE(held_device, nullptr) << "the unit was not found by its strings";
+        ASSERT_NE(form->State.held_device, nullptr) << "the unit was not found by its strings";
         ASSERT_FALSE(recorder.next(kernelTimeoutMs).empty()) << "no command reached the unit";
         ASSERT_FALSE(recorder.next(kernelTimeoutMs).empty()) << "the block was not sent back";
     }
 
-    void poll() { form->TimerTimer(form->Timer); }
+    void poll() {
+        form->TimerTimer(form->Timer);
+        settle();
+    }
 
     UsbGadget* gadget = nullptr;
     std::string node;
@@ -164,13 +169,14 @@ protected:
 } // namespace
 
 TEST_F(GadgetPanel, TickingTheBoxFindsTheUnitByItsStringsAndReadsItsParametersBack) {
-    ASSERT_EQ(held_device, nullptr);
+    ASSERT_EQ(form->State.held_device, nullptr);
     form->CheckBox1->click();
+    settle();
 
-    ASSERT_NE(held_device, nullptr) << "the unit was not found by its strings";
-    EXPECT_TRUE(held_device->CheckedOut());
-    EXPECT_EQ(held_device->InterfaceInfo().InterfacePath, node);
-    EXPECT_EQ(held_device->InterfaceInfo().InstanceHandle, devInstFromSysfs(node));
+    ASSERT_NE(form->State.held_device, nullptr) << "the unit was not found by its strings";
+    EXPECT_TRUE(form->State.held_device->CheckedOut());
+    EXPECT_EQ(form->State.held_device->InterfaceInfo().InterfacePath, node);
+    EXPECT_EQ(form->State.held_device->InterfaceInfo().InstanceHandle, devInstFromSysfs(node));
 
     TDataBlock command{};
     command[block::kCommand] = cmd_read_eeprom;
@@ -180,7 +186,8 @@ TEST_F(GadgetPanel, TickingTheBoxFindsTheUnitByItsStringsAndReadsItsParametersBa
     // byte included.
     EXPECT_EQ(recorder.next(kernelTimeoutMs), reportOf(TDataBlock{}))
         << "the second report is not the block as read";
-    // Sending is synchronous and the recorder runs first: a third report would be here already.
+    // The read-back's answer has come and the recorder runs first: a third report would be here
+    // already.
     EXPECT_TRUE(recorder.next(0).empty()) << "more than two reports before the first poll";
 
     // The all-zero block, within the fields' limits.
@@ -212,7 +219,7 @@ TEST_F(GadgetPanel, APollShowsTheUnitAndDrawsTheBlockItAnswers) {
     EXPECT_TRUE(form->Timer->isActive());
 
     // The all-zero block: scale 64, position 0, every sample and threshold on row 255.
-    EXPECT_EQ(scale, 64);
+    EXPECT_EQ(form->State.scale, 64);
     EXPECT_EQ(form->Pos_Label->text(), "0");
     EXPECT_EQ(form->Pos_Label->x(), 9);
     EXPECT_EQ(form->Label40->y(), 10);
@@ -233,7 +240,14 @@ TEST_F(GadgetPanel, APollShowsTheUnitAndDrawsTheBlockItAnswers) {
     EXPECT_EQ(framework::TColor::FromRgb(window.pixel(middle)), framework::clWhite)
         << "the window does not show the new oscillogram";
 
-    EXPECT_TRUE(form->get_data()) << "the unit did not answer the feature request";
+    bool answered = false;
+    bool done = false;
+    form->get_data([&](bool unitAnswered) {
+        answered = unitAnswered;
+        done = true;
+    });
+    ASSERT_TRUE(processEventsUntil(kernelTimeoutMs, [&] { return done; }));
+    EXPECT_TRUE(answered) << "the unit did not answer the feature request";
     EXPECT_TRUE(recorder.next(0).empty()) << "a poll sent a report";
 }
 
@@ -249,6 +263,7 @@ TEST_F(GadgetPanel, SavingSendsTheFieldsValuesInTheParameterBytes) {
     form->FuncComboBox->setCurrentIndex(2);
 
     form->GoButton->click();
+    settle();
 
     TDataBlock saved{};
     saved[block::kPollPeriod] = 20;
@@ -264,7 +279,7 @@ TEST_F(GadgetPanel, SavingSendsTheFieldsValuesInTheParameterBytes) {
 TEST_F(GadgetPanel, AnUnplugIsNoticedAndTheUnitPluggedInAgainIsFoundAnew) {
     ASSERT_NO_FATAL_FAILURE(connect());
     poll();
-    const QPointer<THidDevice> first = held_device;
+    const QPointer<THidDevice> first = form->State.held_device;
     const uint32_t firstInstance = first->InterfaceInfo().InstanceHandle;
 
     // The poll below, not one of the timer's, is the first to meet the unplugged unit.
@@ -274,7 +289,7 @@ TEST_F(GadgetPanel, AnUnplugIsNoticedAndTheUnitPluggedInAgainIsFoundAnew) {
     ASSERT_TRUE(processEventsUntil(kernelTimeoutMs, [&] { return !first || !first->Attached(); }))
         << "the controller did not notice the unplug";
     ASSERT_TRUE(first) << "a lent unit was destroyed by the controller";
-    EXPECT_EQ(held_device, first.data());
+    EXPECT_EQ(form->State.held_device, first.data());
 
     poll();
 
@@ -283,17 +298,18 @@ TEST_F(GadgetPanel, AnUnplugIsNoticedAndTheUnitPluggedInAgainIsFoundAnew) {
     EXPECT_FALSE(form->GoButton->isEnabled());
     EXPECT_FALSE(form->FuncComboBox->isEnabled());
     EXPECT_FALSE(form->Timer->isActive());
-    EXPECT_EQ(held_device, nullptr);
+    EXPECT_EQ(form->State.held_device, nullptr);
     EXPECT_TRUE(first.isNull()) << "the vanished unit was not given back";
 
     ASSERT_NO_FATAL_FAILURE(plugIn());
     ASSERT_TRUE(processEventsUntil(kernelTimeoutMs, [&] { return listed(node); }))
         << "the controller did not list the unit plugged in again";
     form->CheckBox1->click();
+    settle();
 
-    ASSERT_NE(held_device, nullptr) << "the unit plugged in again was not found";
-    EXPECT_NE(held_device->InterfaceInfo().InstanceHandle, firstInstance);
-    EXPECT_EQ(held_device->InterfaceInfo().InstanceHandle, devInstFromSysfs(node));
+    ASSERT_NE(form->State.held_device, nullptr) << "the unit plugged in again was not found";
+    EXPECT_NE(form->State.held_device->InterfaceInfo().InstanceHandle, firstInstance);
+    EXPECT_EQ(form->State.held_device->InterfaceInfo().InstanceHandle, devInstFromSysfs(node));
     TDataBlock command{};
     command[block::kCommand] = cmd_read_eeprom;
     EXPECT_EQ(recorder.next(kernelTimeoutMs), reportOf(command));
@@ -315,7 +331,8 @@ protected:
 
 TEST_F(ForeignGadgetPanel, ADeviceWithOtherStringsIsLeftAlone) {
     form->CheckBox1->click();
-    EXPECT_EQ(held_device, nullptr);
+    settle();
+    EXPECT_EQ(form->State.held_device, nullptr);
     EXPECT_TRUE(recorder.next(0).empty()) << "a report went to a device that is not the unit";
 
     poll();

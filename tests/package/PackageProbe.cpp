@@ -11,6 +11,9 @@
 //                           launcher's shell and its helpers on the way).
 //   TARVENIK_PROBE_MODULES  the folder the two modules must have been loaded from.
 //   TARVENIK_PROBE_SECONDS  the time allowed for all of it (default 30).
+//   TARVENIK_PROBE_LANGUAGE "en": the window's texts must be English, else the Russian ones.
+//   TARVENIK_PROBE_DESKTOP  the desktop file name the program must give (default "tarvenik").
+// Every window must show an icon.
 // Ends the event loop with 0 after printing "package-probe: PASS ...", or with 1 after
 // "package-probe: FAIL ...".
 
@@ -22,6 +25,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -32,7 +37,15 @@
 namespace {
 
 const QString kIdleCaption = QStringLiteral("Tarvenik. www.mirdal-vk.example ");
-const QString kFoundCaption = QStringLiteral("Устройство обнаруженно :)");
+
+// What the window says in each language: the caption of a found unit and two controls' texts.
+struct Texts {
+    QString found, connect, pollPeriod;
+};
+const Texts kRussian{QStringLiteral("Устройство обнаруженно :)"), QStringLiteral("Подключение"),
+                     QStringLiteral("Период опроса")};
+const Texts kEnglish{QStringLiteral("Device found :)"), QStringLiteral("Connect"),
+                     QStringLiteral("Poll period")};
 constexpr int kReadsWanted = 3; // the read-back on connecting and two polls
 
 // The folder each loaded module file came from, by file name.
@@ -53,7 +66,10 @@ int noteModule(dl_phdr_info* info, size_t, void* data) {
 class Probe : public QObject {
 public:
     Probe(bool demo, QString modules, int seconds, QObject* parent)
-        : QObject(parent), demo_(demo), modules_(std::move(modules)), limitMs_(seconds * 1000) {
+        : QObject(parent), demo_(demo), modules_(std::move(modules)), limitMs_(seconds * 1000),
+          texts_(qEnvironmentVariable("TARVENIK_PROBE_LANGUAGE") == QLatin1String("en") ? kEnglish
+                                                                                        : kRussian),
+          desktopFile_(qEnvironmentVariable("TARVENIK_PROBE_DESKTOP", QStringLiteral("tarvenik"))) {
         clock_.start();
         connect(&tick_, &QTimer::timeout, this, &Probe::step);
         tick_.start(100);
@@ -90,6 +106,17 @@ private:
             return finish(false, "caption on start-up: \"" + window->windowTitle() + "\"");
         if (box_->isChecked())
             return finish(false, QStringLiteral("CheckBox1 is ticked on start-up"));
+        if (window->windowIcon().isNull())
+            return finish(false, QStringLiteral("the window has no icon"));
+        if (QGuiApplication::desktopFileName() != desktopFile_)
+            return finish(false, "desktop file name \"" + QGuiApplication::desktopFileName() +
+                                     "\", not \"" + desktopFile_ + "\"");
+        const auto* pollPeriod = window->findChild<QLabel*>(QStringLiteral("Label1"));
+        if (box_->text() != texts_.connect || !pollPeriod ||
+            pollPeriod->text() != texts_.pollPeriod)
+            return finish(false, "texts \"" + box_->text() + "\" and \"" +
+                                     (pollPeriod ? pollPeriod->text() : QString()) + "\", not \"" +
+                                     texts_.connect + "\" and \"" + texts_.pollPeriod + "\"");
         LoadedModules loaded;
         dl_iterate_phdr(noteModule, &loaded);
         const QString wanted = QDir(modules_).canonicalPath();
@@ -97,7 +124,8 @@ private:
             return finish(false, "modules loaded from \"" + loaded.hidsvc + "\" and \"" +
                                      loaded.setupsvc + "\", not from \"" + modules_ + "\"");
         if (!demo_)
-            return finish(true, "window shown, disconnected, modules from " + wanted);
+            return finish(true, "window shown, disconnected, \"" + box_->text() + "\", icon, " +
+                                    desktopFile_ + ".desktop, modules from " + wanted);
         unit_ = virtualunit::resolveVirtualUnitControl();
         if (!unit_.complete())
             return finish(false, QStringLiteral("no virtual unit controls in libsetupsvc.so"));
@@ -114,9 +142,11 @@ private:
             if (unit_.LogEntry(i, &entry) == 0 && entry.direction == 1 && entry.length == 252)
                 ++reads_;
         }
-        if (caption_ == kFoundCaption && reads_ >= kReadsWanted && box_->isChecked())
-            finish(true,
-                   QStringLiteral("connected to the virtual unit, %1 feature reads").arg(reads_));
+        if (caption_ == texts_.found && reads_ >= kReadsWanted && box_->isChecked())
+            finish(true, QStringLiteral("connected to the virtual unit, %1 feature reads, "
+                                        "caption \"%2\", icon, %3.desktop")
+                             .arg(reads_)
+                             .arg(caption_, desktopFile_));
     }
 
     QString waitingFor() const {
@@ -138,6 +168,8 @@ private:
     const bool demo_;
     const QString modules_;
     const qint64 limitMs_;
+    const Texts texts_;
+    const QString desktopFile_;
     QElapsedTimer clock_;
     QTimer tick_;
     Stage stage_ = Stage::WaitWindow;

@@ -45,7 +45,7 @@ protected:
         // A Bluetooth mouse: no USB device above it.
         const std::string bt = "sys/devices/virtual/misc/uhid/0005:046D:B01A.0011";
         file(bt + "/uevent", "HID_ID=0005:0000046D:0000B01A\nHID_NAME=BT Mouse\n"
-                             "HID_UNIQ=aa:bb:cc:dd:ee:ff\n");
+                             "HID_UNIQ=aa:bb:cc:dd:ee:ff\nHID_PHYS=hci0\n");
         file(bt + "/hidraw/hidraw10/uevent", "MAJOR=245\nMINOR=10\nDEVNAME=hidraw10\n");
         link("sys/class/hidraw/hidraw10",
              "../../devices/virtual/misc/uhid/0005:046D:B01A.0011/hidraw/hidraw10");
@@ -127,6 +127,11 @@ TEST_F(SysfsTree, StringsComeFromTheUsbDeviceOrTheHidDevice) {
     EXPECT_EQ(sysfs.productString(devices[1]), "BT Mouse");
     EXPECT_EQ(sysfs.serialString(devices[1]), "aa:bb:cc:dd:ee:ff");
     EXPECT_FALSE(sysfs.reportDescriptor(devices[1]).has_value());
+
+    // Where a unit sits: the USB port path, which a replug into the same port keeps (the HID
+    // device's number changes); off USB the HID device's phys.
+    EXPECT_EQ(sysfs.locationString(devices[0]), "1-1");
+    EXPECT_EQ(sysfs.locationString(devices[1]), "hci0");
 
     // Strings may be UTF-8 and keep inner spaces; only the line end goes.
     const ScopedFile utf8("sys/devices/pci0000:00/0000:00:14.0/usb1/1-1/manufacturer",

@@ -4,7 +4,10 @@
 #include "VirtualUnitFixture.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 using namespace testsupport;
 
@@ -300,6 +303,54 @@ TEST_F(VirtualData, FixedBlockAndFailures) {
     EXPECT_EQ(errno, ERROR_GEN_FAILURE);
     EXPECT_TRUE(exports.HidD_GetFeature(h(), r.data(), r.size()));
     EXPECT_EQ(control.LogCount(), 2) << "only successful calls are logged";
+}
+
+// A stalled unit holds each request for its time and then fails it as timed out, without
+// holding up anyone else meanwhile; lifting the stall ends a wait at once.
+TEST_F(VirtualData, AStalledUnitTimesRequestsOutWithTheBusFree) {
+    control.ClearLog();
+    control.SetStall(0, 20);
+    Report r{};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(exports.HidD_GetFeature(h(), r.data(), r.size()));
+    EXPECT_EQ(errno, ERROR_SEM_TIMEOUT);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(20));
+    EXPECT_FALSE(exports.HidD_SetFeature(h(), r.data(), r.size()));
+    EXPECT_EQ(errno, ERROR_SEM_TIMEOUT);
+    r[0] = 1;
+    EXPECT_FALSE(exports.HidD_GetFeature(h(), r.data(), r.size()));
+    EXPECT_EQ(errno, ERROR_INVALID_PARAMETER) << "a malformed call is refused, not stalled";
+    r[0] = 0;
+
+    control.SetStall(0, 60'000);
+    std::atomic<int> error{-1};
+    std::thread waiting([&] {
+        Report mine{};
+        error = exports.HidD_GetFeature(h(), mine.data(), mine.size()) ? 0 : errno;
+    });
+    while (control.StalledRequests() == 0)
+        std::this_thread::yield();
+    HIDD_ATTRIBUTES attributes{};
+    EXPECT_TRUE(exports.HidD_GetAttributes(h(), &attributes)) << "the bus is not held";
+    EXPECT_EQ(control.LogCount(), 0);
+    EXPECT_EQ(error, -1);
+    control.SetStall(0, 0);
+    waiting.join();
+    EXPECT_EQ(error, ERROR_SEM_TIMEOUT) << "a request caught in a stall fails even so";
+    EXPECT_EQ(control.LogCount(), 0) << "no stalled request is logged";
+    readReport(h());
+    EXPECT_EQ(control.LogCount(), 1);
+
+    control.SetStall(0, 60'000);
+    error = -1;
+    std::thread unplugged([&] {
+        Report mine{};
+        error = exports.HidD_SetFeature(h(), mine.data(), mine.size()) ? 0 : errno;
+    });
+    // Whether the request is waiting yet or not, the unplug fails it as unplugged.
+    control.Unplug(0);
+    unplugged.join();
+    EXPECT_EQ(error, ERROR_DEVICE_NOT_CONNECTED);
 }
 
 TEST_F(VirtualData, RefusesMalformedFeatureCalls) {

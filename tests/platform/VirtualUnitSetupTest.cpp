@@ -105,7 +105,7 @@ TEST_F(VirtualSetup, EveryPlugGivesAFreshNodeAndDevInst) {
     const auto first = listInterfaces(exports);
     ASSERT_EQ(first.size(), 1u);
     EXPECT_EQ(control.Plug(0), -1);
-    EXPECT_EQ(control.Plug(2), -1);
+    EXPECT_EQ(control.Plug(4), -1);
     EXPECT_EQ(control.Unplug(-1), -1);
     ASSERT_EQ(control.Plug(1), 0);
     const auto both = listInterfaces(exports);

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -82,4 +83,33 @@ TEST(RecordFile, ARecordTheFileSystemTakesOnlyInPartIsTakenBack) {
     EXPECT_EQ(Contents(path), "header\nfirst\n");
     ASSERT_TRUE(file.Append("third\n"));
     EXPECT_EQ(Contents(path), "header\nfirst\nthird\n");
+}
+
+TEST(RecordFile, AFailureCarriesTheSystemsReason) {
+    unit::TRecordFile full("/dev/full", "h\n");
+    EXPECT_FALSE(full.Append("1\n"));
+    EXPECT_EQ(full.ErrorString(), "No space left on device");
+}
+
+TEST(RecordFile, TwoWritersStartingOnOneNewFileWriteOneHeader) {
+    QTemporaryDir dir;
+    constexpr int kFiles = 40;
+    // Two processes, each appending one record to every one of the same new files at once.
+    pid_t children[2];
+    for (pid_t& child : children) {
+        child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0; i < kFiles; ++i)
+                unit::TRecordFile(dir.filePath(QString::number(i)), "h\n").Append("r\n");
+            _exit(0);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int i = 0; i < kFiles; ++i)
+        EXPECT_EQ(Contents(dir.filePath(QString::number(i))), "h\nr\nr\n") << i;
 }

@@ -88,6 +88,9 @@ BOOLEAN HidD_GetProductString(HANDLE handle, PVOID buffer, ULONG length) {
 BOOLEAN HidD_GetSerialNumberString(HANDLE handle, PVOID buffer, ULONG length) {
     return copyText(handle, "HIDSTUB_SERIAL", buffer, length);
 }
+BOOLEAN DevNodeGetLocationString(HANDLE handle, PVOID buffer, ULONG length) {
+    return copyText(handle, "HIDSTUB_LOCATION", buffer, length);
+}
 
 BOOLEAN HidD_GetPreparsedData(HANDLE handle, PHIDP_PREPARSED_DATA* data) {
     if (!known(handle))

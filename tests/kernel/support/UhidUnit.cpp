@@ -138,6 +138,8 @@ void UhidUnit::answer(const uhid_event& request) {
         reply.u.get_report_reply.id = get.id;
         std::lock_guard lock(mutex_);
         getRequests_.push_back({get.rnum, get.rtype, {}});
+        if (ignoreGet_.load())
+            return;
         if (const int error = getError_.load()) {
             reply.u.get_report_reply.err = static_cast<uint16_t>(error);
         } else {

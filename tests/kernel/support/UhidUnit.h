@@ -49,6 +49,9 @@ public:
 
     // From now on get requests fail with this errno value (0: answer normally).
     void failGetRequests(int error) { getError_ = error; }
+    // From now on get requests are recorded and never answered, so the kernel times them out
+    // (false: answer again).
+    void ignoreGetRequests(bool ignore) { ignoreGet_ = ignore; }
     // From now on get requests are answered with only the first `bytes` bytes
     // of the report (0: the whole report).
     void shortenGetReplies(size_t bytes) { replyBytes_ = bytes; }
@@ -68,6 +71,7 @@ private:
     int stop_ = -1;
     bool created_ = false;
     std::atomic<int> getError_{0};
+    std::atomic<bool> ignoreGet_{false};
     std::atomic<size_t> replyBytes_{0};
     unsigned seed_ = 0;
     mutable std::mutex mutex_;

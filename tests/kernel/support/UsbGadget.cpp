@@ -3,6 +3,7 @@
 #include "Sysfs.h"
 #include "UnitReport.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -29,17 +30,22 @@ std::string hex4(uint16_t value) {
     return text.data();
 }
 
-std::string firstUdc() {
+std::string udcNumber(int index) {
     std::error_code error;
+    std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator("/sys/class/udc", error))
-        return entry.path().filename().string();
-    return {};
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return index >= 0 && static_cast<std::size_t>(index) < names.size()
+               ? names[static_cast<std::size_t>(index)]
+               : std::string();
 }
 
 } // namespace
 
 UsbGadget::UsbGadget(GadgetIdentity identity)
-    : identity_(std::move(identity)), root_(gadgetFolder) {}
+    : identity_(std::move(identity)),
+      root_(gadgetFolder + (identity_.udc == 0 ? std::string() : std::to_string(identity_.udc))) {}
 
 UsbGadget::~UsbGadget() {
     if (hidg_ >= 0)
@@ -98,9 +104,10 @@ bool UsbGadget::build(std::string& error) {
 bool UsbGadget::plugIn(std::string& error) {
     if (!built_ && !build(error))
         return false;
-    const std::string udc = firstUdc();
+    const std::string udc = udcNumber(identity_.udc);
     if (udc.empty()) {
-        error = "no USB device controller (is dummy_hcd loaded?)";
+        error = "no USB device controller number " + std::to_string(identity_.udc) +
+                " (is dummy_hcd loaded with num=2?)";
         return false;
     }
     if (!writeText(root_ + "/UDC", udc)) {

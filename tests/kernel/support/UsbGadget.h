@@ -17,6 +17,9 @@ struct GadgetIdentity {
     std::string manufacturer;
     std::string productName;
     std::string serial;
+    // Which of the dummy host's device controllers (in name order) it is bound to; each gadget
+    // plugged at once needs its own.
+    int udc = 0;
 };
 
 class UsbGadget {
@@ -26,7 +29,7 @@ public:
     UsbGadget(const UsbGadget&) = delete;
     UsbGadget& operator=(const UsbGadget&) = delete;
 
-    // Builds the gadget (first time) and binds it to the first UDC: the
+    // Builds the gadget (first time) and binds it to its UDC: the
     // device appears on the dummy host's bus. False with a reason on failure.
     bool plugIn(std::string& error);
     // Unbinds it: the device leaves the bus, the gadget stays configured.

@@ -1,0 +1,93 @@
+// The window's language: English when the user's language is English, the Russian texts exactly
+// as designed otherwise; and how the demo copy names itself.
+
+#include "app/CommandLine.h"
+#include "app/Desktop.h"
+#include "app/Translation.h"
+#include "app/Unit1.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTranslator>
+
+#include <memory>
+
+namespace {
+
+// The translator of one test, taken out of the application again when the test ends.
+struct Language {
+    QTranslator translator;
+    bool installed = false;
+    explicit Language(const QLocale& locale)
+        : installed(translation::Install(translator, locale)) {}
+    ~Language() { QCoreApplication::removeTranslator(&translator); }
+};
+
+} // namespace
+
+TEST(Language, TheFirstOfTheUsersLanguagesThatTheWindowHasDecides) {
+    EXPECT_TRUE(translation::WantsEnglish({"en-US", "en"}));
+    EXPECT_TRUE(translation::WantsEnglish({"en_GB"}));
+    EXPECT_TRUE(translation::WantsEnglish({"de-DE", "de", "en-US"})); // LANGUAGE=de:en
+    EXPECT_FALSE(translation::WantsEnglish({"ru-RU", "ru", "en"}));
+    EXPECT_FALSE(translation::WantsEnglish({"de-DE", "de"}));
+    EXPECT_FALSE(translation::WantsEnglish({"C"}));
+    EXPECT_FALSE(translation::WantsEnglish({}));
+    EXPECT_FALSE(translation::WantsEnglish({"eng"})); // not a code the window knows
+}
+
+TEST(Language, AnEnglishUserGetsEveryTextInEnglish) {
+    const Language english(QLocale(QLocale::English, QLocale::UnitedStates));
+    ASSERT_TRUE(english.installed); // the built-in copy, in a build tree
+    TTarvenik_Control_Form form;
+    EXPECT_EQ(form.Label1->text(), "Poll period");
+    EXPECT_EQ(form.Label2->text(), "Threshold \"0\", V");
+    EXPECT_EQ(form.CheckBox1->text(), "Connect");
+    EXPECT_EQ(form.GoButton->text(), "Execute");
+    EXPECT_EQ(form.FuncComboBox->itemText(1), "Read the parameters from EEPROM");
+    EXPECT_EQ(form.SpinEdit35->accessibleName(), "Poll period");
+    // Every text the window shows has its translation: none is left in Russian.
+    for (const QWidget* w : form.findChildren<QWidget*>()) {
+        QString text;
+        if (const auto* label = qobject_cast<const QLabel*>(w))
+            text = label->text();
+        else if (const auto* button = qobject_cast<const QAbstractButton*>(w))
+            text = button->text();
+        for (const QChar c : text + w->accessibleName())
+            EXPECT_FALSE(c.script() == QChar::Script_Cyrillic) << w->objectName().toStdString();
+    }
+    for (int i = 0; i < form.FuncComboBox->count(); ++i)
+        EXPECT_FALSE(form.FuncComboBox->itemText(i).contains(QChar(0x0430)))
+            << form.FuncComboBox->itemText(i).toStdString();
+}
+
+TEST(Language, EveryOtherLanguageKeepsTheDesignedRussian) {
+    for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::German, QLocale::Germany),
+                                  QLocale(QLocale::Russian, QLocale::Russia)}) {
+        const Language other(locale);
+        EXPECT_FALSE(other.installed) << locale.name().toStdString();
+        TTarvenik_Control_Form form;
+        EXPECT_EQ(form.Label2->text(), "Порог \"0\", В");
+        EXPECT_EQ(form.Label3->text(), "Порог \"1\", B"); // the Latin B, as designed
+        EXPECT_EQ(form.CheckBox2->text(), "Делать SS");
+        EXPECT_EQ(form.FuncComboBox->itemText(3), "Сброс значений оперативных переменных");
+    }
+}
+
+TEST(Desktop, TheDemoNamesItselfAndTheIconIsBuiltIn) {
+    EXPECT_EQ(desktop::ApplicationName(false), "tarvenik");
+    EXPECT_EQ(desktop::ApplicationName(true), "tarvenik-demo");
+    EXPECT_FALSE(QIcon(QString::fromLatin1(desktop::kBuiltInIcon)).isNull());
+    EXPECT_FALSE(desktop::PanelIcon().isNull());
+
+    EXPECT_TRUE(
+        ParseCommandLine({"tarvenik", "--version"}, true).Text.startsWith("tarvenik-demo "));
+    EXPECT_TRUE(ParseCommandLine({"tarvenik", "-v"}, true).Text.contains("demo"));
+    EXPECT_FALSE(ParseCommandLine({"tarvenik", "--version"}).Text.contains("demo"));
+    EXPECT_TRUE(ParseCommandLine({"tarvenik", "--help"}).Text.contains("tarvenik-demo"));
+}

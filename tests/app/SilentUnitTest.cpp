@@ -1,0 +1,140 @@
+// A unit that stops answering: the window never waits on it, says so, drops what comes too late,
+// and takes up the data again when the unit answers.
+
+#include "PanelTestSupport.h"
+
+#include <chrono>
+
+using namespace paneltest;
+
+namespace {
+
+const QString kSilent = QStringLiteral("Устройство не отвечает :(");
+const QString kDetected = QStringLiteral("Устройство обнаруженно :)");
+constexpr int kLongStall = 60'000; // ms: longer than any test; ended by the test itself
+
+class SilentUnit : public PanelTest {
+protected:
+    void TearDown() override {
+        Unit().SetStall(0, 0);
+        PanelTest::TearDown();
+    }
+
+    // Until the request asked last waits in the unit's stall.
+    void WaitUntilStalled() {
+        ASSERT_TRUE(testsupport::PumpUntil([] { return Unit().StalledRequests() > 0; }));
+    }
+    // The waiting request times out now; the stall goes on for the next.
+    void TimeOutNow(int stall = kLongStall) { Unit().SetStall(0, stall); }
+
+    // Asks a poll, which returns at once however long the unit takes.
+    void AskPoll() {
+        const auto start = std::chrono::steady_clock::now();
+        form->TimerTimer(form->Timer);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500))
+            << "the window waited on the unit";
+    }
+};
+
+TEST_F(SilentUnit, ATimedOutReadSaysSoPollingGoesOnAndTheAnswerBringsTheDataBack) {
+    SetFixedBlock(QuietBlock());
+    Connect();
+    Poll();
+    ASSERT_EQ(form->windowTitle(), kDetected);
+    int logged = 0;
+    form->OnPollRead = [&logged](const TDataBlock&) { ++logged; };
+
+    Unit().SetStall(0, kLongStall);
+    AskPoll();
+    WaitUntilStalled();
+    EXPECT_EQ(form->windowTitle(), kDetected) << "nothing is known before the request ends";
+    EXPECT_FALSE(form->Timer->isActive()) << "the cycle is not done";
+    TimeOutNow();
+    Settle();
+    EXPECT_EQ(form->windowTitle(), kSilent);
+    EXPECT_TRUE(form->Timer->isActive()) << "polling goes on by itself";
+    EXPECT_EQ(form->Label41->text(), "Min значение OS1 = 0.00 В") << "the all-zero block is shown";
+    EXPECT_EQ(logged, 0) << "no block read, nothing logged";
+
+    // The next cycle starts silent: the caption does not flicker back while the read waits.
+    AskPoll();
+    EXPECT_EQ(form->windowTitle(), kSilent);
+    WaitUntilStalled();
+    TimeOutNow(0); // this request still times out; the next is answered
+    Settle();
+    EXPECT_EQ(form->windowTitle(), kSilent);
+
+    TDataBlock b = QuietBlock();
+    b[block::kOs1Min] = 10;
+    SetFixedBlock(b);
+    Poll();
+    EXPECT_EQ(form->windowTitle(), kDetected);
+    EXPECT_EQ(form->Label41->text(), "Min значение OS1 = 0.17 В");
+    EXPECT_EQ(logged, 1);
+    EXPECT_TRUE(form->Timer->isActive());
+}
+
+TEST_F(SilentUnit, UntickingDuringAStallTakesEffectAtOnceAndDropsWhatComesLate) {
+    Connect();
+    Poll();
+    Unit().SetStall(0, kLongStall);
+    AskPoll();
+    WaitUntilStalled();
+    form->FuncComboBox->setCurrentIndex(4); // an output test, asked behind the waiting read
+    form->GoButtonClick(form->GoButton);
+    Unit().ClearLog();
+
+    form->CheckBox1->setChecked(false);
+    EXPECT_FALSE(form->Timer->isActive());
+    EXPECT_FALSE(form->GoButton->isEnabled());
+    EXPECT_TRUE(form->Label41->text().isEmpty());
+    const QString disconnected = form->windowTitle();
+
+    Unit().SetStall(0, 0);
+    Settle();
+    EXPECT_EQ(form->windowTitle(), disconnected) << "the late answer was applied";
+    EXPECT_FALSE(form->Timer->isActive());
+    EXPECT_FALSE(form->GoButton->isEnabled());
+    EXPECT_TRUE(form->Label41->text().isEmpty());
+    EXPECT_TRUE(ExchangeLog().empty()) << "a request asked before unticking still reached the unit";
+
+    // Ticking again starts afresh, with the unit answering.
+    Connect();
+    Poll();
+    EXPECT_EQ(form->windowTitle(), kDetected);
+}
+
+TEST_F(SilentUnit, ConnectingToASilentUnitGivesUpAfterTheFirstTimedOutStep) {
+    Unit().SetStall(0, kLongStall);
+    form->CheckBox1->setChecked(true);
+    WaitUntilStalled();
+    EXPECT_TRUE(form->Timer->isActive());
+    TimeOutNow(0);
+    Settle();
+    EXPECT_EQ(Unit().StalledRequests(), 0);
+    EXPECT_TRUE(ExchangeLog().empty()) << "the read-back went on after its command timed out";
+    EXPECT_EQ(form->windowTitle(), kSilent);
+    Poll();
+    EXPECT_EQ(form->windowTitle(), kDetected);
+}
+
+TEST_F(SilentUnit, ClosingDuringAStallWaitsForTheRunningRequestOnly) {
+    Connect();
+    Poll();
+    constexpr int kStall = 300;
+    Unit().SetStall(0, kStall);
+    AskPoll();
+    WaitUntilStalled();
+    form->FuncComboBox->setCurrentIndex(4);
+    form->GoButtonClick(form->GoButton); // would stall as long again, were it run
+    form->show();
+    form->close();
+    EXPECT_FALSE(form->isVisible()) << "the window goes at once";
+    const auto start = std::chrono::steady_clock::now();
+    form.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2 * kStall - 50))
+        << "the request asked after the running one ran too";
+    EXPECT_EQ(Unit().StalledRequests(), 0);
+}
+
+} // namespace

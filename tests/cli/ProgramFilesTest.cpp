@@ -1,0 +1,227 @@
+// Both programs against hostile outputs and signals, run as child processes from fork and exec so
+// that the test sets what a shell would: a closed or full standard output, a file size limit,
+// file names that are not UTF-8, a FIFO, the environment.
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileSystemWatcher>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <csignal>
+#include <fcntl.h>
+#include <optional>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const std::string kCli = TARVENIK_DEMO_CLI;
+const std::string kPanel = TARVENIK_DEMO_PANEL;
+
+struct TChildRun {
+    int Status = -1; // the exit status, -1 when a signal ended the child
+    int Signal = 0;  // the signal that did
+    std::string Err; // all it wrote on stderr
+    pid_t Pid = -1;  // while it runs
+    int ErrFd = -1;  // while it runs
+};
+
+struct TChildSetup {
+    std::optional<std::string> OutputPath; // stdout into this file; closed when "" ; else /dev/null
+    std::optional<rlim_t> FileSizeLimit;
+    std::vector<std::pair<std::string, std::optional<std::string>>> Environment;
+};
+
+TChildSetup Output(const std::string& path) {
+    TChildSetup setup;
+    setup.OutputPath = path;
+    return setup;
+}
+
+// Starts `program` with `arguments` as bytes. The child ends itself after 5 s at the latest
+// (SIGALRM), so a program that would wait for ever fails the test instead of hanging it.
+TChildRun Start(const std::string& program, const std::vector<std::string>& arguments,
+                const TChildSetup& setup = {}) {
+    int err[2];
+    if (pipe2(err, O_CLOEXEC) != 0)
+        return {};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const std::string output = setup.OutputPath.value_or("/dev/null");
+        if (output.empty()) {
+            ::close(1);
+        } else {
+            const int fd = ::open(output.c_str(), O_WRONLY);
+            ::dup2(fd, 1);
+        }
+        ::dup2(err[1], 2);
+        if (setup.FileSizeLimit) {
+            const rlimit limit{*setup.FileSizeLimit, *setup.FileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        for (const auto& [name, value] : setup.Environment) {
+            if (value)
+                ::setenv(name.c_str(), value->c_str(), 1);
+            else
+                ::unsetenv(name.c_str());
+        }
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::alarm(5);
+        ::execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    ::close(err[1]);
+    TChildRun run;
+    run.Pid = pid;
+    run.ErrFd = err[0];
+    return run;
+}
+
+TChildRun& Wait(TChildRun& run) {
+    char buffer[512];
+    ssize_t n = 0;
+    while ((n = ::read(run.ErrFd, buffer, sizeof buffer)) > 0)
+        run.Err.append(buffer, static_cast<std::size_t>(n));
+    ::close(run.ErrFd);
+    int status = 0;
+    ::waitpid(run.Pid, &status, 0);
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.Signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    return run;
+}
+
+TChildRun RunChild(const std::string& program, const std::vector<std::string>& arguments,
+                   const TChildSetup& setup = {}) {
+    TChildRun run = Start(program, arguments, setup);
+    return Wait(run);
+}
+
+std::string Contents(const std::string& path) {
+    std::string text;
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    char buffer[4096];
+    ssize_t n = 0;
+    while (fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(n));
+    if (fd >= 0)
+        ::close(fd);
+    return text;
+}
+
+// Every line of a CSV watch file whole: the header's 18 columns, and a line end at the end.
+void ExpectWholeCsv(const std::string& text) {
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.back(), '\n') << "the file ends inside a record";
+    const QList<QByteArray> lines = QByteArray::fromStdString(text).split('\n');
+    EXPECT_TRUE(lines[0].startsWith("time,os1_min_v,"));
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+        EXPECT_EQ(lines[i].count(','), 17) << i;
+}
+
+} // namespace
+
+TEST(ProgramFiles, HelpAndVersionIntoAFullOrClosedOutputEndWithStatusOne) {
+    for (const std::string& program : {kCli, kPanel}) {
+        for (const char* option : {"--help", "--version"}) {
+            TChildRun run = RunChild(program, {option}, Output("/dev/full"));
+            EXPECT_EQ(run.Status, 1) << program << ' ' << option << ": " << run.Err;
+            EXPECT_NE(run.Err.find("No space left on device"), std::string::npos) << run.Err;
+            run = RunChild(program, {option}, Output(""));
+            EXPECT_EQ(run.Status, 1) << program << ' ' << option << " (closed): " << run.Err;
+        }
+    }
+}
+
+TEST(ProgramFiles, AWatchIntoAFifoNeitherWaitsForAReaderNorDiesWhenItLeaves) {
+    QTemporaryDir dir;
+    const std::string fifo = dir.filePath("fifo").toStdString();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    TChildRun run = RunChild(kCli, {"watch", "--csv", "--output", fifo});
+    EXPECT_EQ(run.Signal, 0);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "tarvenik-cli: cannot write " + fifo +
+                           ": nothing reads from it (No such device or address)\n");
+
+    // A reader that takes the header and a record and leaves.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    ASSERT_EQ(::fcntl(reader, F_SETFL, 0), 0);
+    // A writer of the test's own keeps the reads waiting (not at an end) until the watch writes.
+    const int keeper = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(keeper, 0);
+    run = Start(kCli, {"watch", "--csv", "--interval", "0", "--output", fifo});
+    std::string taken;
+    char buffer[256];
+    ssize_t n = 0;
+    while (std::count(taken.begin(), taken.end(), '\n') < 2 &&
+           (n = ::read(reader, buffer, sizeof buffer)) > 0)
+        taken.append(buffer, static_cast<std::size_t>(n));
+    ::close(keeper);
+    ::close(reader);
+    Wait(run);
+    EXPECT_EQ(run.Signal, 0);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "tarvenik-cli: cannot write " + fifo + ": Broken pipe\n");
+}
+
+TEST(ProgramFiles, AWatchPastTheFileSizeLimitEndsWithStatusOneAndWholeRecords) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("watch.csv").toStdString();
+    TChildSetup limited;
+    limited.FileSizeLimit = 1500;
+    TChildRun run =
+        RunChild(kCli, {"watch", "--csv", "--interval", "0", "--output", path}, limited);
+    EXPECT_EQ(run.Signal, 0);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "tarvenik-cli: cannot write " + path + ": File too large\n");
+    ExpectWholeCsv(Contents(path));
+}
+
+TEST(ProgramFiles, AnOutputNameThatIsNotUtf8IsTakenByteForByte) {
+    QTemporaryDir dir;
+    const std::string path = dir.path().toStdString() + "/caf\xE9-\xFF.csv";
+    const TChildRun run = RunChild(kCli, {"watch", "--csv", "--count", "1", "--output", path});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    ExpectWholeCsv(Contents(path));
+    EXPECT_EQ(::unlink(path.c_str()), 0); // the name as given, nothing else
+}
+
+TEST(ProgramFiles, TheDemosUnitFolderGoesWithAProgramEndedByASignal) {
+    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        QTemporaryDir tmp;
+        QFileSystemWatcher watcher({tmp.path()});
+        TChildSetup panel;
+        panel.Environment = {{"TMPDIR", tmp.path().toStdString()},
+                             {"XDG_RUNTIME_DIR", std::nullopt},
+                             {"QT_QPA_PLATFORM", "offscreen"}};
+        TChildRun run = Start(kPanel, {}, panel);
+        // Waits for the unit's folder to appear: the panel has started its virtual units.
+        const auto unitFolders = [&] {
+            return QDir(tmp.path()).entryList({"tarvenik-vu-*"}, QDir::Dirs | QDir::Hidden);
+        };
+        QEventLoop loop;
+        QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, &loop, [&] {
+            if (!unitFolders().isEmpty())
+                loop.quit();
+        });
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit); // a guard, never the expected way
+        if (unitFolders().isEmpty())
+            loop.exec();
+        ASSERT_EQ(unitFolders().size(), 1);
+        ::kill(run.Pid, signal);
+        Wait(run);
+        EXPECT_EQ(run.Signal, signal) << run.Err;
+        EXPECT_EQ(unitFolders(), QStringList()) << signal;
+    }
+}

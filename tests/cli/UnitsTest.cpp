@@ -1,0 +1,221 @@
+// Several units: each chosen by its serial or location (and two with the same serial told apart),
+// `watch --all` over every unit with plug and unplug meanwhile, the Prometheus exposition, and a
+// CSV file begun before records carried the unit's identity.
+
+#include "CliTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+using namespace clitest;
+
+namespace {
+
+QByteArray Contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+// The units whose feature reports the log holds, in order.
+std::vector<int> UnitsRead() {
+    std::vector<int> units;
+    for (const VirtualUnitLogEntry& entry : Log())
+        units.push_back(entry.unit);
+    return units;
+}
+
+} // namespace
+
+TEST_F(CliTest, SerialOrLocationChoosesTheUnitAndAWrongOneIsNamed) {
+    ASSERT_EQ(Unit().Plug(1), 0);
+    ASSERT_EQ(Unit().Plug(2), 0);
+    ASSERT_EQ(Cli({"--serial", "VU1000", "read"}).Status, 0);
+    EXPECT_EQ(UnitsRead(), std::vector<int>{0});
+    Unit().ClearLog();
+    ASSERT_EQ(Cli({"--location=virtual-2", "read"}).Status, 0);
+    EXPECT_EQ(UnitsRead(), std::vector<int>{1});
+
+    Unit().ClearLog();
+    TRun run = Cli({"--serial", "VU9", "read"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "tarvenik-cli: no Tarvenik unit with serial VU9\n");
+    run = Cli({"--serial", "VU9", "list"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "tarvenik-cli: no Tarvenik unit with serial VU9\n");
+    EXPECT_EQ(QString::fromStdString(run.Out).count('\n'), 3) << "every unit is still listed";
+
+    // Two units with the same strings: the serial alone does not choose, the location does.
+    Unit().SetSerial(2, "VU1001", 1);
+    run = Cli({"--serial", "VU1001", "set", "--os2-length", "3"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "tarvenik-cli: 2 Tarvenik units with serial VU1001, at virtual-2 and "
+                       "virtual-3: choose one with --location\n");
+    EXPECT_EQ(Unit().LogCount(), 0) << "nothing is sent to either";
+    ASSERT_EQ(Cli({"--serial", "VU1001", "--location", "virtual-3", "read"}).Status, 0);
+    EXPECT_EQ(UnitsRead(), std::vector<int>{2});
+}
+
+TEST_F(CliTest, ListShowsSerialAndLocationAsTextAndAsJson) {
+    ASSERT_EQ(Unit().Plug(1), 0);
+    Unit().SetSerial(0, nullptr, 0);
+    Unit().SetSerial(1, "S \"1\"", 1);
+    TRun run = Cli({"list"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const QStringList lines = QString::fromStdString(run.Out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0].split('\t').mid(5), (QStringList{"-", "virtual-1"}));
+    EXPECT_EQ(lines[1].split('\t').mid(5), (QStringList{"S \"1\"", "virtual-2", "chosen"}));
+
+    run = Cli({"list", "--json"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    QJsonParseError error{};
+    const QJsonArray units =
+        QJsonDocument::fromJson(QByteArray::fromStdString(run.Out), &error).array();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << run.Out;
+    ASSERT_EQ(units.size(), 2);
+    EXPECT_TRUE(units[0]["serial"].isNull());
+    EXPECT_EQ(units[0]["location"].toString(), "virtual-1");
+    EXPECT_EQ(units[0]["path"].toString(), lines[0].section('\t', 0, 0));
+    EXPECT_FALSE(units[0]["chosen"].toBool());
+    EXPECT_EQ(units[1]["serial"].toString(), "S \"1\"");
+    EXPECT_EQ(units[1]["product"].toString(), "Tarvenik");
+    EXPECT_EQ(units[1]["vendor_id"].toString(), "16c0");
+    EXPECT_TRUE(units[1]["read_write"].toBool());
+    EXPECT_TRUE(units[1]["chosen"].toBool());
+
+    EXPECT_EQ(Cli({"watch", "--all", "--serial", "x"}).Status, 2);
+    EXPECT_EQ(Cli({"read", "--format", "csv"}).Status, 2);
+}
+
+TEST_F(CliTest, WatchAllRecordsEveryUnitEachPeriodThroughUnplugAndPlug) {
+    ASSERT_EQ(Unit().Plug(1), 0);
+    std::vector<QJsonArray> periods;
+    const TRun run = Cli({"watch", "--all", "--jsonl", "--interval", "0", "--count", "400"},
+                         [&](const std::string& piece) {
+                             QJsonArray rows;
+                             for (const QString& line :
+                                  QString::fromStdString(piece).split('\n', Qt::SkipEmptyParts))
+                                 rows.append(QJsonDocument::fromJson(line.toUtf8()).object());
+                             periods.push_back(rows);
+                             const auto seen = [&](const char* event) {
+                                 for (const QJsonValue& row : rows)
+                                     if (row["event"].toString() == event)
+                                         return true;
+                                 return false;
+                             };
+                             if (periods.size() == 2)
+                                 Unit().Unplug(1);
+                             else if (seen("unplugged")) {
+                                 Unit().Plug(1);
+                                 Unit().Plug(3);
+                             } else if (rows.size() == 3)
+                                 std::raise(SIGINT);
+                         });
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    ASSERT_GE(periods.size(), 4u);
+    auto identities = [](const QJsonArray& rows) {
+        QStringList out;
+        for (const QJsonValue& row : rows)
+            out << row["serial"].toString() + "@" + row["location"].toString() + ":" +
+                       row["event"].toString();
+        return out;
+    };
+    EXPECT_EQ(identities(periods[0]), (QStringList{"VU1000@virtual-1:", "VU1001@virtual-2:"}));
+    EXPECT_EQ(identities(periods[2]),
+              (QStringList{"VU1000@virtual-1:", "VU1001@virtual-2:unplugged"}));
+    // The unit back in its own place, the new one after it; none missed a period meanwhile.
+    EXPECT_EQ(identities(periods.back()),
+              (QStringList{"VU1000@virtual-1:", "VU1001@virtual-2:", "VU1003@virtual-4:"}));
+    for (const QJsonArray& rows : periods) {
+        ASSERT_FALSE(rows.empty());
+        EXPECT_EQ(rows[0].toObject()["serial"].toString(), "VU1000");
+        EXPECT_TRUE(rows[0].toObject().contains("raw"));
+    }
+}
+
+TEST_F(CliTest, PrometheusGivesOneGaugePerMeasurementAndUpPerUnit) {
+    TRun run = Cli({"read", "--format", "prometheus"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const QString text = QString::fromStdString(run.Out);
+    EXPECT_TRUE(text.startsWith("# HELP tarvenik_up ")) << run.Out;
+    EXPECT_TRUE(text.contains("\n# TYPE tarvenik_os1_min_volts gauge\n"));
+    EXPECT_TRUE(text.contains("\n# TYPE tarvenik_os2_pulse_time gauge\n"));
+    EXPECT_TRUE(text.contains("\n# TYPE tarvenik_threshold1_volts gauge\n"));
+    EXPECT_TRUE(text.contains("\ntarvenik_up{serial=\"VU1000\",location=\"virtual-1\"} 1\n"));
+    EXPECT_EQ(text.count("# TYPE "), 15);
+    EXPECT_EQ(text.count("{serial="), 15);
+
+    // A file replaced whole each period; a unit that fails its read is down, with no values.
+    QTemporaryDir dir;
+    const QString file = dir.filePath("tarvenik.prom");
+    ASSERT_EQ(Unit().Plug(1), 0);
+    Unit().SetSerial(1, "a\"b\\c\nd", 1);
+    Unit().SetFailures(1, 1, 0);
+    run = Cli({"watch", "--all", "--format", "prometheus", "--interval", "0", "--count", "3",
+               "--output", file});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const QString prom = QString::fromUtf8(Contents(file));
+    EXPECT_EQ(prom.count("# TYPE "), 15) << "one exposition, not three";
+    EXPECT_TRUE(
+        prom.contains("\ntarvenik_up{serial=\"a\\\"b\\\\c\\nd\",location=\"virtual-2\"} 0\n"))
+        << prom.toStdString();
+    EXPECT_EQ(prom.count("location=\"virtual-2\""), 1);
+    EXPECT_EQ(prom.count("location=\"virtual-1\""), 15);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"tarvenik.prom"})
+        << "no temporary file left";
+}
+
+TEST_F(CliTest, ACsvFileBegunWithoutIdentityKeepsItsColumns) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("old.csv");
+    // As the tool wrote it before records carried serial and location.
+    const QByteArray old =
+        "time,os1_min_v,os1_max_v,os2_voltage_v,os2_pulse_time,os1_time_1,os1_time_0,os1_state,"
+        "position,scale,poll_period,threshold0_v,threshold1_v,os2_length,os2_delay,event\r\n"
+        "2025-03-01T14:05:08.000+01:00,0.17,,,,,,,,,,,,,,\r\n";
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(old);
+    }
+    for (int i = 0; i < 2; ++i) {
+        const TRun run =
+            Cli({"watch", "--csv", "--count", "2", "--interval", "0", "--output", file});
+        ASSERT_EQ(run.Status, 0) << run.Err;
+        EXPECT_EQ(run.Err, "tarvenik-cli: " + file.toStdString() +
+                               " has no serial and location columns: its records go on without "
+                               "them\n");
+    }
+    const QList<QByteArray> lines = Contents(file).split('\n');
+    ASSERT_EQ(lines.size(), 7); // header, the old record, four new ones, nothing after the last
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(lines[i].count(','), 15) << lines[i].toStdString();
+}
+
+TEST_F(CliTest, AUnitReplugedBetweenTwoPeriodsGetsItsGapAndKeepsItsPlace) {
+    ASSERT_EQ(Unit().Plug(1), 0);
+    QStringList seen;
+    const TRun run = Cli({"watch", "--all", "--csv", "--interval", "0", "--count", "6"},
+                         [&](const std::string& piece) {
+                             for (const QString& line :
+                                  QString::fromStdString(piece).split("\r\n", Qt::SkipEmptyParts))
+                                 if (!line.startsWith("time,"))
+                                     seen << line.section(',', 15); // event,serial,location
+                             if (seen.size() == 4) {                // after the second period
+                                 Unit().Unplug(1);
+                                 Unit().Plug(1);
+                             }
+                         });
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    ASSERT_EQ(seen.size(), 12) << seen.join(' ').toStdString();
+    for (int i = 0; i < 12; i += 2) {
+        EXPECT_EQ(seen[i], ",VU1000,virtual-1") << i;
+        EXPECT_EQ(seen[i + 1], i == 4 ? "unplugged,VU1001,virtual-2" : ",VU1001,virtual-2") << i;
+    }
+}
