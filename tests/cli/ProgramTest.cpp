@@ -53,8 +53,9 @@ TEST(CliProgram, ExitStatusAndTheLineOnStderr) {
                      "usage: tarvenik-cli [--device PATH] COMMAND [OPTIONS]\n");
     EXPECT_EQ(r.Out, "");
 
+#ifndef _WIN32
     // Without modules beside it the program can reach no HID device at all, and says so after
-    // the loader's own reason.
+    // the loader's own reason. (Windows always has its own HID.dll and SetupApi.dll.)
     QTemporaryDir bare;
     const QString alone = bare.filePath("tarvenik-cli");
     ASSERT_TRUE(QFile::copy(kProgram, alone));
@@ -67,8 +68,10 @@ TEST(CliProgram, ExitStatusAndTheLineOnStderr) {
                                    "cannot be loaded: reinstall the program\n"))
             << r.Err.toStdString();
     }
+#endif
 }
 
+#ifndef _WIN32
 TEST(CliProgram, SigintSigtermOrSighupDuringAWatchLeavesAWholeFileAndStatusZero) {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         QTemporaryDir dir;
@@ -107,3 +110,4 @@ TEST(CliProgram, SigintSigtermOrSighupDuringAWatchLeavesAWholeFileAndStatusZero)
         file.close();
     }
 }
+#endif
