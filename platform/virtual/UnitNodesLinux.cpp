@@ -2,6 +2,7 @@
 // stand-in file calls, and the node-change notifications (eventfd) that stand in for the
 // system's device-change broadcast.
 
+#include "platform/ServiceExports.h"
 #include "platform/hidraw/UniqueFd.h"
 #include "platform/virtual/UnitNodes.h"
 #include "platform/virtual/VirtualBus.h"
@@ -232,7 +233,16 @@ std::unique_ptr<NodeHost> makeNodeHost() {
     return std::make_unique<FifoHost>();
 }
 
-int openNotifier() {
+} // namespace virtualunit
+
+using hidmodules::UniqueFd;
+using virtualunit::notifiers;
+using virtualunit::Notifiers;
+
+// The setup module's node-change notifications, in place of the system's broadcast.
+extern "C" {
+
+int DevNodeNotifyOpen(void) {
     UniqueFd fd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
     if (!fd.valid())
         return -1;
@@ -242,7 +252,7 @@ int openNotifier() {
     return fd.release();
 }
 
-int readNotifier(int fd) {
+int DevNodeNotifyRead(int fd) {
     // Under the lock, so a descriptor closed meanwhile cannot be read by number.
     Notifiers& n = notifiers();
     std::lock_guard lock(n.mutex);
@@ -260,7 +270,7 @@ int readNotifier(int fd) {
     return -1;
 }
 
-void closeNotifier(int fd) {
+void DevNodeNotifyClose(int fd) {
     Notifiers& n = notifiers();
     std::lock_guard lock(n.mutex);
     const auto it = std::find(n.fds.begin(), n.fds.end(), fd);
@@ -270,4 +280,4 @@ void closeNotifier(int fd) {
     ::close(fd);
 }
 
-} // namespace virtualunit
+} // extern "C"
