@@ -41,6 +41,7 @@ test:
 	$(MAKE) check-sanitize
 	$(MAKE) check-tsan
 	$(MAKE) check-kernel
+	$(MAKE) check-windows
 
 build:
 	@scripts/deps.sh build
@@ -134,7 +135,7 @@ check-tsan: build-tsan
 
 # The Windows program, cross-built with MinGW-w64 against Qt and libjpeg-turbo built from Debian's
 # sources (scripts/windows-deps, cached in the user's cache folder), and its tests run under wine.
-# Not part of `make test` yet.
+# `make windows` also makes the setup program and a .zip of the same tree in build/windows/dist.
 WINDOWS := build/windows
 MULTIARCH = $(shell dpkg-architecture -qDEB_HOST_MULTIARCH)
 
@@ -149,9 +150,12 @@ windows:
 	  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/$(MULTIARCH)/cmake \
 	  -DTARVENIK_TESTS=ON -DTARVENIK_BENCH=OFF
 	cmake --build $(WINDOWS) -j $(JOBS)
+	cmake --build $(WINDOWS) --target windows_packages
 
+# The tests under wine, then the setup program installed, used and uninstalled under wine.
 check-windows: windows
 	ctest --test-dir $(WINDOWS) --output-on-failure -j $(JOBS)
+	tests/installer/check-installer $(WINDOWS)/dist/tarvenik-*-setup.exe
 
 clean:
 	rm -rf build

@@ -13,6 +13,14 @@
 # the private folder, so the loader's search finds the real pair there; a demo copy finds the
 # virtual pair beside itself, and the virtual libhidsvc.so finds its libsetupsvc.so through its
 # own $ORIGIN.
+# On Windows the tree is one folder: the programs at its top, the demo in demo\ beside them; the
+# HID modules are the system's.
+if(WIN32)
+  set(CMAKE_INSTALL_BINDIR "." CACHE PATH "Folder of the programs, relative to the install prefix")
+  set(TARVENIK_INSTALL_PRIVATEDIR "." CACHE STRING "Unused on Windows: the system's modules")
+  set(TARVENIK_INSTALL_DEMODIR "demo" CACHE STRING
+      "Folder of the demo programs and the virtual module pair, relative to the install prefix")
+endif()
 include(GNUInstallDirs)
 
 set(TARVENIK_INSTALL_PRIVATEDIR "${CMAKE_INSTALL_LIBDIR}/tarvenik" CACHE STRING
@@ -100,7 +108,7 @@ function(tarvenik_add_program name)
   install(TARGETS ${name}_demo RUNTIME DESTINATION ${TARVENIK_INSTALL_DEMODIR})
   add_dependencies(programs ${name}_demo)
 
-  if(P_DEMO_COMMAND)
+  if(P_DEMO_COMMAND AND NOT WIN32)
     tarvenik_path_from_bin(TARVENIK_DEMO_FROM_BIN "${TARVENIK_INSTALL_DEMODIR}")
     set(TARVENIK_DEMO_PROGRAM ${name})
     set(launcher ${CMAKE_BINARY_DIR}/launchers/${P_DEMO_COMMAND})

@@ -7,7 +7,7 @@
 #   deb        the Debian package and the tools that check it
 #   test       everything `make test` runs: all of the above, clang, qemu for the kernel tests,
 #              node_exporter for the Prometheus check, an X server, D-Bus and the AT-SPI registry
-#              with pyatspi for the screen-reader test
+#              with pyatspi for the screen-reader test, and the Windows build's packages
 #   windows    the Windows build: MinGW-w64, wine, NSIS, and what building Qt and libjpeg-turbo
 #              for Windows from Debian's sources needs (a deb-src entry is added for them)
 set -eu
@@ -28,7 +28,7 @@ case "$mode" in
   install) want="$program $icons" ;;
   build) want="$program $icons $testlibs" ;;
   deb) want="$program $deb" ;;
-  test) want="$program $icons $testlibs $deb $testing" ;;
+  test) want="$program $icons $testlibs $deb $testing $windows" ;;
   windows) want="$windows" ;;
   *) echo "usage: $0 run|demo|install|build|deb|test|windows" >&2; exit 2 ;;
 esac
@@ -36,7 +36,7 @@ esac
 # `apt-get source` reads only deb-src entries; Debian's own entry is copied with that type.
 debsrc=/etc/apt/sources.list.d/tarvenik-deb-src.sources
 needsrc=""
-if [ "$mode" = windows ] && ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ &&
+if { [ "$mode" = windows ] || [ "$mode" = test ]; } && ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ &&
   ! grep -qs '^deb-src ' /etc/apt/sources.list; then
   needsrc=yes
 fi
