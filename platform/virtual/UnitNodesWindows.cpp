@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <list>
 #include <mutex>
@@ -34,6 +35,11 @@ std::string lowered(std::string text) {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
+
+// Set as the process ends: the system has stopped every other thread then, the serving one
+// perhaps with the lock held, and the pipes go with the process anyway. The bus's destructor,
+// run after this is set, must leave them alone.
+std::atomic<bool> processEnding{false};
 
 class PipeNode;
 
@@ -306,6 +312,8 @@ private:
 };
 
 PipeNode::~PipeNode() {
+    if (processEnding.load())
+        return;
     std::lock_guard lock(host_.mutex_);
     // Closing takes each instance off the list.
     while (!instances.empty())
@@ -358,3 +366,10 @@ std::unique_ptr<NodeHost> makeNodeHost() {
 }
 
 } // namespace virtualunit
+
+// Called before the module's static destructors, on both load and unload.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH && reserved != nullptr)
+        virtualunit::processEnding.store(true);
+    return TRUE;
+}
