@@ -83,6 +83,18 @@ SETUPSVC_EXPORTS(SERVICE_EXPORT_PROTOTYPE, SERVICE_EXPORT_PROTOTYPE)
 } // extern "C"
 #endif
 
+// A module of ours on Windows (TARVENIK_SERVICE_MODULE) exports the system's names: declared once
+// more, marked for export. Such a module also defines _SETUPAPI_, so that setupapi.h declares them
+// without the import.
+#if defined(_WIN32) && defined(TARVENIK_SERVICE_MODULE)
+#define SERVICE_EXPORT_DLLEXPORT(result, name, parameters)                                         \
+    __declspec(dllexport) result WINAPI name parameters;
+extern "C" {
+HIDSVC_EXPORTS(SERVICE_EXPORT_DLLEXPORT, SERVICE_EXPORT_DLLEXPORT)
+SETUPSVC_EXPORTS(SERVICE_EXPORT_DLLEXPORT, SERVICE_EXPORT_DLLEXPORT)
+} // extern "C"
+#endif
+
 // In a module, names the list it implements, so that every export of it must be there with the
 // list's prototype. A definition inside extern "C" that differs from its prototype fails to compile
 // anyway; one that lost its C linkage becomes an overload whose address is ambiguous here, also a

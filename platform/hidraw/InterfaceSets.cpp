@@ -51,7 +51,7 @@ bool sameGuid(const GUID& a, const GUID& b) {
 HDEVINFO getClassDevs(const GUID* classGuid, DWORD flags,
                       const std::function<std::vector<InterfaceEntry>()>& list) {
     if (classGuid == nullptr && (flags & DIGCF_ALLCLASSES) == 0) {
-        errno = ERROR_INVALID_PARAMETER;
+        setModuleError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
     auto set = std::make_unique<InterfaceSet>();

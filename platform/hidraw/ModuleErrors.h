@@ -1,6 +1,7 @@
 #pragma once
 // The modules report failures the Windows way: a false answer, with the
-// Windows error code left in errno for the program's GetLastError.
+// Windows error code left for the program's GetLastError (on Linux, where the
+// program's stand-in reads it, in errno).
 
 #include "platform/win32/WinTypes.h"
 
@@ -8,13 +9,21 @@
 
 namespace hidmodules {
 
-inline BOOLEAN failHid(int windowsError) {
+inline void setModuleError(int windowsError) {
+#ifdef _WIN32
+    SetLastError(static_cast<DWORD>(windowsError));
+#else
     errno = windowsError;
+#endif
+}
+
+inline BOOLEAN failHid(int windowsError) {
+    setModuleError(windowsError);
     return FALSE;
 }
 
 inline BOOL failSetup(int windowsError) {
-    errno = windowsError;
+    setModuleError(windowsError);
     return FALSE;
 }
 

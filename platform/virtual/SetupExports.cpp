@@ -1,4 +1,5 @@
-// Device-setup exports of the virtual libsetupsvc.so.
+// Device-setup exports of the virtual setup module (the node-change notifications of Linux are
+// with its nodes, in UnitNodesLinux.cpp).
 
 #include "platform/ServiceExports.h"
 #include "platform/hidraw/InterfaceSets.h"
@@ -40,18 +41,6 @@ BOOL SetupDiGetDeviceInterfaceDetailA(HDEVINFO DeviceInfoSet,
 
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet) {
     return hidmodules::destroyDeviceInfoList(DeviceInfoSet);
-}
-
-int DevNodeNotifyOpen(void) {
-    return virtualunit::openNotifier();
-}
-
-int DevNodeNotifyRead(int fd) {
-    return virtualunit::readNotifier(fd);
-}
-
-void DevNodeNotifyClose(int fd) {
-    virtualunit::closeNotifier(fd);
 }
 
 } // extern "C"

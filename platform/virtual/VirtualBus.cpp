@@ -1,32 +1,21 @@
 #include "platform/virtual/VirtualBus.h"
 
-#include "platform/hidraw/UniqueFd.h"
 #include "platform/hidraw/WideStrings.h"
 #include "platform/virtual/UnitModel.h"
+#include "platform/virtual/UnitNodes.h"
 #include "platform/virtual/VirtualUnitControl.h"
-
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/eventfd.h>
-#include <sys/stat.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <condition_variable>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
-
-using hidmodules::UniqueFd;
 
 namespace virtualunit {
 
@@ -45,25 +34,11 @@ std::string locationOf(int number) {
     return "virtual-" + std::to_string(number + 1);
 }
 
-struct NodeIdentity {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    bool operator==(const NodeIdentity&) const = default;
-};
-
-// A plugged unit's device node: a FIFO, so input reports written into it make
-// the program's handle readable. The unit keeps one end open for writing them.
-struct Node {
-    std::string path;
-    UniqueFd fd;
-    NodeIdentity identity;
-    DWORD devInst = 0;
-};
-
 struct Unit {
     explicit Unit(uint64_t seed) : model(seed) {}
     UnitModel model;
-    std::optional<Node> node;
+    std::unique_ptr<UnitNode> node; // none while unplugged
+    DWORD devInst = 0;              // of the present node
     std::u16string product;
     std::u16string manufacturer;
     std::optional<std::u16string> serial; // none: the unit has no serial number string
@@ -85,98 +60,12 @@ struct Unit {
     }
 };
 
+// CLOCK_MONOTONIC on Linux, as the log entry promises.
 long long monotonicNanoseconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1'000'000'000LL + ts.tv_nsec;
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
-
-// A program ended by a stop signal runs no destructor: the signal's handler removes the nodes and
-// the folder itself, with nothing but unlink and rmdir on paths made ready beforehand, and the
-// signal then ends the program as it would have. Installed only over the default action, so a
-// program that handles the signal itself (and ends normally, running the destructor) keeps its
-// own way.
-namespace leftovers {
-
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-char folder[PATH_MAX];
-char nodes[kUnitCount][PATH_MAX];
-std::atomic<bool> nodeSet[kUnitCount];
-std::atomic<bool> folderSet{false};
-
-extern "C" void removeOnSignal(int number) {
-    const int saved = errno;
-    for (int i = 0; i < kUnitCount; ++i)
-        if (nodeSet[i].load())
-            unlink(nodes[i]);
-    if (folderSet.load())
-        rmdir(folder);
-    errno = saved;
-    // SA_RESETHAND has put back the default action; raised again, the signal waits until this
-    // handler returns and then ends the program as it would have.
-    raise(number);
-}
-
-void copyPath(char* target, const std::string& path) {
-    const size_t length = std::min(path.size(), static_cast<size_t>(PATH_MAX - 1));
-    std::memcpy(target, path.data(), length);
-    target[length] = '\0';
-}
-
-// Before the folder or a node exists, so that no moment is left where one exists unwatched.
-void watch() {
-    for (int number : kSignals) {
-        struct sigaction previous {};
-        if (sigaction(number, nullptr, &previous) != 0 || (previous.sa_flags & SA_SIGINFO) != 0 ||
-            previous.sa_handler != SIG_DFL)
-            continue;
-        struct sigaction action {};
-        action.sa_handler = removeOnSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND | SA_RESTART;
-        sigaction(number, &action, nullptr);
-    }
-}
-
-// The folder lives under XDG_RUNTIME_DIR where there is one (a logout clears it), else in the
-// temporary folder. Made in the handler's own buffer: the name is there the moment it exists.
-std::string makeFolder() {
-    for (const char* variable : {"XDG_RUNTIME_DIR", "TMPDIR", ""}) {
-        const char* base = *variable != '\0' ? std::getenv(variable) : "/tmp";
-        if (base == nullptr || *base == '\0')
-            continue;
-        folderSet.store(false);
-        copyPath(folder, std::string(base) + "/tarvenik-vu-XXXXXX");
-        folderSet.store(true);
-        if (mkdtemp(folder) != nullptr)
-            return folder;
-    }
-    folderSet.store(false);
-    return {};
-}
-
-void unwatch() {
-    for (int number : kSignals) {
-        struct sigaction current {};
-        if (sigaction(number, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
-            current.sa_handler == removeOnSignal)
-            std::signal(number, SIG_DFL);
-    }
-    folderSet.store(false);
-}
-
-// Before the node is made.
-void nodeMaking(int unit, const std::string& path) {
-    nodeSet[unit].store(false);
-    copyPath(nodes[unit], path);
-    nodeSet[unit].store(true);
-}
-
-void nodeGone(int unit) {
-    nodeSet[unit].store(false);
-}
-
-} // namespace leftovers
 
 // TARVENIK_VIRTUAL_UNITS=N has units 0 to N-1 plugged in at load, for a demo of several units;
 // anything else, one.
@@ -187,34 +76,24 @@ int pluggedAtLoad() {
     return text[0] - '0';
 }
 
-void drain(int fd) {
-    uint8_t scratch[512];
-    while (read(fd, scratch, sizeof scratch) > 0) {
-    }
-}
-
 class Bus {
 public:
     Bus()
-        : folder_((leftovers::watch(), leftovers::makeFolder())), units_{Unit(0x7A2E0001),
-                                                                         Unit(0x7A2E0002),
-                                                                         Unit(0x7A2E0003),
-                                                                         Unit(0x7A2E0004)} {
+        : host_(makeNodeHost()), units_{Unit(0x7A2E0001), Unit(0x7A2E0002), Unit(0x7A2E0003),
+                                        Unit(0x7A2E0004)} {
         for (int i = 0; i < kUnitCount; ++i)
             unit(i).restoreDefaults(i);
         const int plugged = pluggedAtLoad();
         for (int i = 0; i < plugged; ++i)
             plug(i);
+        // As a system announces the devices it found at start.
+        if (plugged > 0)
+            host_->announceChange();
     }
 
     ~Bus() {
         for (int i = 0; i < kUnitCount; ++i)
             unplug(i);
-        for (int fd : notifiers_)
-            ::close(fd);
-        if (!folder_.empty())
-            rmdir(folder_.c_str());
-        leftovers::unwatch();
     }
 
     Bus(const Bus&) = delete;
@@ -251,25 +130,13 @@ public:
 
     bool plug(int i) {
         Unit& u = unit(i);
-        if (u.node || folder_.empty())
+        if (u.node)
             return false;
-        Node node;
-        node.devInst = nextDevInst_++;
-        node.path = folder_ + "/hidraw-vu" + std::to_string(node.devInst);
-        leftovers::nodeMaking(i, node.path);
-        if (mkfifo(node.path.c_str(), 0600) != 0) {
-            leftovers::nodeGone(i);
+        const DWORD devInst = nextDevInst_++;
+        u.node = host_->plug(i, devInst);
+        if (!u.node)
             return false;
-        }
-        node.fd.reset(::open(node.path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
-        struct stat st {};
-        if (!node.fd.valid() || fstat(node.fd.get(), &st) != 0) {
-            unlink(node.path.c_str());
-            leftovers::nodeGone(i);
-            return false;
-        }
-        node.identity = {st.st_dev, st.st_ino};
-        u.node = std::move(node);
+        u.devInst = devInst;
         u.model.powerUp();
         return true;
     }
@@ -278,12 +145,7 @@ public:
         Unit& u = unit(i);
         if (!u.node)
             return false;
-        // Reports still queued die with the node; the unit's own end goes
-        // too, so a reader left alone on the node sees it end.
-        drain(u.node->fd.get());
-        leftovers::nodeGone(i);
-        unlink(u.node->path.c_str());
-        retired_.push_back(u.node->identity);
+        retired_.push_back(u.node->key());
         u.node.reset();
         endStalls();
         return true;
@@ -298,43 +160,30 @@ public:
         plug(0);
     }
 
-    void notify() {
-        const uint64_t one = 1;
-        for (int fd : notifiers_) {
-            [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
-        }
-    }
+    void notify() { host_->announceChange(); }
 
     std::vector<InterfaceSnapshot> present() const {
         std::vector<InterfaceSnapshot> list;
         for (const Unit& u : units_)
             if (u.node)
-                list.push_back({u.node->path, u.node->devInst});
+                list.push_back({u.node->path(), u.devInst});
         return list;
     }
 
     // The unit behind an open handle, or a Windows error.
     int lookup(HANDLE handle, bool needReadWrite, int& found) {
-        const auto value = reinterpret_cast<intptr_t>(handle);
-        if (value < 0 || value > INT_MAX)
-            return ERROR_INVALID_HANDLE;
-        const int fd = static_cast<int>(value);
-        struct stat st {};
-        if (fstat(fd, &st) != 0)
-            return ERROR_INVALID_HANDLE;
-        const NodeIdentity id{st.st_dev, st.st_ino};
+        HandleIdentity identity;
+        if (const int error = host_->identify(handle, identity); error != ERROR_SUCCESS)
+            return error;
         for (int i = 0; i < kUnitCount; ++i) {
-            if (unit(i).node && unit(i).node->identity == id) {
-                if (needReadWrite) {
-                    const int flags = fcntl(fd, F_GETFL);
-                    if (flags < 0 || (flags & O_PATH) != 0 || (flags & O_ACCMODE) != O_RDWR)
-                        return ERROR_ACCESS_DENIED;
-                }
+            if (unit(i).node && unit(i).node->key() == identity.key) {
+                if (needReadWrite && !identity.readWrite)
+                    return ERROR_ACCESS_DENIED;
                 found = i;
                 return ERROR_SUCCESS;
             }
         }
-        if (std::find(retired_.begin(), retired_.end(), id) != retired_.end())
+        if (std::find(retired_.begin(), retired_.end(), identity.key) != retired_.end())
             return ERROR_DEVICE_NOT_CONNECTED;
         return ERROR_INVALID_HANDLE;
     }
@@ -351,15 +200,14 @@ public:
         log_.push_back(entry);
     }
 
-    std::vector<int>& notifiers() { return notifiers_; }
     std::deque<VirtualUnitLogEntry>& log() { return log_; }
 
 private:
-    std::string folder_;
+    // Declared first: the units' nodes go before their host.
+    std::unique_ptr<NodeHost> host_;
     std::array<Unit, kUnitCount> units_;
     DWORD nextDevInst_ = 1;
-    std::vector<NodeIdentity> retired_;
-    std::vector<int> notifiers_;
+    std::vector<std::string> retired_;
     std::deque<VirtualUnitLogEntry> log_;
     std::condition_variable stallChanged_;
     uint64_t stallGeneration_ = 0;
@@ -470,8 +318,8 @@ int setFeature(HANDLE handle, const uint8_t* buffer, size_t length) {
 }
 
 int flushInput(HANDLE handle) {
-    return withUnit(handle, false, [](Bus& b, int i) {
-        drain(b.unit(i).node->fd.get());
+    return withUnit(handle, false, [handle](Bus& b, int i) {
+        b.unit(i).node->flushInput(handle);
         return ERROR_SUCCESS;
     });
 }
@@ -486,46 +334,6 @@ int lastInputReport(HANDLE handle, uint8_t* buffer, size_t length) {
         std::copy(last.begin(), last.end(), buffer + 1);
         return ERROR_SUCCESS;
     });
-}
-
-int openNotifier() {
-    UniqueFd fd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
-    if (!fd.valid())
-        return -1;
-    Bus& b = bus();
-    std::lock_guard lock(b.mutex);
-    b.notifiers().push_back(fd.get());
-    return fd.release();
-}
-
-int readNotifier(int fd) {
-    // Under the lock, so a descriptor closed meanwhile cannot be read by number.
-    Bus& b = bus();
-    std::lock_guard lock(b.mutex);
-    const auto& list = b.notifiers();
-    if (std::find(list.begin(), list.end(), fd) == list.end()) {
-        errno = ERROR_INVALID_HANDLE;
-        return -1;
-    }
-    uint64_t count = 0;
-    const ssize_t n = ::read(fd, &count, sizeof count);
-    if (n == sizeof count)
-        return static_cast<int>(std::min<uint64_t>(count, INT_MAX));
-    if (n < 0 && (errno == EAGAIN || errno == EINTR))
-        return 0;
-    errno = ERROR_GEN_FAILURE;
-    return -1;
-}
-
-void closeNotifier(int fd) {
-    Bus& b = bus();
-    std::lock_guard lock(b.mutex);
-    auto& list = b.notifiers();
-    const auto it = std::find(list.begin(), list.end(), fd);
-    if (it == list.end())
-        return; // not ours: never close a descriptor someone else owns
-    list.erase(it);
-    ::close(fd);
 }
 
 } // namespace virtualunit
@@ -635,9 +443,7 @@ int VirtualUnit_QueueInputReport(int unit, const unsigned char* data8) {
         return -1;
     std::array<uint8_t, virtualunit::kInputReportSize> report{};
     std::copy(data8, data8 + report.size() - 1, report.begin() + 1);
-    // A pipe write this small is atomic: a reader gets whole reports or none.
-    if (::write(b.unit(unit).node->fd.get(), report.data(), report.size()) !=
-        static_cast<ssize_t>(report.size()))
+    if (!b.unit(unit).node->sendInput(report.data(), report.size()))
         return -1;
     std::copy(data8, data8 + report.size() - 1, b.unit(unit).lastInput.begin());
     return 0;

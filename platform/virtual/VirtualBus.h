@@ -1,8 +1,9 @@
 #pragma once
 // The virtual units as the two modules see them: plugged or not, the device
 // node of each, the node-change notifications and the exchange log. Lives in
-// libsetupsvc.so; libhidsvc.so of the same pair links it and calls in here,
-// so both modules share one state. Every call is thread-safe.
+// the setup module (libsetupsvc.so, setupapi.dll); the HID module of the same
+// pair calls in here, so both modules share one state. Every call is
+// thread-safe.
 
 #include "platform/win32/WinTypes.h"
 
@@ -41,8 +42,19 @@ int setFeature(HANDLE handle, const uint8_t* buffer, size_t length);
 int flushInput(HANDLE handle);
 int lastInputReport(HANDLE handle, uint8_t* buffer, size_t length);
 
-int openNotifier();
-int readNotifier(int fd);
-void closeNotifier(int fd);
+#ifdef _WIN32
+// What the HID module calls, reached through the setup module beside it: on Windows the two can't
+// link each other by name, since SetupApi.dll is a known system library there and a module
+// importing it by name gets the system's own.
+struct HidBusCalls {
+    decltype(&checkHandle) check;
+    decltype(&deviceString) string;
+    decltype(&getFeature) get;
+    decltype(&setFeature) set;
+    decltype(&flushInput) flush;
+    decltype(&lastInputReport) lastInput;
+};
+inline constexpr char kHidBusCallsExport[] = "VirtualBus_HidCalls";
+#endif
 
 } // namespace virtualunit

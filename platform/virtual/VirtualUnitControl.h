@@ -1,5 +1,6 @@
 #pragma once
-// Control of the virtual units, exported by the virtual libsetupsvc.so: plug
+// Control of the virtual units, exported by the virtual setup module
+// (libsetupsvc.so on Linux, setupapi.dll on Windows): plug
 // and unplug them, change what they answer, queue input reports and read the
 // log of feature reports. Tests and the demo steer the virtual units with it.
 //
@@ -9,6 +10,12 @@
 // the serial "VU100N" and the location "virtual-N+1", kept through unplug and
 // plug.
 
+#if defined(_WIN32) && defined(TARVENIK_SERVICE_MODULE)
+#define VIRTUALUNIT_API __declspec(dllexport)
+#else
+#define VIRTUALUNIT_API
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -16,58 +23,64 @@ extern "C" {
 // Back to the load state: unit 0 plugged (fresh DevInst), the others unplugged,
 // default strings, live data, no failures or stalls, EEPROM defaults, log and input
 // queues empty. Raises one node-change notification.
-void VirtualUnit_Reset(void);
+VIRTUALUNIT_API void VirtualUnit_Reset(void);
 // 0 done, -1 for a bad unit number or a unit already in that state. Each
 // change raises a node-change notification; a plug gives a fresh DevInst.
-int VirtualUnit_Plug(int unit);
-int VirtualUnit_Unplug(int unit);
-int VirtualUnit_IsPlugged(int unit);
+VIRTUALUNIT_API int VirtualUnit_Plug(int unit);
+VIRTUALUNIT_API int VirtualUnit_Unplug(int unit);
+VIRTUALUNIT_API int VirtualUnit_IsPlugged(int unit);
 // UTF-8 strings; NULL keeps the current one.
-void VirtualUnit_SetStrings(int unit, const char* product_utf8, const char* manufacturer_utf8);
+VIRTUALUNIT_API void VirtualUnit_SetStrings(int unit, const char* product_utf8,
+                                            const char* manufacturer_utf8);
 // has_serial 0: the unit has no serial number string; otherwise it answers the
 // UTF-8 serial_utf8 (NULL as ""). Two units may share one.
-void VirtualUnit_SetSerial(int unit, const char* serial_utf8, int has_serial);
+VIRTUALUNIT_API void VirtualUnit_SetSerial(int unit, const char* serial_utf8, int has_serial);
 // Every HidD_GetFeature answers [0x00, these 250 bytes, 0xA5]; NULL goes back
 // to live data.
-void VirtualUnit_SetFixedBlock(int unit, const unsigned char* block250);
+VIRTUALUNIT_API void VirtualUnit_SetFixedBlock(int unit, const unsigned char* block250);
 // Nonzero: HidD_GetFeature / HidD_SetFeature fail with ERROR_GEN_FAILURE.
-void VirtualUnit_SetFailures(int unit, int fail_get, int fail_set);
+VIRTUALUNIT_API void VirtualUnit_SetFailures(int unit, int fail_get, int fail_set);
 // Positive: every HidD_GetFeature / HidD_SetFeature waits this many ms, then
 // fails with ERROR_SEM_TIMEOUT as a request the unit let time out; 0 answers
 // again. Every change (and an unplug or reset) ends the waits in progress at
 // once; they fail all the same (ERROR_DEVICE_NOT_CONNECTED once unplugged).
-void VirtualUnit_SetStall(int unit, int milliseconds);
+VIRTUALUNIT_API void VirtualUnit_SetStall(int unit, int milliseconds);
 // How many requests wait in a stall now.
-int VirtualUnit_StalledRequests(void);
+VIRTUALUNIT_API int VirtualUnit_StalledRequests(void);
 // Queues one input report (8 data bytes), read from the node as
 // [0x00, 8 bytes]. 0 done, -1 for a bad or unplugged unit or a full queue.
-int VirtualUnit_QueueInputReport(int unit, const unsigned char* data8);
+VIRTUALUNIT_API int VirtualUnit_QueueInputReport(int unit, const unsigned char* data8);
 
 typedef struct VirtualUnitLogEntry {
     int unit;
     int direction; // 0: HidD_SetFeature (program to unit), 1: HidD_GetFeature (unit to program)
     int length;    // the caller's buffer length
     unsigned char report[252];
-    long long monotonic_ns; // CLOCK_MONOTONIC
+    long long monotonic_ns; // the steady clock (CLOCK_MONOTONIC on Linux)
 } VirtualUnitLogEntry;
 
 // Every successful feature call, oldest first.
-int VirtualUnit_LogCount(void);
-int VirtualUnit_LogEntry(int index, VirtualUnitLogEntry* out); // 0 done, -1 out of range
-void VirtualUnit_ClearLog(void);
+VIRTUALUNIT_API int VirtualUnit_LogCount(void);
+VIRTUALUNIT_API int VirtualUnit_LogEntry(int index,
+                                         VirtualUnitLogEntry* out); // 0 done, -1 out of range
+VIRTUALUNIT_API void VirtualUnit_ClearLog(void);
 
 #ifdef __cplusplus
 } // extern "C"
 
 #include "platform/ProgramFolder.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 #include <string>
 #include <type_traits>
 
 namespace virtualunit {
 
-// The control functions, resolved at run time from the libsetupsvc.so in the
+// The control functions, resolved at run time from the setup module in the
 // folder of the running program file, so a test steers the very module the
 // program under test has loaded.
 struct VirtualUnitControl {
@@ -95,17 +108,42 @@ struct VirtualUnitControl {
     }
 };
 
+#ifdef _WIN32
+// By its full path, as the program loads it: by name, SetupApi.dll is the system's.
+inline void* openSetupModule() {
+    const std::string file = platform::ProgramFolder() + "\\setupapi.dll";
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, file.data(), static_cast<int>(file.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, file.data(), static_cast<int>(file.size()), wide.data(), size);
+    return LoadLibraryExW(wide.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+inline void* findControl(void* module, const char* name) {
+    return reinterpret_cast<void*>(
+        reinterpret_cast<void (*)()>(GetProcAddress(static_cast<HMODULE>(module), name)));
+}
+#else
+inline void* openSetupModule() {
+    const std::string file = platform::ProgramFolder() + "/libsetupsvc.so";
+    void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    return module != nullptr ? module : dlopen(file.c_str(), RTLD_NOW);
+}
+
+inline void* findControl(void* module, const char* name) {
+    return dlsym(module, name);
+}
+#endif
+
 // The module stays loaded for the rest of the process.
 inline VirtualUnitControl resolveVirtualUnitControl() {
     VirtualUnitControl c;
-    const std::string file = platform::ProgramFolder() + "/libsetupsvc.so";
-    c.module = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (!c.module)
-        c.module = dlopen(file.c_str(), RTLD_NOW);
+    c.module = openSetupModule();
     if (!c.module)
         return c;
     auto resolve = [&](auto& entry, const char* name) {
-        entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(dlsym(c.module, name));
+        entry =
+            reinterpret_cast<std::remove_reference_t<decltype(entry)>>(findControl(c.module, name));
     };
     resolve(c.Reset, "VirtualUnit_Reset");
     resolve(c.Plug, "VirtualUnit_Plug");

@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <string>
 #include <vector>
 
@@ -19,11 +21,42 @@ struct ModuleExports : THidServices, TSetupServices {
     void* setup = nullptr;
 };
 
+// The Windows error code a module's failed call left: GetLastError on Windows, errno on Linux.
+inline int moduleError() {
+#ifdef _WIN32
+    return static_cast<int>(GetLastError());
+#else
+    return errno;
+#endif
+}
+
+#ifdef _WIN32
+inline void* openModule(const std::string& file) {
+    return LoadLibraryExW(std::wstring(file.begin(), file.end()).c_str(), nullptr,
+                          LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+inline std::string loadError() {
+    return "error " + std::to_string(GetLastError());
+}
+const char* const kHidModule = "\\hid.dll";
+const char* const kSetupModule = "\\setupapi.dll";
+#else
+inline void* openModule(const std::string& file) {
+    return dlopen(file.c_str(), RTLD_NOW);
+}
+inline std::string loadError() {
+    const char* reason = dlerror();
+    return reason != nullptr ? reason : "";
+}
+const char* const kHidModule = "/libhidsvc.so";
+const char* const kSetupModule = "/libsetupsvc.so";
+#endif
+
 inline ModuleExports loadModuleExports() {
     ModuleExports m;
     const std::string folder = platform::ProgramFolder();
-    m.setup = dlopen((folder + "/libsetupsvc.so").c_str(), RTLD_NOW);
-    m.hid = dlopen((folder + "/libhidsvc.so").c_str(), RTLD_NOW);
+    m.setup = openModule(folder + kSetupModule);
+    m.hid = openModule(folder + kHidModule);
     if (!m.setup || !m.hid)
         return m;
     std::string missing; // a test that needs an export finds its entry null
@@ -49,14 +82,14 @@ inline std::vector<ListedInterface> listInterfaces(const ModuleExports& m) {
         SP_DEVICE_INTERFACE_DATA data{};
         data.cbSize = sizeof data;
         if (!m.SetupDiEnumDeviceInterfaces(set, nullptr, &guid, i, &data)) {
-            EXPECT_EQ(errno, ERROR_NO_MORE_ITEMS);
+            EXPECT_EQ(moduleError(), ERROR_NO_MORE_ITEMS);
             break;
         }
         SP_DEVINFO_DATA info{};
         info.cbSize = sizeof info;
         DWORD required = 0;
         EXPECT_FALSE(m.SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &required, &info));
-        EXPECT_EQ(errno, ERROR_INSUFFICIENT_BUFFER);
+        EXPECT_EQ(moduleError(), ERROR_INSUFFICIENT_BUFFER);
         std::vector<char> block(required);
         auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(block.data());
         detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
@@ -68,6 +101,40 @@ inline std::vector<ListedInterface> listInterfaces(const ModuleExports& m) {
     return list;
 }
 
+#ifdef _WIN32
+// The open flags the tests name, read as the access CreateFileA asks for.
+#ifndef O_PATH
+#define O_PATH 0x200000
+#endif
+#ifndef O_NONBLOCK
+#define O_NONBLOCK 0x800
+#endif
+
+// Opens a device path with CreateFileA, closing it at the end of scope.
+class OpenNode {
+public:
+    OpenNode(const std::string& path, int flags) {
+        DWORD access = GENERIC_READ;
+        if ((flags & O_PATH) != 0)
+            access = 0;
+        else if ((flags & O_ACCMODE) == O_RDWR)
+            access = GENERIC_READ | GENERIC_WRITE;
+        handle_ = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    }
+    ~OpenNode() {
+        if (valid())
+            CloseHandle(handle_);
+    }
+    OpenNode(const OpenNode&) = delete;
+    OpenNode& operator=(const OpenNode&) = delete;
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE handle() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+#else
 inline HANDLE asHandle(int fd) {
     return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd));
 }
@@ -82,11 +149,13 @@ public:
     }
     OpenNode(const OpenNode&) = delete;
     OpenNode& operator=(const OpenNode&) = delete;
+    bool valid() const { return fd_ >= 0; }
     int fd() const { return fd_; }
     HANDLE handle() const { return asHandle(fd_); }
 
 private:
     int fd_;
 };
+#endif
 
 } // namespace testsupport

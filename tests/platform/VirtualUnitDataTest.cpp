@@ -41,7 +41,7 @@ protected:
     void SetUp() override {
         VirtualUnitTest::SetUp();
         node = std::make_unique<OpenNode>(unitPath(), O_RDWR);
-        ASSERT_GE(node->fd(), 0);
+        ASSERT_TRUE(node->valid());
     }
     HANDLE h() const { return node->handle(); }
     Report command(uint8_t code) {
@@ -62,7 +62,7 @@ std::u16string wide(const uint16_t* text, size_t max) {
 
 TEST_F(VirtualData, IdentifiesItselfAndAnswersQueriesOnAQueryOnlyHandle) {
     OpenNode query(unitPath(), O_PATH);
-    ASSERT_GE(query.fd(), 0);
+    ASSERT_TRUE(query.valid());
     HIDD_ATTRIBUTES attributes{};
     ASSERT_TRUE(exports.HidD_GetAttributes(query.handle(), &attributes));
     EXPECT_EQ(attributes.Size, sizeof attributes);
@@ -90,10 +90,10 @@ TEST_F(VirtualData, IdentifiesItselfAndAnswersQueriesOnAQueryOnlyHandle) {
     // Feature reports need read and write access.
     Report r{};
     EXPECT_FALSE(exports.HidD_GetFeature(query.handle(), r.data(), r.size()));
-    EXPECT_EQ(errno, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(moduleError(), ERROR_ACCESS_DENIED);
     OpenNode readOnly(unitPath(), O_RDONLY | O_NONBLOCK);
     EXPECT_FALSE(exports.HidD_SetFeature(readOnly.handle(), r.data(), r.size()));
-    EXPECT_EQ(errno, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(moduleError(), ERROR_ACCESS_DENIED);
 }
 
 TEST_F(VirtualData, StringsAreCutToTheBufferAsWindowsDoes) {
@@ -114,9 +114,9 @@ TEST_F(VirtualData, StringsAreCutToTheBufferAsWindowsDoes) {
     ASSERT_TRUE(exports.HidD_GetProductString(h(), text, 6));
     EXPECT_EQ(text[2], u'r') << "exactly full: no room for the NUL";
     EXPECT_FALSE(exports.HidD_GetProductString(h(), text, 1));
-    EXPECT_EQ(errno, ERROR_INVALID_USER_BUFFER);
+    EXPECT_EQ(moduleError(), ERROR_INVALID_USER_BUFFER);
     EXPECT_FALSE(exports.HidD_GetProductString(h(), nullptr, 8));
-    EXPECT_EQ(errno, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(moduleError(), ERROR_INVALID_PARAMETER);
 
     control.SetStrings(0, nullptr, "M\xFFk"); // malformed UTF-8 stays readable
     ASSERT_TRUE(exports.HidD_GetManufacturerString(h(), text, sizeof text));
@@ -295,12 +295,12 @@ TEST_F(VirtualData, FixedBlockAndFailures) {
     r[0] = 0;
     const Report before = r;
     EXPECT_FALSE(exports.HidD_GetFeature(h(), r.data(), r.size()));
-    EXPECT_EQ(errno, ERROR_GEN_FAILURE);
+    EXPECT_EQ(moduleError(), ERROR_GEN_FAILURE);
     EXPECT_EQ(r, before) << "a failed read leaves the buffer alone";
     EXPECT_TRUE(exports.HidD_SetFeature(h(), r.data(), r.size()));
     control.SetFailures(0, 0, 1);
     EXPECT_FALSE(exports.HidD_SetFeature(h(), r.data(), r.size()));
-    EXPECT_EQ(errno, ERROR_GEN_FAILURE);
+    EXPECT_EQ(moduleError(), ERROR_GEN_FAILURE);
     EXPECT_TRUE(exports.HidD_GetFeature(h(), r.data(), r.size()));
     EXPECT_EQ(control.LogCount(), 2) << "only successful calls are logged";
 }
@@ -313,20 +313,20 @@ TEST_F(VirtualData, AStalledUnitTimesRequestsOutWithTheBusFree) {
     Report r{};
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(exports.HidD_GetFeature(h(), r.data(), r.size()));
-    EXPECT_EQ(errno, ERROR_SEM_TIMEOUT);
+    EXPECT_EQ(moduleError(), ERROR_SEM_TIMEOUT);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(20));
     EXPECT_FALSE(exports.HidD_SetFeature(h(), r.data(), r.size()));
-    EXPECT_EQ(errno, ERROR_SEM_TIMEOUT);
+    EXPECT_EQ(moduleError(), ERROR_SEM_TIMEOUT);
     r[0] = 1;
     EXPECT_FALSE(exports.HidD_GetFeature(h(), r.data(), r.size()));
-    EXPECT_EQ(errno, ERROR_INVALID_PARAMETER) << "a malformed call is refused, not stalled";
+    EXPECT_EQ(moduleError(), ERROR_INVALID_PARAMETER) << "a malformed call is refused, not stalled";
     r[0] = 0;
 
     control.SetStall(0, 60'000);
     std::atomic<int> error{-1};
     std::thread waiting([&] {
         Report mine{};
-        error = exports.HidD_GetFeature(h(), mine.data(), mine.size()) ? 0 : errno;
+        error = exports.HidD_GetFeature(h(), mine.data(), mine.size()) ? 0 : moduleError();
     });
     while (control.StalledRequests() == 0)
         std::this_thread::yield();
@@ -345,7 +345,7 @@ TEST_F(VirtualData, AStalledUnitTimesRequestsOutWithTheBusFree) {
     error = -1;
     std::thread unplugged([&] {
         Report mine{};
-        error = exports.HidD_SetFeature(h(), mine.data(), mine.size()) ? 0 : errno;
+        error = exports.HidD_SetFeature(h(), mine.data(), mine.size()) ? 0 : moduleError();
     });
     // Whether the request is waiting yet or not, the unplug fails it as unplugged.
     control.Unplug(0);
@@ -356,16 +356,16 @@ TEST_F(VirtualData, AStalledUnitTimesRequestsOutWithTheBusFree) {
 TEST_F(VirtualData, RefusesMalformedFeatureCalls) {
     std::array<uint8_t, 300> big{};
     EXPECT_FALSE(exports.HidD_GetFeature(h(), big.data(), 251));
-    EXPECT_EQ(errno, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(moduleError(), ERROR_INVALID_PARAMETER);
     EXPECT_FALSE(exports.HidD_SetFeature(h(), big.data(), 0));
-    EXPECT_EQ(errno, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(moduleError(), ERROR_INVALID_PARAMETER);
     EXPECT_FALSE(exports.HidD_GetFeature(h(), nullptr, 252));
-    EXPECT_EQ(errno, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(moduleError(), ERROR_INVALID_PARAMETER);
     big[0] = 3; // the unit has no numbered reports
     EXPECT_FALSE(exports.HidD_GetFeature(h(), big.data(), 252));
-    EXPECT_EQ(errno, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(moduleError(), ERROR_INVALID_PARAMETER);
     EXPECT_FALSE(exports.HidD_SetFeature(h(), big.data(), 252));
-    EXPECT_EQ(errno, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(moduleError(), ERROR_INVALID_PARAMETER);
 
     // A longer buffer is fine; only the report's 252 bytes are touched.
     big.fill(0xEE);

@@ -19,7 +19,7 @@ protected:
     }
 
     void SetUp() override {
-        ASSERT_NE(exports.hid, nullptr) << dlerror();
+        ASSERT_NE(exports.hid, nullptr) << loadError();
         ASSERT_TRUE(control.complete());
         control.Reset();
     }
@@ -32,13 +32,13 @@ protected:
 
     static Report readReport(HANDLE h) {
         Report r{};
-        EXPECT_TRUE(exports.HidD_GetFeature(h, r.data(), r.size())) << errno;
+        EXPECT_TRUE(exports.HidD_GetFeature(h, r.data(), r.size())) << moduleError();
         return r;
     }
 
     static void writeReport(HANDLE h, Report r) {
         r[0] = 0;
-        EXPECT_TRUE(exports.HidD_SetFeature(h, r.data(), r.size())) << errno;
+        EXPECT_TRUE(exports.HidD_SetFeature(h, r.data(), r.size())) << moduleError();
     }
 
     inline static ModuleExports exports;

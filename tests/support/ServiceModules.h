@@ -5,7 +5,11 @@
 
 #include "platform/ServiceExports.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <string>
 #include <type_traits>
@@ -24,7 +28,13 @@ struct TSetupServices {
 namespace detail {
 
 template <typename F> void ResolveExport(void* module, F& entry, const char* name) {
+#ifdef _WIN32
+    entry = module ? reinterpret_cast<F>(reinterpret_cast<void (*)()>(
+                         GetProcAddress(static_cast<HMODULE>(module), name)))
+                   : nullptr;
+#else
     entry = module ? reinterpret_cast<F>(dlsym(module, name)) : nullptr;
+#endif
 }
 
 inline void NoteMissing(std::string& missing, bool found, const char* name) {
