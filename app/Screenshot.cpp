@@ -116,7 +116,7 @@ void TTarvenik_Control_Form::make_screen_short() {
             return; // nothing was encoded; the empty part goes with its object
         part->close();
         QString why;
-        if (!framework::ReplaceFile(part->fileName(), target, why)) {
+        if (!framework::MoveOver(part->fileName(), target, why)) {
             qCWarning(lcScreenshot).noquote() << "no screenshot saved: cannot rename"
                                               << part->fileName() << "to" << target << "-" << why;
             return;

@@ -58,9 +58,9 @@ void GivePlainFilePermissions(QFileDevice& file);
 
 // Puts `from` in the place of `to` in one step, replacing a file of that name: no reader ever
 // sees a part-written `to`. False, with the system's reason in `why`, when it fails.
-bool ReplaceFile(const QString& from, const QString& to, QString& why);
+bool MoveOver(const QString& from, const QString& to, QString& why);
 
-// Writes `bytes` into the file `part` and then puts it in place of `path` (ReplaceFile), so a
+// Writes `bytes` into the file `part` and then puts it in place of `path` (MoveOver), so a
 // reader of `path` sees the old contents or all of the new. On failure no `part` is left behind.
 bool WriteInPlaceOf(const QString& path, const QString& part, const QByteArray& bytes,
                     QString& why);

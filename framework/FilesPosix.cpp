@@ -108,7 +108,7 @@ void GivePlainFilePermissions(QFileDevice& file) {
     ::fchmod(file.handle(), 0666 & ~mask);
 }
 
-bool ReplaceFile(const QString& from, const QString& to, QString& why) {
+bool MoveOver(const QString& from, const QString& to, QString& why) {
     if (::rename(FileNameBytes(from).constData(), FileNameBytes(to).constData()) == 0)
         return true;
     why = SystemReason(errno);
@@ -132,7 +132,7 @@ bool WriteInPlaceOf(const QString& path, const QString& part, const QByteArray& 
         ::unlink(partName.constData());
         return false;
     }
-    if (!ReplaceFile(part, path, why)) {
+    if (!MoveOver(part, path, why)) {
         ::unlink(partName.constData());
         return false;
     }

@@ -108,7 +108,7 @@ void GivePlainFilePermissions(QFileDevice&) {
     // A new file takes the folder's access rights on Windows already.
 }
 
-bool ReplaceFile(const QString& from, const QString& to, QString& why) {
+bool MoveOver(const QString& from, const QString& to, QString& why) {
     if (MoveFileExW(Wide(QDir::toNativeSeparators(from)), Wide(QDir::toNativeSeparators(to)),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
@@ -128,7 +128,7 @@ bool WriteInPlaceOf(const QString& path, const QString& part, const QByteArray& 
         return false;
     }
     file.close();
-    if (!ReplaceFile(part, path, why)) {
+    if (!MoveOver(part, path, why)) {
         QFile::remove(part);
         return false;
     }

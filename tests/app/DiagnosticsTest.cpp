@@ -3,10 +3,13 @@
 
 #include "PanelTestSupport.h"
 #include "tests/support/LogCapture.h"
+#ifndef _WIN32 // access to a device node is a Linux permission
 #include "tests/support/NodeAccess.h"
+#endif
 
 using namespace paneltest;
 using testsupport::TLogCapture;
+#ifndef _WIN32 // access to a device node is a Linux permission
 using testsupport::TNodeAccessDenied;
 
 namespace {
@@ -50,6 +53,7 @@ TEST_F(PanelTest, AUnitThatCannotBeOpenedIsNotHeldAndConnectsOnceAccessIsGranted
     Poll();
     EXPECT_EQ(form->windowTitle(), "Устройство не обнаруженно :(");
 }
+#endif
 
 TEST_F(PanelTest, WhenTheHeldOfTwoUnitsIsUnpluggedTheOtherIsUsed) {
     PlugNow(1);

@@ -2,7 +2,9 @@
 
 #include "PanelTestSupport.h"
 #include "app/InstallLayout.h"
+#ifndef _WIN32 // a file size limit is a POSIX resource limit
 #include "tests/support/FileSizeLimit.h"
+#endif
 
 #include <QDir>
 #include <QFile>
@@ -122,20 +124,20 @@ TEST_F(Screenshots, ThePictureShowsTheWindowAsItStands) {
     const QRect outer = form->frameGeometry();
     EXPECT_EQ(picture.size(), QSize(outer.width() - 6, outer.height() - 52));
 
-    auto near = [&](int x, int y, int r, int g, int b) {
+    auto closeTo = [&](int x, int y, int r, int g, int b) {
         const QColor c = picture.pixelColor(x, y);
         return std::abs(c.red() - r) < 40 && std::abs(c.green() - g) < 40 &&
                std::abs(c.blue() - b) < 40;
     };
-    EXPECT_TRUE(near(16 + 200, 100, 255, 255, 255)); // the oscillogram's white
-    EXPECT_TRUE(near(16 + 418, 150, 128, 128, 128)); // the grey marker
+    EXPECT_TRUE(closeTo(16 + 200, 100, 255, 255, 255)); // the oscillogram's white
+    EXPECT_TRUE(closeTo(16 + 418, 150, 128, 128, 128)); // the grey marker
     const QColor trace = picture.pixelColor(16 + 200, 205);
     EXPECT_GT(trace.red() - trace.green(), 40) << "channel B's red trace on row 205";
     const QColor above = picture.pixelColor(16 + 200, 200);
     EXPECT_LT(std::abs(above.red() - above.green()), 30);
     // The window's own background beside the image, not the oscillogram.
     const QColor face = form->palette().color(QPalette::Window);
-    EXPECT_TRUE(near(3, 150, face.red(), face.green(), face.blue()));
+    EXPECT_TRUE(closeTo(3, 150, face.red(), face.green(), face.blue()));
 }
 
 TEST_F(Screenshots, AFolderThatCannotBeWrittenSendsThePictureToThePicturesFolder) {
@@ -213,6 +215,7 @@ TEST_F(Screenshots, ALinkPlantedUnderThePicturesNameIsReplacedNotWrittenThrough)
     EXPECT_GT(picture.size(), 1000);
 }
 
+#ifndef _WIN32 // a full disk is made with a POSIX file size limit
 TEST_F(Screenshots, AFullDiskLeavesNoPictureAndNoPartOfOne) {
     form->CheckBox2->setChecked(true);
     {
@@ -234,6 +237,7 @@ TEST_F(Screenshots, AFullDiskLeavesNoPictureAndNoPartOfOne) {
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList{"061226_141530.jpg"});
 }
+#endif
 
 TEST_F(Screenshots, WithoutHooksThePictureGoesBesideTheProgramNamedByTheTime) {
     form->ScreenshotHooks = {};

@@ -2,7 +2,9 @@
 // rounding), what it prints, its usage errors and the failures it names.
 
 #include "CliTestSupport.h"
+#ifndef _WIN32 // access to a device node is a Linux permission
 #include "tests/support/NodeAccess.h"
+#endif
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -258,6 +260,7 @@ TEST_F(CliTest, ListShowsEveryUnitAndWhichOneIsChosen) {
               (first.join('\t') + "\tchosen\n" + second.mid(0, 7).join('\t') + "\n").toStdString());
 }
 
+#ifndef _WIN32 // the unit denied by its node's Linux permission
 TEST_F(CliTest, FailuresOfTheUnitNameTheirCauseWithStatusOne) {
     // A unit that refuses its parameters (a fixed block answers the same whatever is saved).
     const TDataBlock fixed = DistinctBlock();
@@ -302,3 +305,4 @@ TEST_F(CliTest, FailuresOfTheUnitNameTheirCauseWithStatusOne) {
                   ": install the udev rule (see tarvenik(1), DEVICE ACCESS)\n");
     EXPECT_EQ(Unit().LogCount(), 0);
 }
+#endif

@@ -35,7 +35,7 @@ TResult RunProgram(const QString& program, const QStringList& arguments) {
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
-qsizetype LineCount(const QString& path) {
+[[maybe_unused]] qsizetype LineCount(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
 }

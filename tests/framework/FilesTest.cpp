@@ -75,13 +75,13 @@ TEST(Files, ReplacingPutsTheNewFileInPlaceOfAnOldOne) {
         file.write(contents);
         file.close();
         QString why;
-        ASSERT_TRUE(framework::ReplaceFile(part, target, why)) << why.toStdString();
+        ASSERT_TRUE(framework::MoveOver(part, target, why)) << why.toStdString();
         EXPECT_EQ(Contents(target), contents);
         EXPECT_FALSE(QFile::exists(part));
     }
 
     QString why;
-    EXPECT_FALSE(framework::ReplaceFile(part, target, why));
+    EXPECT_FALSE(framework::MoveOver(part, target, why));
     EXPECT_FALSE(why.isEmpty());
     EXPECT_EQ(Contents(target), QByteArray("second"));
 }
