@@ -20,7 +20,7 @@ testing="clang libclang-rt-14-dev qemu-system-x86 busybox-static xz-utils cpio p
 # Qt for Windows is built with the host's Qt tools of the same version (qt6-base-dev-tools).
 windows="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools fonts-wine \
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis \
-  dpkg-dev nasm zip libgtest-dev"
+  dpkg-dev nasm zip libgtest-dev fonts-dejavu-core"
 
 mode="${1:-build}"
 case "$mode" in

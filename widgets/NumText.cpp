@@ -1,9 +1,11 @@
 #include "widgets/NumText.h"
 
 #include <QLocale>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -128,6 +130,27 @@ QString Zero(int decimals, QChar separator) {
     return s;
 }
 
+// The long double nearest to a plain decimal text such as "-12.5e3", or the error std::from_chars
+// gives (a value out of range is left alone).
+std::errc LongDoubleFromText(const std::string& text, long double& value) {
+#ifdef __MINGW32__
+    // MinGW-w64's libstdc++ parses a long double through double and loses its last 11 bits;
+    // MinGW-w64's own strtold keeps them. The text has the C locale's point, and the program never
+    // sets another C locale on Windows.
+    errno = 0;
+    char* end = nullptr;
+    const long double parsed = __mingw_strtold(text.c_str(), &end);
+    if (end != text.c_str() + text.size())
+        return std::errc::invalid_argument;
+    if (errno == ERANGE)
+        return std::errc::result_out_of_range;
+    value = parsed;
+    return {};
+#else
+    return std::from_chars(text.data(), text.data() + text.size(), value).ec;
+#endif
+}
+
 // Exact decimal digits of a whole number, however large.
 QString WholeToDecimal(long double whole) {
     char small[64];
@@ -205,10 +228,10 @@ std::optional<long double> ParseFloatText(QStringView text, QChar separator) {
         normal += exponent;
     }
     long double value = 0;
-    const auto r = std::from_chars(normal.data(), normal.data() + normal.size(), value);
-    if (r.ec == std::errc())
+    const std::errc parsed = LongDoubleFromText(normal, value);
+    if (parsed == std::errc())
         return value;
-    if (r.ec != std::errc::result_out_of_range)
+    if (parsed != std::errc::result_out_of_range)
         return std::nullopt;
     // Out of range either way: too large fails, too small is zero.
     const auto firstSignificant = whole.find_first_not_of('0');

@@ -96,7 +96,7 @@ TEST(RecordFile, AFailureCarriesTheSystemsReason) {
     QTemporaryDir dir;
     unit::TRecordFile missing(dir.filePath("no such folder/log.csv"), "h\n");
     EXPECT_FALSE(missing.Append("1\n"));
-    EXPECT_EQ(missing.ErrorString(), "The system cannot find the path specified.");
+    EXPECT_FALSE(missing.ErrorString().isEmpty()); // in the words of the system's language
 #else
     unit::TRecordFile full("/dev/full", "h\n");
     EXPECT_FALSE(full.Append("1\n"));
