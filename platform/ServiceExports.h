@@ -81,6 +81,10 @@ extern "C" {
 HIDSVC_EXPORTS(SERVICE_EXPORT_PROTOTYPE, SERVICE_EXPORT_PROTOTYPE)
 SETUPSVC_EXPORTS(SERVICE_EXPORT_PROTOTYPE, SERVICE_EXPORT_PROTOTYPE)
 } // extern "C"
+#elif !defined(TARVENIK_SERVICE_MODULE)
+// The modules' own export, which no system header declares.
+extern "C" BOOLEAN WINAPI DevNodeGetLocationString(HANDLE HidDeviceObject, PVOID Buffer,
+                                                   ULONG BufferLength);
 #endif
 
 // A module of ours on Windows (TARVENIK_SERVICE_MODULE) exports the system's names: declared once
