@@ -53,7 +53,6 @@ struct Instance {
     OVERLAPPED write{};
     uint8_t watchByte = 0;
     std::array<uint8_t, kInputReportSize> out{};
-    bool connected = false;
     bool writing = false;
     bool closed = false;
     int pending = 0;
@@ -171,24 +170,33 @@ public:
         release(instance);
     }
 
-    // Under the lock: a write of one report to a connected client, unless the last one is still
-    // waiting for room (the client reads no more; the report passes it by).
-    bool write(Instance& instance, const uint8_t* report, size_t length) {
-        if (instance.writing || length > instance.out.size())
-            return false;
+    enum class Delivery { Taken, Full, NoClient };
+
+    // Under the lock: a write of one report to the client of an instance, unless the last one is
+    // still waiting for room (the client reads no more; the report passes it by). Tried also
+    // where the connection has not come back through the port yet: a handle the program has
+    // just opened gets what is sent after its CreateFile.
+    Delivery write(Instance& instance, const uint8_t* report, size_t length) {
+        if (instance.writing)
+            return Delivery::Full;
+        if (length > instance.out.size())
+            return Delivery::NoClient;
         std::copy(report, report + length, instance.out.begin());
         instance.write = OVERLAPPED{};
         if (WriteFile(instance.pipe, instance.out.data(), static_cast<DWORD>(length), nullptr,
                       &instance.write))
-            return true; // in the client's queue; no completion follows
-        if (GetLastError() != ERROR_IO_PENDING) {
-            closeInstance(instance); // the client has closed its handle
-            return false;
+            return Delivery::Taken; // in the client's queue; no completion follows
+        switch (GetLastError()) {
+        case ERROR_IO_PENDING: // the queue is full: the write goes on once the client reads
+            instance.writing = true;
+            ++instance.pending;
+            return Delivery::Taken;
+        case ERROR_PIPE_LISTENING: // free, no client yet
+            return Delivery::NoClient;
+        default: // the client has closed its handle
+            closeInstance(instance);
+            return Delivery::NoClient;
         }
-        // The queue is full: the write goes on once the client reads.
-        instance.writing = true;
-        ++instance.pending;
-        return true;
     }
 
 private:
@@ -240,10 +248,10 @@ private:
 
     // Under the lock.
     void connected(Instance& instance) {
-        instance.connected = true;
-        watch(instance);
         if (instance.node != nullptr)
             listen(*instance.node, false);
+        // Last: a client gone already has the instance closed and freed here.
+        watch(instance);
     }
 
     // Under the lock. Clients never write: the read ends when the client closes its handle.
@@ -327,10 +335,9 @@ bool PipeNode::sendInput(const uint8_t* report, size_t length) {
     // A copy: a client found gone is taken off the list on the way.
     const std::vector<Instance*> current = instances;
     for (Instance* instance : current) {
-        if (!instance->connected)
-            continue;
-        anyClient = true;
-        taken = host_.write(*instance, report, length) || taken;
+        const PipeHost::Delivery delivery = host_.write(*instance, report, length);
+        anyClient = anyClient || delivery != PipeHost::Delivery::NoClient;
+        taken = taken || delivery == PipeHost::Delivery::Taken;
     }
     return taken || !anyClient;
 }

@@ -6,6 +6,9 @@
 #include "hid/HidControllerClass.h"
 #include "tests/support/EventLoop.h"
 
+#include <QDir>
+#include <QTemporaryDir>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -72,23 +75,18 @@ struct TTextProbe {
 // holds at the end. Path() is empty when it couldn't be made.
 class TTempFolder {
 public:
-    explicit TTempFolder(const char* prefix) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
-        if (mkdtemp(pattern.data()) != nullptr)
-            path_ = pattern;
-    }
-    ~TTempFolder() {
-        std::error_code ignored;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ignored);
+    explicit TTempFolder(const char* prefix)
+        : dir_(QDir::tempPath() + QLatin1Char('/') + QLatin1String(prefix) +
+               QLatin1String("-XXXXXX")) {
+        if (dir_.isValid())
+            path_ = QDir::toNativeSeparators(dir_.path()).toStdString();
     }
     TTempFolder(const TTempFolder&) = delete;
     TTempFolder& operator=(const TTempFolder&) = delete;
 
     // Creates an empty file in the folder; answers its path.
     std::string File(const char* name) const {
-        const std::string file = path_ + "/" + name;
+        const std::string file = (std::filesystem::path(path_) / name).string();
         if (FILE* f = std::fopen(file.c_str(), "w"))
             std::fclose(f);
         return file;
@@ -96,6 +94,7 @@ public:
     const std::string& Path() const { return path_; }
 
 private:
+    QTemporaryDir dir_;
     std::string path_;
 };
 

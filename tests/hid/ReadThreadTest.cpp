@@ -88,6 +88,9 @@ protected:
         THidDevice* device = nullptr;
         ASSERT_TRUE(controller_->CheckOutAt(0, device));
         held_.reset(device);
+        // A report reaches a handle open when it comes: each HID handle has its own queue on
+        // Windows (the FIFO node on Linux keeps it for a later reader anyway).
+        ASSERT_TRUE(hidtest::PumpUntil([&] { return ReadIsPending(*held_); }));
     }
 
     TDataProbe probe_;
@@ -156,6 +159,7 @@ TEST_F(ReadThreadTest, ClearingTheControllersHandlerStopsOnlyThreadsThatFollowIt
     own->SetReadSleepTime(10);
     own->SetDataHandler(THidDataEvent(&probe_, &TDataProbe::OwnData));
     ASSERT_NE(own->ReadThread(), nullptr);
+    ASSERT_TRUE(hidtest::PumpUntil([&] { return ReadIsPending(*own); }));
 
     controller_->SetOnDeviceData(THidDataEvent());
     EXPECT_EQ(held_->ReadThread(), nullptr);

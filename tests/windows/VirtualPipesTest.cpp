@@ -53,9 +53,8 @@ struct TPair : testsupport::THidServices, testsupport::TSetupServices {
             std::vector<char> block(512);
             auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(block.data());
             detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-            if (SetupDiGetDeviceInterfaceDetailA(set, &data, detail,
-                                                 static_cast<DWORD>(block.size()), nullptr,
-                                                 nullptr))
+            if (SetupDiGetDeviceInterfaceDetailA(
+                    set, &data, detail, static_cast<DWORD>(block.size()), nullptr, nullptr))
                 paths.emplace_back(detail->DevicePath);
         }
         SetupDiDestroyDeviceInfoList(set);
@@ -135,8 +134,8 @@ TEST_F(VirtualPipes, EveryHandleOfAUnitOpensAndReadsEachInputReport) {
     std::vector<std::unique_ptr<THandle>> handles;
     for (int i = 0; i < 6; ++i) {
         handles.push_back(Open(paths[0], GENERIC_READ | GENERIC_WRITE, FILE_FLAG_OVERLAPPED));
-        ASSERT_NE(handles.back()->Value, INVALID_HANDLE_VALUE) << "handle " << i << ": "
-                                                              << GetLastError();
+        ASSERT_NE(handles.back()->Value, INVALID_HANDLE_VALUE)
+            << "handle " << i << ": " << GetLastError();
     }
     HIDD_ATTRIBUTES attributes{};
     attributes.Size = sizeof attributes;
