@@ -114,14 +114,16 @@ void TTarvenik_Control_Form::make_screen_short() {
         jpeg.SaveJpegStream(*part);
         if (part->size() == 0)
             return; // nothing was encoded; the empty part goes with its object
-        part->close();
-        QString why;
-        if (!framework::MoveOver(part->fileName(), target, why)) {
-            qCWarning(lcScreenshot).noquote() << "no screenshot saved: cannot rename"
-                                              << part->fileName() << "to" << target << "-" << why;
-            return;
-        }
+        // A QTemporaryFile holds its handle until it goes, and Windows renames no open file.
+        const QString partName = part->fileName();
         part->setAutoRemove(false);
+        part.reset();
+        QString why;
+        if (!framework::MoveOver(partName, target, why)) {
+            QFile::remove(partName);
+            qCWarning(lcScreenshot).noquote()
+                << "no screenshot saved: cannot rename" << partName << "to" << target << "-" << why;
+        }
     } catch (const std::exception& error) {
         // A full disk, an encoder failure: no picture and no message in the window, by design.
         qCWarning(lcScreenshot) << "no screenshot saved:" << error.what();

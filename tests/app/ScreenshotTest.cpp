@@ -1,5 +1,6 @@
 // The screenshot trigger of the poll and the picture it saves.
 
+#include "../imaging/JpegDecoder.h"
 #include "PanelTestSupport.h"
 #include "app/InstallLayout.h"
 #ifndef _WIN32 // a file size limit is a POSIX resource limit
@@ -8,7 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -117,23 +117,24 @@ TEST_F(Screenshots, ThePictureShowsTheWindowAsItStands) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     EXPECT_EQ(FirstQuantisationValue(bytes), 16); // quality 50
-    QImage picture;
-    ASSERT_TRUE(picture.loadFromData(bytes, "JPG"));
+    // Read back with libjpeg itself: Qt may be built without a JPEG reader (as for Windows).
+    const testing_jpeg::Decoded picture = testing_jpeg::Decode(bytes);
+    ASSERT_TRUE(picture.ok);
 
     // The outer size less 6 by 52, from the client area's corner.
     const QRect outer = form->frameGeometry();
-    EXPECT_EQ(picture.size(), QSize(outer.width() - 6, outer.height() - 52));
+    EXPECT_EQ(QSize(picture.width, picture.height), QSize(outer.width() - 6, outer.height() - 52));
 
     auto closeTo = [&](int x, int y, int r, int g, int b) {
-        const QColor c = picture.pixelColor(x, y);
+        const QColor c = picture.At(x, y);
         return std::abs(c.red() - r) < 40 && std::abs(c.green() - g) < 40 &&
                std::abs(c.blue() - b) < 40;
     };
     EXPECT_TRUE(closeTo(16 + 200, 100, 255, 255, 255)); // the oscillogram's white
     EXPECT_TRUE(closeTo(16 + 418, 150, 128, 128, 128)); // the grey marker
-    const QColor trace = picture.pixelColor(16 + 200, 205);
+    const QColor trace = picture.At(16 + 200, 205);
     EXPECT_GT(trace.red() - trace.green(), 40) << "channel B's red trace on row 205";
-    const QColor above = picture.pixelColor(16 + 200, 200);
+    const QColor above = picture.At(16 + 200, 200);
     EXPECT_LT(std::abs(above.red() - above.green()), 30);
     // The window's own background beside the image, not the oscillogram.
     const QColor face = form->palette().color(QPalette::Window);
@@ -156,6 +157,7 @@ TEST_F(Screenshots, AFolderThatCannotBeWrittenSendsThePictureToThePicturesFolder
     QDir(fallback).removeRecursively();
 }
 
+#ifndef _WIN32 // the install tree of the Linux layout; Windows keeps the program-folder rule
 TEST_F(Screenshots, AnInstalledProgramNeverWritesIntoItsInstallTreeEvenWhereItCould) {
     const QDir fallback(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) +
                         "/Tarvenik");
@@ -195,6 +197,7 @@ TEST_F(Screenshots, AnInstalledProgramNeverWritesIntoItsInstallTreeEvenWhereItCo
     }
     QDir(fallback).removeRecursively();
 }
+#endif
 
 TEST_F(Screenshots, ALinkPlantedUnderThePicturesNameIsReplacedNotWrittenThrough) {
     const QString victim = folder.filePath("victim.txt");
