@@ -121,6 +121,9 @@ endfunction()
 # line taken from the newest entry of debian/changelog, so that every page carries the date of
 # the release it describes.
 function(tarvenik_install_man page)
+  if(WIN32)
+    return() # no manual pages on Windows: the README goes beside the programs
+  endif()
   set(changelog ${PROJECT_SOURCE_DIR}/debian/changelog)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${changelog} ${page})
   file(STRINGS ${changelog} trailers REGEX "^ -- .*  [A-Z][a-z][a-z], [0-9]+ [A-Z][a-z][a-z] [0-9]+")
