@@ -155,7 +155,8 @@ windows:
 # The tests under wine, then the setup program installed, used and uninstalled under wine.
 check-windows: windows
 	ctest --test-dir $(WINDOWS) --output-on-failure -j $(JOBS)
-	tests/installer/check-installer $(WINDOWS)/dist/tarvenik-*-setup.exe
+	tests/installer/check-installer $(WINDOWS)/dist/tarvenik-*-setup.exe \
+	  $(WINDOWS)/tests/tarvenikprobe.dll
 
 clean:
 	rm -rf build

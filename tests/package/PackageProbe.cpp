@@ -1,6 +1,8 @@
-// Preloaded (LD_PRELOAD) into an installed copy of the panel by check-package: it drives the
-// window as a user would and ends the program with a verdict, so the check proves the installed
-// files work together, not only that they are there. The program itself knows nothing of it.
+// Preloaded (LD_PRELOAD) into an installed copy of the panel by check-package, and on Windows
+// loaded into it by Qt as a generic plugin (QT_QPA_GENERIC_PLUGINS=tarvenikprobe, the DLL in the
+// program's generic\ folder) by tests/installer: it drives the window as a user would and ends
+// the program with a verdict, so the check proves the installed files work together, not only
+// that they are there. The program itself knows nothing of it.
 //
 // Environment:
 //   TARVENIK_PROBE          "plain": the window shows, disconnected, with the module pair loaded
@@ -32,7 +34,13 @@
 #include <QWidget>
 
 #include <cstdio>
+#ifdef _WIN32
+#include <QGenericPlugin>
+#include <windows.h>
+#include <psapi.h>
+#else
 #include <link.h>
+#endif
 
 namespace {
 
@@ -53,6 +61,29 @@ struct LoadedModules {
     QString hidsvc, setupsvc;
 };
 
+#ifdef _WIN32
+// Windows itself has its HID.dll and SetupApi.dll loaded too: a module of that name from the
+// wanted folder is the one looked for.
+LoadedModules ModulesFrom(const QString& wanted) {
+    LoadedModules found;
+    HMODULE modules[1024];
+    DWORD bytes = 0;
+    if (!EnumProcessModules(GetCurrentProcess(), modules, sizeof modules, &bytes))
+        return found;
+    for (DWORD i = 0; i < bytes / sizeof(HMODULE); ++i) {
+        wchar_t path[MAX_PATH];
+        const DWORD length = GetModuleFileNameW(modules[i], path, MAX_PATH);
+        const QFileInfo file(QString::fromWCharArray(path, static_cast<int>(length)));
+        if (file.canonicalPath() != wanted)
+            continue;
+        if (file.fileName().compare(QLatin1String("hid.dll"), Qt::CaseInsensitive) == 0)
+            found.hidsvc = wanted;
+        else if (file.fileName().compare(QLatin1String("setupapi.dll"), Qt::CaseInsensitive) == 0)
+            found.setupsvc = wanted;
+    }
+    return found;
+}
+#else
 int noteModule(dl_phdr_info* info, size_t, void* data) {
     auto* found = static_cast<LoadedModules*>(data);
     const QFileInfo file(QString::fromLocal8Bit(info->dlpi_name));
@@ -62,6 +93,13 @@ int noteModule(dl_phdr_info* info, size_t, void* data) {
         found->setupsvc = file.canonicalPath();
     return 0;
 }
+
+LoadedModules ModulesFrom(const QString&) {
+    LoadedModules loaded;
+    dl_iterate_phdr(noteModule, &loaded);
+    return loaded;
+}
+#endif
 
 class Probe : public QObject {
 public:
@@ -117,9 +155,8 @@ private:
             return finish(false, "texts \"" + box_->text() + "\" and \"" +
                                      (pollPeriod ? pollPeriod->text() : QString()) + "\", not \"" +
                                      texts_.connect + "\" and \"" + texts_.pollPeriod + "\"");
-        LoadedModules loaded;
-        dl_iterate_phdr(noteModule, &loaded);
         const QString wanted = QDir(modules_).canonicalPath();
+        const LoadedModules loaded = ModulesFrom(wanted);
         if (wanted.isEmpty() || loaded.hidsvc != wanted || loaded.setupsvc != wanted)
             return finish(false, "modules loaded from \"" + loaded.hidsvc + "\" and \"" +
                                      loaded.setupsvc + "\", not from \"" + modules_ + "\"");
@@ -209,3 +246,15 @@ void startProbe() {
 } // namespace
 
 Q_COREAPP_STARTUP_FUNCTION(startProbe)
+
+#ifdef _WIN32
+// Only what makes Qt load the DLL: loading it starts the probe.
+class ProbePlugin : public QGenericPlugin {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "probe-plugin.json")
+public:
+    QObject* create(const QString&, const QString&) override { return nullptr; }
+};
+
+#include "PackageProbe.moc"
+#endif
