@@ -26,7 +26,7 @@ namespace virtualunit {
 namespace {
 
 // Free instances kept per unit: more handles than this opened in one burst find the pipe busy.
-constexpr int kFreeInstances = 8;
+constexpr int kFreeInstances = 32;
 // Input reports a handle holds unread before new ones pass it by, as the HID driver's buffer.
 constexpr DWORD kQueuedReports = 32;
 
@@ -239,6 +239,10 @@ private:
             connected(instance); // a client came first
         } else if (GetLastError() == ERROR_IO_PENDING) {
             ++instance.pending;
+        } else if (GetLastError() == ERROR_NO_DATA) {
+            // A client came and went already: the instance is spent, another takes its place.
+            closeInstance(instance);
+            return listen(node, false);
         } else {
             closeInstance(instance);
             return false;
@@ -283,10 +287,16 @@ private:
             return;
         }
         if (operation == &instance.connect) {
-            if (ok)
+            if (ok) {
                 connected(instance);
-            else
+            } else {
+                // A client that came and went before this was seen: a free instance is still
+                // owed to the unit.
+                PipeNode* node = instance.node;
                 closeInstance(instance);
+                if (node != nullptr)
+                    listen(*node, false);
+            }
         } else if (operation == &instance.watch) {
             if (ok)
                 watch(instance);
