@@ -24,6 +24,7 @@
 
 int main(int argc, char** argv) {
     unit::IgnoreOutputSignals();
+    unit::KeepOutputBytes();
     // File names are taken whole: byte for byte on Linux, from the UTF-16 command line on Windows.
     const QStringList arguments =
         QStringList{QStringLiteral("tarvenik")} + framework::CommandLineArguments(argc, argv);

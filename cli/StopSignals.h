@@ -35,4 +35,10 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
+#ifdef _WIN32
+// The console control handler, as the system calls it on a thread of its own (CTRL_C_EVENT, ...):
+// true when a live TStopSignals took the event.
+int __stdcall ConsoleControl(unsigned long type);
+#endif
+
 } // namespace cli

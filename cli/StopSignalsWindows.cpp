@@ -20,7 +20,9 @@ std::mutex gLock;
 TStopSignals* gWatcher = nullptr;
 bool gStopSent = false;
 
-BOOL WINAPI OnConsoleControl(DWORD type) {
+} // namespace
+
+BOOL WINAPI ConsoleControl(DWORD type) {
     const int signal = type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT ? SIGINT : SIGTERM;
     const std::lock_guard lock(gLock);
     // As with the POSIX handler, only the first one is the program's: a second Ctrl+C goes to the
@@ -38,15 +40,13 @@ BOOL WINAPI OnConsoleControl(DWORD type) {
     return TRUE;
 }
 
-} // namespace
-
 TStopSignals::TStopSignals() {
     const std::lock_guard lock(gLock);
     if (gWatcher != nullptr) {
         qCWarning(lcCli) << "Ctrl+C is already being watched";
         return;
     }
-    if (!SetConsoleCtrlHandler(OnConsoleControl, TRUE)) {
+    if (!SetConsoleCtrlHandler(ConsoleControl, TRUE)) {
         qCWarning(lcCli) << "no console control handler:" << qt_error_string(GetLastError());
         return;
     }
@@ -58,7 +58,7 @@ TStopSignals::TStopSignals() {
 TStopSignals::~TStopSignals() {
     if (!installed_)
         return;
-    SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    SetConsoleCtrlHandler(ConsoleControl, FALSE);
     const std::lock_guard lock(gLock);
     gWatcher = nullptr;
 }

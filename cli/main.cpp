@@ -14,6 +14,7 @@
 
 int main(int argc, char** argv) {
     unit::IgnoreOutputSignals();
+    unit::KeepOutputBytes();
     // Qt's own options are not the tool's: Qt is given the program name only.
     static char fallbackName[] = "tarvenik-cli";
     int qtArgc = 1;

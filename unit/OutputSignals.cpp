@@ -1,6 +1,12 @@
 #include "unit/OutputSignals.h"
 
 #include <csignal>
+#include <cstdio>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace unit {
 
@@ -11,6 +17,13 @@ void IgnoreOutputSignals() {
 #endif
 #ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
+void KeepOutputBytes() {
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 #endif
 }
 

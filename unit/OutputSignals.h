@@ -8,4 +8,8 @@ namespace unit {
 // Called once at start-up by each program, before it writes anything.
 void IgnoreOutputSignals();
 
+// Standard output and error take the program's bytes as they are. On Windows the C library would
+// otherwise write each "\n" as "\r\n", and so a CSV record's "\r\n" as "\r\r\n".
+void KeepOutputBytes();
+
 } // namespace unit

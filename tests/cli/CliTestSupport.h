@@ -4,6 +4,7 @@
 // tool's controller has loaded.
 
 #include "cli/Commands.h"
+#include "cli/StopSignals.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/VirtualUnit.h"
 #include "unit/Block.h"
@@ -14,12 +15,27 @@
 #include <QStringList>
 #include <QTimeZone>
 
+#include <csignal>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace clitest {
+
+// A stop as the system delivers it: SIGINT or SIGTERM on Linux; on Windows the console's Ctrl+C
+// (SIGINT) or Ctrl+Break, which the system hands to the control handler on a thread of its own.
+// (Wine without a display makes no console, so the event itself can't be generated there.)
+inline void RaiseStop(int signal) {
+#ifdef _WIN32
+    std::thread([signal] {
+        cli::ConsoleControl(signal == SIGINT ? 0 : 1); // CTRL_C_EVENT, CTRL_BREAK_EVENT
+    }).join();
+#else
+    std::raise(signal);
+#endif
+}
 
 using testsupport::BlockOf;
 using testsupport::kGet;

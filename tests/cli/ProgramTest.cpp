@@ -71,6 +71,14 @@ TEST(CliProgram, ExitStatusAndTheLineOnStderr) {
 #endif
 }
 
+// On Windows the C library would write "\n" as "\r\n", and a record's "\r\n" as "\r\r\n".
+TEST(CliProgram, CsvOnStandardOutputEndsEachRecordWithOneCarriageReturn) {
+    const TResult r = RunProgram(kProgram, {"watch", "--csv", "--count", "2", "--interval", "0"});
+    EXPECT_EQ(r.Status, 0) << r.Err.toStdString();
+    EXPECT_EQ(r.Out.count("\r\n"), 3) << "the header and two records";
+    EXPECT_FALSE(r.Out.contains("\r\r"));
+}
+
 #ifndef _WIN32
 TEST(CliProgram, SigintSigtermOrSighupDuringAWatchLeavesAWholeFileAndStatusZero) {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {

@@ -115,7 +115,7 @@ TEST_F(CliTest, WatchAllRecordsEveryUnitEachPeriodThroughUnplugAndPlug) {
                                  Unit().Plug(1);
                                  Unit().Plug(3);
                              } else if (rows.size() == 3)
-                                 std::raise(SIGINT);
+                                 RaiseStop(SIGINT);
                          });
     ASSERT_EQ(run.Status, 0) << run.Err;
     ASSERT_GE(periods.size(), 4u);

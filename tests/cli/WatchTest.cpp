@@ -16,7 +16,7 @@ using namespace clitest;
 
 namespace {
 
-TDataBlock QuietBlock() {
+[[maybe_unused]] TDataBlock QuietBlock() {
     TDataBlock b{};
     b[block::kScaleByte] = 64;
     b[block::kOs1Min] = 10;     // 0.17 V
@@ -30,6 +30,7 @@ QStringList Lines(const std::string& text) {
     return QString::fromStdString(text).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
 }
 
+#ifndef _WIN32
 // The CSV file as Python's csv module reads it: one JSON object per row.
 std::vector<QJsonObject> ParseCsv(const QString& path) {
     QProcess python;
@@ -46,9 +47,11 @@ std::vector<QJsonObject> ParseCsv(const QString& path) {
         rows.push_back(row.toObject());
     return rows;
 }
+#endif
 
 } // namespace
 
+#ifndef _WIN32 // read back by Python's csv module, which a Windows test machine lacks
 TEST_F(CliTest, WatchCsvReadsBackWithAStandardParserAndTheFileGetsOneHeader) {
     const TDataBlock fixed = QuietBlock();
     Unit().SetFixedBlock(0, fixed.data());
@@ -76,6 +79,7 @@ TEST_F(CliTest, WatchCsvReadsBackWithAStandardParserAndTheFileGetsOneHeader) {
         EXPECT_EQ(row["location"].toString(), "virtual-1");
     }
 }
+#endif
 
 TEST_F(CliTest, AnUnplugEndsTheWatchWithStatusOneAfterWholeRecords) {
     int records = 0;
@@ -113,7 +117,7 @@ TEST_F(CliTest, AStopSignalEndsTheWatchAfterTheRecordInHand) {
         int records = 0;
         const TRun run = Cli({"watch", "--interval", "0"}, [&](const std::string&) {
             if (++records == 2)
-                std::raise(signal);
+                RaiseStop(signal);
         });
         EXPECT_EQ(run.Status, 0) << run.Err;
         EXPECT_GE(records, 2);

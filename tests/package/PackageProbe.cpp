@@ -36,8 +36,8 @@
 #include <cstdio>
 #ifdef _WIN32
 #include <QGenericPlugin>
-#include <windows.h>
 #include <psapi.h>
+#include <windows.h>
 #else
 #include <link.h>
 #endif
