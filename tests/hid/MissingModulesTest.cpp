@@ -1,6 +1,7 @@
 // The program without usable service modules. HID_TEST_MISSING tells the
 // folder this binary sits in: 0 none at all, 1 a HID module lacking a
-// required export, 2 a setup module lacking one.
+// required export, 2 a setup module lacking one. On Windows (case 1 only) the
+// folder's hid.dll lacks exports and the system's SetupApi.dll is complete.
 
 #include "HidTestSupport.h"
 
@@ -12,9 +13,25 @@
 
 #include <cstdlib>
 #include <cstring>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 namespace {
+
+#ifdef _WIN32
+const char* const kSetupModule = "setupapi.dll";
+const char* const kHidModule = "hid.dll";
+
+bool LoadedBesideProgram(const char* file) {
+    const std::string path = ModuleLoader::ProgramFolder() + "\\" + file;
+    return GetModuleHandleA(path.c_str()) != nullptr;
+}
+#else
+const char* const kSetupModule = "libsetupsvc.so";
+const char* const kHidModule = "libhidsvc.so";
 
 bool LoadedBesideProgram(const char* file) {
     const std::string path = ModuleLoader::ProgramFolder() + "/" + file;
@@ -23,6 +40,7 @@ bool LoadedBesideProgram(const char* file) {
         dlclose(handle);
     return handle != nullptr;
 }
+#endif
 
 } // namespace
 
@@ -53,8 +71,8 @@ TEST(MissingModules, TheControllerRunsWithoutDevices) {
     // Whatever was loaded is released with the controller.
     EXPECT_EQ(SetupApi::SetupApiUseCount(), 0);
     EXPECT_FALSE(SetupApi::SetupApiLoaded());
-    EXPECT_FALSE(LoadedBesideProgram("libsetupsvc.so"));
-    EXPECT_FALSE(LoadedBesideProgram("libhidsvc.so"));
+    EXPECT_FALSE(LoadedBesideProgram(kSetupModule));
+    EXPECT_FALSE(LoadedBesideProgram(kHidModule));
 }
 
 TEST(MissingModules, AFailedAcquireLeavesNoEntriesAndNoCount) {
@@ -70,7 +88,7 @@ TEST(MissingModules, AFailedAcquireLeavesNoEntriesAndNoCount) {
     if (setupComplete)
         SetupApi::ReleaseSetupApi();
     EXPECT_EQ(SetupApi::SetupApiUseCount(), 0);
-    EXPECT_FALSE(LoadedBesideProgram("libsetupsvc.so"));
+    EXPECT_FALSE(LoadedBesideProgram(kSetupModule));
 }
 
 #if HID_TEST_MISSING == 0
