@@ -1,7 +1,7 @@
 #include "cli/Options.h"
 
-#include "unit/Block.h"
 #include "framework/FileName.h"
+#include "unit/Block.h"
 
 #include <algorithm>
 #include <array>
