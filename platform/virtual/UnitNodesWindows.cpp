@@ -25,8 +25,11 @@ namespace virtualunit {
 
 namespace {
 
-// Free instances kept per unit: more handles than this opened in one burst find the pipe busy.
-constexpr int kFreeInstances = 32;
+// Free instances kept per unit: more handles than this opened in one burst find the pipe busy,
+// which the program takes for a unit it may not open. Each opening is replaced once the serving
+// thread sees it; on a busy machine that thread may not run while a burst of short-lived handles
+// (a run of tool commands) goes by, and 32 were once seen to run out.
+constexpr int kFreeInstances = 128;
 // Input reports a handle holds unread before new ones pass it by, as the HID driver's buffer.
 constexpr DWORD kQueuedReports = 32;
 
