@@ -66,8 +66,12 @@ void TTarvenik_Control_Form::TimerTimer(void*) {
             return;
         }
         ShowConnectedCaption();
-        GoButton->setEnabled(true);
-        FuncComboBox->setEnabled(true);
+        // A unit whose parameters have not been read back (one that took over, came back after
+        // an unplug, or did not answer the connect's read-back) has them read back first, as at
+        // a tick; until then Execute and the fields stay disabled.
+        if (!ParametersLoaded())
+            ReadParametersBack();
+        EnableControls();
         PollStep(4);
 
         // A failed read leaves the all-zero block, which is drawn as any other.
@@ -92,12 +96,16 @@ void TTarvenik_Control_Form::FinishPoll(bool answered) {
         DescribeOscillogram();
         PollStep(17);
 
-        for (QWidget* control : std::initializer_list<QWidget*>{SpinEdit35, SpinEdit36, SpinEdit37,
-                                                                SpinEdit38, SpinEdit39, CheckBox2})
-            control->setEnabled(true);
+        const bool loaded = ParametersLoaded();
+        for (QWidget* control : {SpinEdit35, SpinEdit36, SpinEdit37, SpinEdit38, SpinEdit39})
+            control->setEnabled(loaded);
+        CheckBox2->setEnabled(true);
+        EnableControls();
         PollStep(18);
 
-        ScreenshotTrigger(Byte(State.data_block, block::kPosition));
+        // Only a position the unit reported moves the trigger: a failed read is no fall.
+        if (answered)
+            ScreenshotTrigger(Byte(State.data_block, block::kPosition));
         PollStep(19);
 
         Timer->start();

@@ -8,7 +8,7 @@
 #include "app/Unit1.h"
 #include "framework/Bitmap.h"
 #include "framework/Files.h"
-#include "hid/ModuleLoader.h"
+#include "unit/ProgramFolder.h"
 #include "imaging/jpeg.h"
 
 #include <QCheckBox>
@@ -34,7 +34,7 @@ QDateTime RealNow() {
 }
 
 QString ProgramFolder() {
-    return QString::fromStdString(ModuleLoader::ProgramFolder());
+    return QString::fromStdString(unit::ProgramFolder());
 }
 
 QString PicturesFolder() {

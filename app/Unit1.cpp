@@ -5,9 +5,7 @@
 #include "app/DesignFont.h"
 #include "app/Placement.h"
 #include "app/PlainItemDelegate.h"
-#include "hid/HidControllerClass.h"
-#include "hid/HidLogging.h"
-#include "unit/Identity.h"
+#include "unit/Parameters.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -101,7 +99,6 @@ TTarvenik_Control_Form::TTarvenik_Control_Form(QWidget* parent)
     SetTabOrder();
     NameControls();
     MakeController();
-    exchange_ = std::make_unique<TUnitExchange>();
     WireEvents();
     OnCreate(this);
 }
@@ -113,29 +110,19 @@ TTarvenik_Control_Form::~TTarvenik_Control_Form() {
     OnCreate = OnDestroy = CheckBox1OnClick = GoButtonOnClick = TimerOnTimer = nullptr;
     OnPollStep = nullptr;
     OnPollRead = nullptr;
-    // The reference must not outlive the unit, even when the destroy handler was replaced and so
-    // never forgot it.
-    for (const auto& unit : lentUnits_)
-        if (State.held_device == unit.get())
-            State.held_device = nullptr;
-    // The window goes at once; the request running on the exchange thread, if any, is waited for
-    // (at most its timeout) while the HID services it calls are still there, and its answer
-    // dropped.
+    State.held_device = nullptr;
+    // The window goes at once. The session drops every answer still to come, waits a moment for
+    // a request that runs and abandons one the unit keeps waiting; then its controller goes,
+    // closing the held unit's handles.
     hide();
-    exchange_.reset();
-    // Then the controller goes (closing the lent units' handles), then the lent units.
-    controller_.reset();
+    session_.reset();
     HidDeviceController = nullptr;
-    lentUnits_.clear();
 }
 
 void TTarvenik_Control_Form::MakeController() {
-    controller_ = std::make_unique<THidDeviceController>(this);
-    HidDeviceController = controller_.get();
-    HidDeviceController->setObjectName(QStringLiteral("HidDeviceController"));
-    HidDeviceController->SetDevThreadSleepTime(10);
-    HidDeviceController->SetOnEnumerate(
-        THidEnumerateEvent(this, &TTarvenik_Control_Form::HidDeviceControllerEnumerate));
+    session_ = std::make_unique<unit::TUnitSession>();
+    HidDeviceController = session_->Controller();
+    session_->ConfigureController(QStringLiteral("HidDeviceController"), 10);
 }
 
 void TTarvenik_Control_Form::BuildControls() {
@@ -250,91 +237,60 @@ void TTarvenik_Control_Form::FormCreate(void*) {
     init_app();
 }
 
-// The unit is not checked in: the controller, going with the window, closes its handles.
+// The unit is not checked in: the session's controller, going with the window, closes its
+// handles.
 void TTarvenik_Control_Form::FormDestroy(void*) {
     State.held_device = nullptr;
 }
 
 bool TTarvenik_Control_Form::Get_Tarvenik_Dev() {
-    THidDevice*& held_device = State.held_device;
-    // Giving a unit back is safe while a request to it runs: the exchange thread has a handle of
-    // its own and never touches the device object.
-    if (held_device != nullptr && !held_device->Attached()) {
-        // Unplugged while held: give it back, so a unit plugged in again can be found.
-        GiveBack(held_device);
-        held_device = nullptr;
+    unit::TUnitChoice choice;
+    if (!WantedSerial.isEmpty())
+        choice.Serial = WantedSerial;
+    session_->SetChoice(choice);
+    const bool held = session_->Hold();
+    State.held_device = session_->HeldDevice();
+    unitAccessDenied_ = session_->AccessDenied();
+    if (session_->Holding())
+        HeldIdentity = {session_->Held().Serial, session_->Held().Location};
+    // Two units the choice can't tell apart are refused; said once, not at every poll.
+    if (session_->ChoiceProblem() != choiceProblem_) {
+        choiceProblem_ = session_->ChoiceProblem();
+        if (!choiceProblem_.isEmpty())
+            qCWarning(lcPoll).noquote() << choiceProblem_;
     }
-    if (held_device == nullptr) {
-        // Units lent before (the earlier of two) go back to the controller first, so one that is
-        // still attached is found again now that the held one has gone.
-        lentUnits_.clear();
-        unitAccessDenied_ = false;
-        HidDeviceController->EnumerateDevices();
-    }
-    return held_device != nullptr && held_device->CheckedOut() && held_device->Attached();
+    return held;
 }
 
 bool TTarvenik_Control_Form::UnitAccessDenied() const {
     return unitAccessDenied_;
 }
 
-void TTarvenik_Control_Form::GiveBack(THidDevice* device) {
-    // Destroying a lent device returns it to the controller, which takes a vanished one out of
-    // its list.
-    std::erase_if(lentUnits_, [device](const auto& unit) { return unit.get() == device; });
-}
-
 bool TTarvenik_Control_Form::HidDeviceControllerEnumerate(THidDevice* HidDev, int Idx) {
-    if (!unit::IsTarvenikUnit(*HidDev))
-        return true;
-    // Read before the access check below opens the handle: fetching a text closes it again.
-    const unit::TUnitIdentity identity{HidDev->GetSerialNumberText(), HidDev->GetLocationText()};
-    if (!WantedSerial.isEmpty() && identity.Serial != WantedSerial)
-        return true;
-    // A unit whose node refuses reading and writing would only ever answer with an all-zero
-    // block: it is not taken, and the search reports it instead.
-    if (!HidDev->OpenMainHandle() || !HidDev->ReadWriteAllowed()) {
-        unitAccessDenied_ = true;
-        qCWarning(lcPoll).noquote()
-            << "no read-write access to the unit at"
-            << QString::fromStdString(HidDev->InterfaceInfo().InterfacePath) << "-"
-            << hidlog::ErrorText(HidDev->ReadWriteError()) << "- is the udev rule installed?";
-        return true;
-    }
-    // With two units attached the later one is held; the earlier stays lent and unused.
-    HidDeviceController->CheckOutAt(Idx, State.held_device);
-    if (State.held_device != nullptr) {
-        lentUnits_.emplace_back(State.held_device);
-        HeldIdentity = identity;
-    }
-    return true;
+    return session_->Offer(HidDev, Idx);
 }
 
 bool TTarvenik_Control_Form::UnitBusy() const {
-    return exchange_->Busy();
+    return session_->Busy();
+}
+
+bool TTarvenik_Control_Form::ParametersLoaded() const {
+    return session_->ParametersLoaded();
 }
 
 // Every answer is noted before it is applied: the failure log, and the caption of a unit that has
 // fallen silent or speaks again.
-void TTarvenik_Control_Form::AskUnit(TUnitRequest request, TUnitExchange::TApply apply) {
-    if (State.held_device == nullptr)
-        return;
-    const THidPnPInfo& unit = State.held_device->InterfaceInfo();
-    exchange_->Ask(unit.InterfacePath, unit.InstanceHandle, request, State.data_block,
-                   State.report_buf, [this, apply = std::move(apply)](const TUnitAnswer& answer) {
-                       NoteAnswer(answer);
-                       apply(answer);
-                   });
-}
-
-void TTarvenik_Control_Form::send_data() {
-    AskUnit(TUnitRequest::Send,
-            [this](const TUnitAnswer& answer) { State.report_buf = answer.Report; });
+bool TTarvenik_Control_Form::send_data(std::uint8_t command, const unit::TParameterChange& change) {
+    return session_->AskCommand(command, change, [this](const unit::TUnitAnswer& answer) {
+        NoteAnswer(answer);
+        State.report_buf = answer.Report;
+    });
 }
 
 // A failed read leaves the block all zero: the cleared buffer is copied all the same.
 void TTarvenik_Control_Form::get_data(std::function<void(bool answered)> then) {
-    AskUnit(TUnitRequest::Read, [this, then = std::move(then)](const TUnitAnswer& answer) {
+    session_->AskRead([this, then = std::move(then)](const unit::TUnitAnswer& answer) {
+        NoteAnswer(answer);
         State.data_block = answer.Block;
         State.report_buf = answer.Report;
         if (then)
@@ -342,8 +298,25 @@ void TTarvenik_Control_Form::get_data(std::function<void(bool answered)> then) {
     });
 }
 
-void TTarvenik_Control_Form::NoteAnswer(const TUnitAnswer& answer) {
-    for (const TUnitAnswer::TStep& step : answer.Steps)
+// Only a read-back answered in full loads the fields; one that failed leaves them as they are,
+// and the parameters unloaded, so nothing can be saved from them.
+void TTarvenik_Control_Form::ReadParametersBack() {
+    if (readBackAsked_)
+        return;
+    readBackAsked_ = session_->AskReadBack([this](const unit::TUnitAnswer& answer) {
+        readBackAsked_ = false;
+        NoteAnswer(answer);
+        State.report_buf = answer.Report;
+        if (!answer.Read)
+            return;
+        State.data_block = answer.Block;
+        State.scale = ScaleFromByte(State.data_block[block::kScaleByte]);
+        LoadParameterFields();
+    });
+}
+
+void TTarvenik_Control_Form::NoteAnswer(const unit::TUnitAnswer& answer) {
+    for (const unit::TUnitAnswer::TStep& step : answer.Steps)
         NoteExchange(step);
     if (answer.NoAnswer) {
         unitSilent_ = true;
@@ -360,7 +333,7 @@ void TTarvenik_Control_Form::ShowConnectedCaption() {
 
 // A unit that stops answering fails every exchange, twice a second: the first failure of such a
 // run is logged, and the next success ends the run.
-void TTarvenik_Control_Form::NoteExchange(const TUnitAnswer::TStep& step) {
+void TTarvenik_Control_Form::NoteExchange(const unit::TUnitAnswer::TStep& step) {
     if (step.Result == unit::ExchangeResult::Answered) {
         exchangeFailing_ = false;
         return;
@@ -383,7 +356,8 @@ void TTarvenik_Control_Form::CheckBox1Click(void*) {
         Timer->stop();
         // Takes effect at once, even while a request waits on a silent unit: its answer and
         // whatever was asked after it are dropped.
-        exchange_->DropAll();
+        session_->DropAll();
+        readBackAsked_ = false;
         unitSilent_ = false;
         init_app();
     }
@@ -392,59 +366,78 @@ void TTarvenik_Control_Form::CheckBox1Click(void*) {
 void TTarvenik_Control_Form::GoButtonClick(void*) {
     if (!Get_Tarvenik_Dev())
         return;
-    switch (const int item = FuncComboBox->currentIndex(); item) {
-    case 0:
-        State.data_block[block::kCommand] = cmd_normal;
-        break;
-    case 1:
+    const int item = FuncComboBox->currentIndex();
+    if (item == 1) {
         // Send, pause, read and send back, as one request: nothing else reaches the unit between.
-        State.data_block[block::kCommand] = cmd_read_eeprom;
-        AskUnit(TUnitRequest::ReadBack, [this](const TUnitAnswer& answer) {
-            State.data_block = answer.Block;
-            State.report_buf = answer.Report;
-            State.scale = ScaleFromByte(State.data_block[block::kScaleByte]);
-            LoadParameterFields();
-        });
+        ReadParametersBack();
         FuncComboBox->setCurrentIndex(0);
         return;
+    }
+    // A command asked of a unit that lets its requests wait would go out whenever it answered
+    // again, an output test long after it was asked for: none is sent while it is silent.
+    if (unitSilent_) {
+        qCWarning(lcPoll) << "Execute not sent: the unit is not answering";
+        return;
+    }
+    std::uint8_t command = 0;
+    unit::TParameterChange change;
+    switch (item) {
+    case 0:
+        command = cmd_normal;
+        break;
     case 2:
-        StoreParameterFields();
-        State.data_block[block::kCommand] = cmd_save_eeprom;
-        FuncComboBox->setCurrentIndex(0);
+        change = StoreParameterFields();
+        command = cmd_save_eeprom;
         break;
     case 3:
-        State.data_block[block::kCommand] = cmd_reset_vars;
-        FuncComboBox->setCurrentIndex(0);
+        command = cmd_reset_vars;
         break;
     case 4:
     case 5:
     case 6:
     case 7: // the tests stay selected, so Execute repeats them
-        State.data_block[block::kCommand] = kSelectorCommands[static_cast<std::size_t>(item)];
+        command = kSelectorCommands[static_cast<std::size_t>(item)];
         break;
-    default: // no item chosen: the command byte stays as last read or written
+    default: // no item chosen: the command byte stays as the unit last gave it
+        if (!session_->LastBlock())
+            return;
+        command = (*session_->LastBlock())[block::kCommand];
         break;
     }
-    send_data();
+    if (!send_data(command, change))
+        return;
+    if (item == 2 || item == 3)
+        FuncComboBox->setCurrentIndex(0);
 }
 
+// The fields show the parameters of the read-back, converted at the scale of the block it read.
 void TTarvenik_Control_Form::LoadParameterFields() {
-    const TDataBlock& data_block = State.data_block;
+    const TDataBlock& data_block = session_->LoadedBlock();
+    const int unitScale = ScaleOf(data_block);
     SpinEdit35->SetValue(data_block[block::kPollPeriod]);
-    SpinEdit36->SetValue(State.raw_to_volts(data_block[block::kThreshold0]));
-    SpinEdit37->SetValue(State.raw_to_volts(data_block[block::kThreshold1]));
+    SpinEdit36->SetValue(RawToVolts(data_block[block::kThreshold0], unitScale));
+    SpinEdit37->SetValue(RawToVolts(data_block[block::kThreshold1], unitScale));
     SpinEdit38->SetValue(data_block[block::kOs2Length]);
     SpinEdit39->SetValue(data_block[block::kOs2Delay]);
 }
 
-void TTarvenik_Control_Form::StoreParameterFields() {
-    TDataBlock& data_block = State.data_block;
-    const auto volts_to_raw = [this](long double volts) { return State.volts_to_raw(volts); };
-    data_block[block::kPollPeriod] = static_cast<std::uint8_t>(SpinEdit35->IntegerValue() & 0xFF);
-    data_block[block::kThreshold0] = static_cast<std::uint8_t>(volts_to_raw(SpinEdit36->Value()));
-    data_block[block::kThreshold1] = static_cast<std::uint8_t>(volts_to_raw(SpinEdit37->Value()));
-    data_block[block::kOs2Length] = static_cast<std::uint8_t>(SpinEdit38->IntegerValue() & 0xFF);
-    data_block[block::kOs2Delay] = static_cast<std::uint8_t>(SpinEdit39->IntegerValue() & 0xFF);
+// What the fields hold, to be written into the unit's own block (the thresholds at its scale).
+unit::TParameterChange TTarvenik_Control_Form::StoreParameterFields() const {
+    unit::TParameterChange change;
+    change.PollPeriod = SpinEdit35->IntegerValue() & 0xFF;
+    change.Threshold0Volts = SpinEdit36->Value();
+    change.Threshold1Volts = SpinEdit37->Value();
+    change.Os2Length = SpinEdit38->IntegerValue() & 0xFF;
+    change.Os2Delay = SpinEdit39->IntegerValue() & 0xFF;
+    return change;
+}
+
+// Execute and the fields wait for the parameters of the unit held: until they are read back,
+// nothing the fields hold can reach it.
+void TTarvenik_Control_Form::EnableControls() {
+    const bool loaded = session_->ParametersLoaded();
+    GoButton->setEnabled(loaded);
+    FuncComboBox->setEnabled(loaded);
 }
 
 // The disconnected look. Left as they are: the timer, both check boxes' ticked states, the

@@ -4,11 +4,11 @@
 // in the window's event handlers and routines.
 
 #include "app/DataBlock.h"
-#include "app/UnitExchange.h"
 #include "framework/BoundEvent.h"
 #include "framework/Image.h"
 #include "unit/Block.h"
 #include "unit/Record.h"
+#include "unit/Session.h"
 #include "widgets/NumSpin.h"
 
 #include <QDateTime>
@@ -77,7 +77,7 @@ public:
     QTimer* Timer = nullptr; // 500 ms, stopped until the connect box starts it
 
     // The window's HID device controller: read threads idle 10 ms, and only its enumeration event
-    // is handled. Owned by the window.
+    // is handled. Owned by the window's unit session, the window's one way to the unit.
     THidDeviceController* HidDeviceController = nullptr;
 
     // Event wiring: each slot is fired by its event and holds the handler below. CheckBox1's
@@ -101,8 +101,8 @@ public:
     // The connection: true while a unit is held, checked out and still attached. A held unit
     // that has vanished is given back and the search runs again.
     bool Get_Tarvenik_Dev();
-    // The controller's enumeration handler: checks out a device with the unit's strings that can
-    // be opened for reading and writing.
+    // The controller's enumeration handler, the session's: notes each device with the unit's
+    // strings; the choice among them is made once the enumeration is done.
     bool HidDeviceControllerEnumerate(THidDevice* HidDev, int Idx);
     // True when the last search found a unit whose node refused reading and writing.
     bool UnitAccessDenied() const;
@@ -111,12 +111,18 @@ public:
     // screenshot trigger. The window's own; the exchange thread works on copies.
     TPanelState State;
 
-    // The block's exchange with the held unit, on the exchange thread: each asks and returns at
-    // once. send_data sends the block as it is now; get_data reads it and, when the answer has
+    // The block's exchange with the held unit, through the session's exchange thread: each asks
+    // and returns at once. send_data sends `command` on the last block the unit gave, with the
+    // parameter change written in at the unit's own scale; it sends nothing (false) unless the
+    // unit's parameters have been read back. get_data reads the block and, when the answer has
     // come and been put into the block, calls `then` with whether the unit answered. An answer
     // that comes after the connect box was unticked (or the window went) is dropped.
-    void send_data();
+    bool send_data(std::uint8_t command, const unit::TParameterChange& change = {});
     void get_data(std::function<void(bool answered)> then);
+    // True once the parameters of the unit held now have been read back and shown in the fields.
+    bool ParametersLoaded() const;
+    // The window's unit session.
+    unit::TUnitSession& Session() { return *session_; }
     // True while a request asked of the unit has not been answered yet.
     bool UnitBusy() const;
 
@@ -161,16 +167,16 @@ private:
     void WireEvents();
     void SetTabOrder();
     void MakeController();
-    void GiveBack(THidDevice* device);
     void PollStep(int step) const;
     void DrawPoll();
     void PlaceLabels();
     void FillReadouts();
     void LoadParameterFields();
-    void StoreParameterFields();
-    void AskUnit(TUnitRequest request, TUnitExchange::TApply apply);
-    void NoteAnswer(const TUnitAnswer& answer);
-    void NoteExchange(const TUnitAnswer::TStep& step);
+    unit::TParameterChange StoreParameterFields() const;
+    void ReadParametersBack();
+    void EnableControls();
+    void NoteAnswer(const unit::TUnitAnswer& answer);
+    void NoteExchange(const unit::TUnitAnswer::TStep& step);
     void FinishPoll(bool answered);
     void ShowConnectedCaption();
     template <typename Stages> void Guarded(Stages&& stages);
@@ -184,12 +190,10 @@ private:
     bool unitAccessDenied_ = false; // the last search found the unit but could not open it
     bool exchangeFailing_ = false;  // the last exchange failed and was logged
     bool unitSilent_ = false;       // the last request to the unit timed out
-    // Units lent to the window by the controller. They outlive the controller (declared before
-    // it), which closes their handles as it goes and leaves the objects to their holder.
-    std::vector<std::unique_ptr<THidDevice>> lentUnits_;
-    std::unique_ptr<THidDeviceController> controller_;
-    // Goes before the controller, which releases the HID services its thread calls.
-    std::unique_ptr<TUnitExchange> exchange_;
+    bool readBackAsked_ = false;    // a read-back of the parameters waits for its answer
+    QString choiceProblem_;         // the last search's, logged once
+    // The one way to the unit: controller, held unit, exchange thread, parameters.
+    std::unique_ptr<unit::TUnitSession> session_;
 };
 
 // The application's main window while the program runs; set by the program's start.

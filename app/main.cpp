@@ -9,9 +9,11 @@
 #include "app/Unit1.h"
 #include "framework/Arguments.h"
 #include "framework/FileName.h"
+#include "framework/StopSignals.h"
 #include "imaging/jpeg.h"
 #include "unit/Edition.h"
 #include "unit/OutputSignals.h"
+#include "unit/UnitExchange.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -19,6 +21,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -78,10 +81,20 @@ int main(int argc, char** argv) {
             window.OnPollRead = [&log, &window](const TDataBlock& block) {
                 log->Append(block, window.HeldIdentity);
             };
+        // SIGTERM, SIGINT and SIGHUP close the window as its close button does, so its place is
+        // kept; a second one ends the program at once.
+        framework::TStopSignals stopSignals;
+        QObject::connect(&stopSignals, &framework::TStopSignals::Stop, &window, &QWidget::close);
         window.show();
         result = QApplication::exec();
         design::RememberPosition(settings, window.pos());
     } // the window and its destroy handler go here, while the global still names it
     Tarvenik_Control_Form = nullptr;
+    // A unit that kept a request waiting has a thread waiting inside the HID services: nothing
+    // that might wait for it or take the services away runs after this.
+    if (unit::TUnitExchange::AbandonedRequests() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(result);
+    }
     return result;
 }

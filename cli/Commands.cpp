@@ -160,15 +160,8 @@ int Usage(TIo& io, const QString& error) {
 
 } // namespace
 
-TDataBlock ReadParametersBack(TUnitLink& link, TIo& io) {
-    TDataBlock data{};
-    link.ReadOrThrow(data);
-    data[block::kCommand] = cmd_read_eeprom;
-    link.SendOrThrow(data);
-    if (io.Pause)
-        io.Pause();
-    link.ReadOrThrow(data);
-    return data;
+TDataBlock ReadParametersBack(TUnitLink& link, TIo&) {
+    return link.ReadBackOrThrow();
 }
 
 void RunList(const TOptions& options, TUnitLink& link, TIo& io) {

@@ -1,11 +1,6 @@
 #include "cli/UnitLink.h"
 
 #include "cli/CliLogging.h"
-#include "hid/HidControllerClass.h"
-#include "unit/Exchange.h"
-#include "unit/Identity.h"
-
-#include <QStringList>
 
 #include <chrono>
 #include <thread>
@@ -49,150 +44,62 @@ QString FailureText(TFailure failure, const std::string& path) {
     return QString();
 }
 
-TChosen ChooseUnit(const TUnitChoice& choice, const std::vector<TUnitEntry>& units) {
-    std::vector<int> matching;
-    for (int i = 0; i < static_cast<int>(units.size()); ++i) {
-        const TUnitEntry& unit = units[static_cast<std::size_t>(i)];
-        if ((choice.Path.empty() || unit.Path == choice.Path) &&
-            (!choice.Serial || unit.Serial == *choice.Serial) &&
-            (!choice.Location || unit.Location == *choice.Location))
-            matching.push_back(i);
-    }
-    const bool byIdentity = choice.Serial || choice.Location;
-    TChosen chosen;
-    if (matching.size() == 1 || (!matching.empty() && !byIdentity)) {
-        chosen.Index = matching.back(); // as the window chooses: the last one found
-        return chosen;
-    }
-    QString named;
-    if (choice.Serial)
-        named = QStringLiteral(" with serial %1").arg(*choice.Serial);
-    if (choice.Location)
-        named += QStringLiteral(" at location %1").arg(*choice.Location);
-    if (matching.empty()) {
-        if (byIdentity)
-            chosen.Problem = QStringLiteral("no Tarvenik unit%1").arg(named);
-        return chosen;
-    }
-    // Only units that share a serial get here: their locations tell them apart.
-    QStringList locations;
-    for (int i : matching) {
-        const QString& location = units[static_cast<std::size_t>(i)].Location;
-        locations << (location.isEmpty()
-                          ? QString::fromStdString(units[static_cast<std::size_t>(i)].Path)
-                          : location);
-    }
-    chosen.Problem = QStringLiteral("%1 Tarvenik units%2, at %3: choose one with --location")
-                         .arg(matching.size())
-                         .arg(named, locations.join(QLatin1String(" and ")));
-    return chosen;
-}
-
-TUnitLink::TUnitLink(std::string wantedPath)
-    : TUnitLink(TUnitChoice{std::move(wantedPath), {}, {}}) {}
-
-TUnitLink::TUnitLink(TUnitChoice choice)
-    : choice_(std::move(choice)), controller_(std::make_unique<THidDeviceController>(nullptr)) {
-    controller_->SetOnEnumerate(THidEnumerateEvent(this, &TUnitLink::Offer));
+TUnitLink::TUnitLink(TUnitChoice choice) : session_(std::move(choice)) {
     // The controller's own first scan waits for an event loop; a command does not.
-    controller_->DeviceChange();
-}
-
-TUnitLink::~TUnitLink() {
-    controller_.reset();
-    device_.reset();
-}
-
-TUnitEntry EntryOf(THidDevice& device) {
-    TUnitEntry entry;
-    entry.Path = device.InterfaceInfo().InterfacePath;
-    entry.Manufacturer = device.GetManufacturerText();
-    entry.Product = device.GetProductText();
-    entry.Serial = device.GetSerialNumberText();
-    entry.Location = device.GetLocationText();
-    entry.VendorId = device.HidAttributes().VendorID;
-    entry.ProductId = device.HidAttributes().ProductID;
-    device.OpenMainHandle();
-    entry.ReadWrite = device.ReadWriteAllowed();
-    return entry;
-}
-
-bool TUnitLink::Offer(THidDevice* device, int index) {
-    if (!unit::IsTarvenikUnit(*device))
-        return true;
-    offered_.emplace_back(index, EntryOf(*device));
-    return true;
-}
-
-std::vector<TUnitEntry> TUnitLink::Units() {
-    offered_.clear();
-    controller_->EnumerateDevices();
-    std::vector<TUnitEntry> units;
-    for (auto& [index, entry] : offered_)
-        units.push_back(entry);
-    return units;
-}
-
-int TUnitLink::ChosenIndex(const std::vector<TUnitEntry>& units) {
-    TChosen chosen = ChooseUnit(choice_, units);
-    choiceProblem_ = std::move(chosen.Problem);
-    return chosen.Index;
-}
-
-bool TUnitLink::ServicesLoaded() const {
-    // The notify window exists only while the HID services are there.
-    return controller_->NotifyWindow() != nullptr;
+    session_.Rescan();
 }
 
 TFailure TUnitLink::Open() {
-    Release();
+    session_.Release();
     if (!ServicesLoaded())
         return TFailure::NoServices;
-    const std::vector<TUnitEntry> units = Units();
-    const int chosen = ChosenIndex(units);
-    const int index = chosen < 0 ? -1 : offered_[static_cast<std::size_t>(chosen)].first;
-    THidDevice* device = nullptr;
-    if (index < 0 || !controller_->CheckOutAt(index, device) || device == nullptr)
-        return TFailure::NoUnit;
-    held_ = units[static_cast<std::size_t>(chosen)];
-    device_.reset(device);
-    path_ = device_->InterfaceInfo().InterfacePath;
-    if (!device_->OpenMainHandle() || !device_->ReadWriteAllowed()) {
-        Release();
+    if (session_.Hold()) {
+        path_ = session_.Held().Path;
+        return TFailure::None;
+    }
+    if (session_.AccessDenied()) {
+        path_ = session_.DeniedPath();
         return TFailure::NoAccess;
     }
-    return TFailure::None;
+    return TFailure::NoUnit;
 }
 
-void TUnitLink::Release() {
-    device_.reset();
+bool TUnitLink::Took(const unit::TUnitAnswer& answer, TDataBlock* data) {
+    timedOut_ = answer.NoAnswer;
+    if (data != nullptr)
+        *data = answer.Block;
+    for (const unit::TUnitAnswer::TStep& step : answer.Steps)
+        if (step.Result != unit::ExchangeResult::Answered)
+            qCDebug(lcCli).noquote() << step.What << "failed:" << step.Reason;
+    return answer.Read || (answer.Request == unit::TUnitRequest::Send && !answer.Steps.empty() &&
+                           answer.Steps.back().Result == unit::ExchangeResult::Answered);
 }
 
 bool TUnitLink::Read(TDataBlock& data) {
-    timedOut_ = false;
-    if (!device_) {
+    if (!IsOpen()) {
+        timedOut_ = false;
         data.fill(0);
         return false;
     }
-    const unit::ExchangeResult result = unit::Read(*device_, report_, data);
-    timedOut_ = result == unit::ExchangeResult::NoAnswer;
-    return result == unit::ExchangeResult::Answered;
+    return Took(session_.Read(), &data);
 }
 
 bool TUnitLink::Send(const TDataBlock& data) {
-    timedOut_ = false;
-    if (!device_)
+    if (!IsOpen()) {
+        timedOut_ = false;
         return false;
-    const unit::ExchangeResult result = unit::Send(*device_, data, report_);
-    timedOut_ = result == unit::ExchangeResult::NoAnswer;
-    return result == unit::ExchangeResult::Answered;
+    }
+    return Took(session_.Send(data), nullptr);
+}
+
+TDataBlock TUnitLink::ReadBackOrThrow() {
+    TDataBlock data{};
+    ExchangeOrThrow([&] { return IsOpen() && Took(session_.ReadBack(), &data); }, "a read-back");
+    return data;
 }
 
 TFailure TUnitLink::Diagnose() {
-    if (!device_)
-        return TFailure::Unplugged;
-    controller_->DeviceChange();
-    return device_->Attached() ? TFailure::NotAnswering : TFailure::Unplugged;
+    return session_.StillAttached() ? TFailure::NotAnswering : TFailure::Unplugged;
 }
 
 void TUnitLink::ReadOrThrow(TDataBlock& data) {

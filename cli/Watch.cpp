@@ -1,7 +1,6 @@
 #include "cli/Watch.h"
 
-#include "cli/StopSignals.h"
-#include "hid/HidControllerClass.h"
+#include "framework/StopSignals.h"
 
 #include <QEventLoop>
 
@@ -17,23 +16,25 @@ TWatch::TWatch(const TOptions& options, TUnitLink& link, TRecordSink& sink, TIo&
 }
 
 TWatch::~TWatch() {
-    // The controller outlives this watch.
-    link_.Controller().SetOnDeviceChange(TNotifyEvent());
+    // The session outlives this watch.
+    link_.Session().FollowDevices(nullptr);
 }
 
 int TWatch::Run() {
-    TStopSignals stopSignals;
-    connect(&stopSignals, &TStopSignals::Stop, this, [this] { Finish(0); });
+    framework::TStopSignals stopSignals;
+    connect(&stopSignals, &framework::TStopSignals::Stop, this, [this] { Finish(0); });
     // Unplug and replug reach the controller through the event loop; with --reconnect the watch
     // looks for its unit at each change.
     if (options_.Reconnect)
-        link_.Controller().SetOnDeviceChange(TNotifyEvent(this, &TWatch::DeviceChanged));
+        link_.Session().FollowDevices([this] { TryReconnect(); });
 
     QEventLoop loop;
     loop_ = &loop;
     Tick(); // the first record at once
     if (!done_) {
-        tick_.start();
+        // Without an interval the next read follows each answer; a timer would only spin.
+        if (options_.IntervalMs > 0)
+            tick_.start();
         loop.exec();
     }
     loop_ = nullptr;
@@ -72,11 +73,23 @@ bool TWatch::Emit(const TRecordRow& row) {
     return false;
 }
 
+// The read runs on the session's exchange thread, so a stop signal is served at once whatever
+// the unit does; a period whose read is still out gets none.
 void TWatch::Tick() {
-    if (done_ || waiting_)
+    if (done_ || waiting_ || link_.Session().Busy())
         return;
-    TDataBlock data{};
-    const bool answered = link_.Read(data);
+    link_.Session().AskRead([this](const unit::TUnitAnswer& answer) {
+        Answered(answer);
+        if (options_.IntervalMs == 0 && !done_ && !waiting_)
+            QTimer::singleShot(0, this, &TWatch::Tick);
+    });
+}
+
+void TWatch::Answered(const unit::TUnitAnswer& answer) {
+    if (done_)
+        return;
+    const TDataBlock& data = answer.Block;
+    const bool answered = answer.Read;
     const QDateTime now = io_.Now();
     const unit::TUnitIdentity identity{link_.Held().Serial, link_.Held().Location};
     if (answered) {
@@ -89,7 +102,7 @@ void TWatch::Tick() {
             Finish(0);
         return;
     }
-    if (link_.TimedOut()) {
+    if (answer.NoAnswer) {
         // A unit that lets a request time out is there but hung: with --reconnect the gap is
         // marked once and the watch waits for the unit to answer again.
         if (!options_.Reconnect) {
@@ -126,16 +139,15 @@ void TWatch::StartWaiting() {
     TryReconnect(); // it may be back already
 }
 
-void TWatch::DeviceChanged(void*) {
-    TryReconnect();
-}
-
 void TWatch::TryReconnect() {
     if (done_ || !waiting_ || link_.Open() != TFailure::None)
         return;
     waiting_ = false;
     retry_.stop();
-    tick_.start();
+    if (options_.IntervalMs > 0)
+        tick_.start();
+    else
+        QTimer::singleShot(0, this, &TWatch::Tick);
 }
 
 } // namespace cli

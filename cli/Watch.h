@@ -34,12 +34,12 @@ public:
 
 private:
     void Tick();
+    void Answered(const unit::TUnitAnswer& answer);
     void Finish(int status);
     void Fail(TFailure failure);
     bool Emit(const TRecordRow& row);
     void StartWaiting();
     void TryReconnect();
-    void DeviceChanged(void* sender);
 
     const TOptions& options_;
     TUnitLink& link_;

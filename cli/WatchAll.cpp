@@ -1,7 +1,6 @@
 #include "cli/WatchAll.h"
 
-#include "cli/StopSignals.h"
-#include "hid/HidControllerClass.h"
+#include "framework/StopSignals.h"
 
 namespace cli {
 
@@ -10,22 +9,24 @@ TWatchAll::TWatchAll(const TOptions& options, TUnitSet& units, TRecordSink& sink
     tick_.setTimerType(Qt::PreciseTimer);
     tick_.setInterval(options_.IntervalMs);
     connect(&tick_, &QTimer::timeout, this, &TWatchAll::Tick);
-    units_.Controller().SetOnDeviceChange(TNotifyEvent(this, &TWatchAll::DeviceChanged));
+    units_.FollowDevices([this] { DeviceChanged(); });
 }
 
 TWatchAll::~TWatchAll() {
-    // The controller outlives this watch.
-    units_.Controller().SetOnDeviceChange(TNotifyEvent());
+    // The set outlives this watch.
+    units_.FollowDevices(nullptr);
 }
 
 int TWatchAll::Run() {
-    TStopSignals stopSignals;
-    connect(&stopSignals, &TStopSignals::Stop, this, [this] { Finish(0); });
+    framework::TStopSignals stopSignals;
+    connect(&stopSignals, &framework::TStopSignals::Stop, this, [this] { Finish(0); });
     QEventLoop loop;
     loop_ = &loop;
     Tick(); // the first period at once
     if (!done_) {
-        tick_.start();
+        // Without an interval the next period follows the last answer; a timer would only spin.
+        if (options_.IntervalMs > 0)
+            tick_.start();
         loop.exec();
     }
     loop_ = nullptr;
@@ -47,9 +48,9 @@ void TWatchAll::Finish(int status) {
         loop_->quit();
 }
 
-void TWatchAll::DeviceChanged(void*) {
-    // The slots are not to change under a tick that walks them.
-    if (inTick_)
+void TWatchAll::DeviceChanged() {
+    // The slots are not to change under an open period, whose rows are by slot.
+    if (open_)
         takePending_ = true;
     else
         units_.TakeNew();
@@ -58,38 +59,91 @@ void TWatchAll::DeviceChanged(void*) {
 void TWatchAll::Tick() {
     if (done_)
         return;
-    const QDateTime now = io_.Now();
-    std::vector<TRecordRow> period;
-    bool rescanned = false;
-    inTick_ = true;
-    for (TUnitSet::TSlot& slot : units_.Slots()) {
+    if (open_)
+        ClosePeriod(); // what is still out is that period's "no-answer"
+    if (done_)
+        return;
+    auto& held = units_.Slots();
+    ++period_;
+    open_ = true;
+    rescanned_ = false;
+    periodTime_ = io_.Now();
+    rows_.assign(held.size(), std::nullopt);
+    asked_.assign(held.size(), false);
+    pending_ = 0;
+    for (std::size_t i = 0; i < held.size(); ++i) {
+        TUnitSet::TSlot& slot = held[i];
         if (!slot.Device)
             continue;
         const unit::TUnitIdentity identity{slot.Entry.Serial, slot.Entry.Location};
         if (slot.Replugged) {
             slot.Replugged = false;
-            period.push_back({now, std::nullopt, QStringLiteral("unplugged"), identity});
+            rows_[i] = TRecordRow{periodTime_, std::nullopt, QStringLiteral("unplugged"), identity};
             continue;
         }
-        TDataBlock data{};
-        if (TUnitSet::Present(slot) && units_.Read(slot, data)) {
-            period.push_back({now, data, {}, identity});
+        if (!TUnitSet::Present(slot)) {
+            rows_[i] = TRecordRow{periodTime_, std::nullopt, QStringLiteral("unplugged"), identity};
+            units_.Release(slot);
             continue;
         }
-        // One look at the devices present per period tells an unplugged unit from one that
-        // did not answer.
-        if (!rescanned && TUnitSet::Present(slot)) {
+        // A read of an earlier period still out: this period has none of that unit.
+        if (TUnitSet::Busy(slot)) {
+            rows_[i] = TRecordRow{periodTime_, std::nullopt, QStringLiteral("no-answer"), identity};
+            continue;
+        }
+        const std::uint64_t period = period_;
+        asked_[i] = units_.AskRead(slot, [this, period, i](const unit::TUnitAnswer& answer) {
+            Answered(period, i, answer);
+        });
+        if (asked_[i])
+            ++pending_;
+    }
+    if (pending_ == 0)
+        ClosePeriod();
+}
+
+void TWatchAll::Answered(std::uint64_t period, std::size_t index, const unit::TUnitAnswer& answer) {
+    if (done_ || !open_ || period != period_ || index >= rows_.size())
+        return; // its period is closed, with a "no-answer" for it
+    --pending_;
+    TUnitSet::TSlot& slot = units_.Slots()[index];
+    const unit::TUnitIdentity identity{slot.Entry.Serial, slot.Entry.Location};
+    if (answer.Read) {
+        rows_[index] = TRecordRow{periodTime_, answer.Block, {}, identity};
+    } else {
+        // One look at the devices present per period tells an unplugged unit from one that did
+        // not answer.
+        if (!rescanned_ && TUnitSet::Present(slot)) {
             units_.Rescan();
-            rescanned = true;
+            rescanned_ = true;
         }
         if (TUnitSet::Present(slot)) {
-            period.push_back({now, std::nullopt, QStringLiteral("no-answer"), identity});
+            rows_[index] =
+                TRecordRow{periodTime_, std::nullopt, QStringLiteral("no-answer"), identity};
         } else {
-            period.push_back({now, std::nullopt, QStringLiteral("unplugged"), identity});
+            rows_[index] =
+                TRecordRow{periodTime_, std::nullopt, QStringLiteral("unplugged"), identity};
             units_.Release(slot);
         }
     }
-    inTick_ = false;
+    if (pending_ == 0)
+        ClosePeriod();
+}
+
+void TWatchAll::ClosePeriod() {
+    if (!open_)
+        return;
+    open_ = false;
+    std::vector<TRecordRow> period;
+    const auto& held = units_.Slots();
+    for (std::size_t i = 0; i < rows_.size() && i < held.size(); ++i) {
+        if (rows_[i]) {
+            period.push_back(*rows_[i]);
+        } else if (asked_[i]) {
+            const unit::TUnitIdentity identity{held[i].Entry.Serial, held[i].Entry.Location};
+            period.push_back({periodTime_, std::nullopt, QStringLiteral("no-answer"), identity});
+        }
+    }
     if (takePending_) {
         takePending_ = false;
         units_.TakeNew();
@@ -99,8 +153,12 @@ void TWatchAll::Tick() {
         Finish(1);
         return;
     }
-    if (options_.Count && ++periods_ >= *options_.Count)
+    if (options_.Count && ++periods_ >= *options_.Count) {
         Finish(0);
+        return;
+    }
+    if (options_.IntervalMs == 0)
+        QTimer::singleShot(0, this, &TWatchAll::Tick);
 }
 
 } // namespace cli

@@ -4,10 +4,13 @@
 #include "cli/Commands.h"
 #include "framework/Arguments.h"
 #include "unit/OutputSignals.h"
+#include "unit/UnitExchange.h"
 
 #include <QCoreApplication>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <thread>
@@ -25,11 +28,20 @@ int main(int argc, char** argv) {
     cli::TIo io{.Out = std::cout, .Err = std::cerr, .Pause = [] {
                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 }};
+    int status = 1;
     try {
-        return cli::RunCli(arguments, io);
+        status = cli::RunCli(arguments, io);
     } catch (const std::exception& error) {
         // Nothing a command throws on purpose gets here; still one line and status 1.
         std::cerr << "tarvenik-cli: " << error.what() << std::endl;
-        return 1;
     }
+    // A unit that kept a request waiting (a watch stopped meanwhile) has a thread waiting inside
+    // the HID services: nothing that might wait for it runs after this.
+    if (unit::TUnitExchange::AbandonedRequests() > 0) {
+        std::cout.flush();
+        std::cerr.flush();
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

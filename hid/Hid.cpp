@@ -2,6 +2,8 @@
 
 #include "hid/ModuleLoader.h"
 
+#include <atomic>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -13,6 +15,7 @@ HIDSVC_EXPORTS(SERVICE_TABLE_ENTRY, SERVICE_TABLE_ENTRY)
 namespace {
 
 ModuleLoader::TModuleHandle module;
+std::atomic<bool> pinned{false};
 
 bool systemHasReportCalls() {
 #ifdef _WIN32
@@ -65,8 +68,18 @@ bool AcquireHidApi() {
 }
 
 void ReleaseHidApi() {
+    if (pinned.load())
+        return;
     ModuleLoader::CloseModule(module);
     nullAll();
+}
+
+void PinServicesForProcess() {
+    pinned.store(true);
+}
+
+bool ServicesPinned() {
+    return pinned.load();
 }
 
 bool HidApiAvailable() {

@@ -30,6 +30,11 @@ void ReleaseHidApi();
 // True while the library is loaded.
 bool HidApiAvailable();
 
+// Keeps the HID and setup services loaded for the rest of the process, whoever releases them: a
+// thread left waiting inside a call into them must find them there when the call returns.
+void PinServicesForProcess();
+bool ServicesPinned();
+
 // Whether a Windows NT release of this version has the input and output report calls: 5.1
 // (Windows XP) or later.
 bool VersionHasReportCalls(unsigned long major, unsigned long minor);

@@ -1,5 +1,7 @@
 #include "hid/SetupApi.h"
 
+#include "hid/Hid.h"
+
 #include "hid/ModuleLoader.h"
 
 namespace SetupApi {
@@ -53,6 +55,8 @@ void ReleaseSetupApi() {
     --useCount;
     if (useCount <= 0) {
         useCount = 0;
+        if (Hid::ServicesPinned())
+            return;
         ModuleLoader::CloseModule(module);
         nullAll();
     }

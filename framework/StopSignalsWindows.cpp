@@ -1,6 +1,6 @@
-#include "cli/StopSignals.h"
+#include "framework/StopSignals.h"
 
-#include "cli/CliLogging.h"
+#include "framework/FrameworkLogging.h"
 
 #include <QMetaObject>
 #include <QSocketNotifier>
@@ -10,7 +10,7 @@
 
 #include <windows.h>
 
-namespace cli {
+namespace framework {
 
 namespace {
 
@@ -43,11 +43,11 @@ BOOL WINAPI ConsoleControl(DWORD type) {
 TStopSignals::TStopSignals() {
     const std::lock_guard lock(gLock);
     if (gWatcher != nullptr) {
-        qCWarning(lcCli) << "Ctrl+C is already being watched";
+        qCWarning(lcFramework) << "Ctrl+C is already being watched";
         return;
     }
     if (!SetConsoleCtrlHandler(ConsoleControl, TRUE)) {
-        qCWarning(lcCli) << "no console control handler:" << qt_error_string(GetLastError());
+        qCWarning(lcFramework) << "no console control handler:" << qt_error_string(GetLastError());
         return;
     }
     gWatcher = this;
@@ -65,4 +65,4 @@ TStopSignals::~TStopSignals() {
 
 void TStopSignals::Readable() {}
 
-} // namespace cli
+} // namespace framework

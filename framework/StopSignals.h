@@ -11,7 +11,7 @@
 
 class QSocketNotifier;
 
-namespace cli {
+namespace framework {
 
 class TStopSignals : public QObject {
     Q_OBJECT
@@ -41,4 +41,4 @@ private:
 int __stdcall ConsoleControl(unsigned long type);
 #endif
 
-} // namespace cli
+} // namespace framework

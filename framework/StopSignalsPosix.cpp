@@ -1,6 +1,6 @@
-#include "cli/StopSignals.h"
+#include "framework/StopSignals.h"
 
-#include "cli/CliLogging.h"
+#include "framework/FrameworkLogging.h"
 
 #include <QSocketNotifier>
 
@@ -11,7 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace cli {
+namespace framework {
 
 namespace {
 
@@ -40,14 +40,14 @@ extern "C" void OnStopSignal(int signal) {
 TStopSignals::TStopSignals() {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
-        qCWarning(lcCli) << "no pipe for the stop signals:" << std::strerror(errno);
+        qCWarning(lcFramework) << "no pipe for the stop signals:" << std::strerror(errno);
         return;
     }
     readFd_ = fds[0];
     writeFd_ = fds[1];
     int expected = -1;
     if (!gStopFd.compare_exchange_strong(expected, writeFd_)) {
-        qCWarning(lcCli) << "the stop signals are already being watched";
+        qCWarning(lcFramework) << "the stop signals are already being watched";
         return;
     }
     notifier_ = std::make_unique<QSocketNotifier>(readFd_, QSocketNotifier::Read);
@@ -83,4 +83,4 @@ void TStopSignals::Readable() {
         emit Stop(last);
 }
 
-} // namespace cli
+} // namespace framework

@@ -1,0 +1,3 @@
+#include "framework/FrameworkLogging.h"
+
+Q_LOGGING_CATEGORY(lcFramework, "tarvenik.framework")

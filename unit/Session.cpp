@@ -1,0 +1,237 @@
+#include "unit/Session.h"
+
+#include "hid/HidControllerClass.h"
+#include "hid/HidLogging.h"
+#include "unit/Identity.h"
+#include "unit/UnitLogging.h"
+
+namespace unit {
+
+TUnitEntry EntryOf(THidDevice& device) {
+    TUnitEntry entry;
+    entry.Path = device.InterfaceInfo().InterfacePath;
+    entry.Manufacturer = device.GetManufacturerText();
+    entry.Product = device.GetProductText();
+    entry.Serial = device.GetSerialNumberText();
+    entry.Location = device.GetLocationText();
+    entry.VendorId = device.HidAttributes().VendorID;
+    entry.ProductId = device.HidAttributes().ProductID;
+    device.OpenMainHandle();
+    entry.ReadWrite = device.ReadWriteAllowed();
+    return entry;
+}
+
+TUnitSession::TUnitSession(TUnitChoice choice, QObject* parent)
+    : QObject(parent), choice_(std::move(choice)),
+      controller_(std::make_unique<THidDeviceController>(nullptr)),
+      exchange_(std::make_unique<TUnitExchange>()) {
+    controller_->SetOnEnumerate(THidEnumerateEvent(this, &TUnitSession::Offer));
+}
+
+TUnitSession::~TUnitSession() {
+    devicesChanged_ = nullptr;
+    controller_->SetOnDeviceChange(TNotifyEvent());
+    exchange_.reset();
+    held_ = nullptr;
+    controller_.reset();
+    lent_.reset();
+}
+
+void TUnitSession::ConfigureController(const QString& name, int readSleepMs) {
+    controller_->setObjectName(name);
+    controller_->SetDevThreadSleepTime(readSleepMs);
+}
+
+bool TUnitSession::ServicesLoaded() const {
+    // The notify window exists only while the HID services are there.
+    return controller_->NotifyWindow() != nullptr;
+}
+
+void TUnitSession::Rescan() {
+    controller_->DeviceChange();
+}
+
+void TUnitSession::FollowDevices(std::function<void()> changed) {
+    devicesChanged_ = std::move(changed);
+    controller_->SetOnDeviceChange(
+        devicesChanged_ ? TNotifyEvent(this, &TUnitSession::DeviceChanged) : TNotifyEvent());
+}
+
+void TUnitSession::DeviceChanged(void*) {
+    if (devicesChanged_)
+        devicesChanged_();
+}
+
+bool TUnitSession::Offer(THidDevice* device, int index) {
+    if (device == nullptr || !IsTarvenikUnit(*device))
+        return true;
+    offered_.emplace_back(index, EntryOf(*device));
+    return true;
+}
+
+std::vector<TUnitEntry> TUnitSession::Units() {
+    offered_.clear();
+    controller_->EnumerateDevices();
+    std::vector<TUnitEntry> units;
+    for (const auto& offer : offered_)
+        units.push_back(offer.second);
+    return units;
+}
+
+int TUnitSession::ChosenIndex(const std::vector<TUnitEntry>& units) {
+    TChosen chosen = ChooseUnit(choice_, units);
+    choiceProblem_ = std::move(chosen.Problem);
+    return chosen.Index;
+}
+
+bool TUnitSession::Hold() {
+    if (held_ != nullptr && !held_->Attached())
+        Release(); // unplugged while held: given back, so a unit plugged in again is found
+    if (held_ == nullptr) {
+        deniedPath_.clear();
+        const std::vector<TUnitEntry> units = Units();
+        // A unit that refuses reading and writing would only ever answer with an all-zero
+        // block: the choice runs over the others, and one it would have named is reported.
+        std::vector<TUnitEntry> open;
+        std::vector<int> openIndex;
+        for (std::size_t i = 0; i < units.size(); ++i)
+            if (units[i].ReadWrite) {
+                open.push_back(units[i]);
+                openIndex.push_back(static_cast<int>(i));
+            }
+        const int chosen = ChosenIndex(open);
+        if (chosen < 0) {
+            const TChosen any = ChooseUnit(choice_, units);
+            if (any.Index >= 0) {
+                deniedPath_ = units[static_cast<std::size_t>(any.Index)].Path;
+                choiceProblem_.clear();
+                qCWarning(lcUnit).noquote()
+                    << "no read-write access to the unit at" << QString::fromStdString(deniedPath_);
+            } else if (!any.Problem.isEmpty()) {
+                choiceProblem_ = any.Problem;
+            }
+        } else {
+            const auto& offer = offered_[static_cast<std::size_t>(openIndex[std::size_t(chosen)])];
+            THidDevice* device = nullptr;
+            if (controller_->CheckOutAt(offer.first, device) && device != nullptr) {
+                lent_.reset(device);
+                held_ = device;
+                heldEntry_ = offer.second;
+                held_->OpenMainHandle();
+            }
+        }
+    }
+    return held_ != nullptr && held_->CheckedOut() && held_->Attached();
+}
+
+void TUnitSession::Release() {
+    // Safe while a request to it runs: the exchange thread has a handle of its own.
+    held_ = nullptr;
+    lent_.reset(); // back to the controller, which takes a vanished one out of its list
+}
+
+bool TUnitSession::StillAttached() {
+    if (held_ == nullptr)
+        return false;
+    controller_->DeviceChange();
+    return held_ != nullptr && held_->Attached();
+}
+
+TUnitAddress TUnitSession::HeldAddress() const {
+    if (held_ == nullptr)
+        return {};
+    const THidPnPInfo& info = held_->InterfaceInfo();
+    return {info.InterfacePath, info.InstanceHandle};
+}
+
+bool TUnitSession::ParametersLoaded() const {
+    return held_ != nullptr && loaded_.Loaded && loaded_.Unit == HeldAddress();
+}
+
+std::optional<int> TUnitSession::UnitScale() const {
+    if (held_ == nullptr || !last_.Block || last_.Unit != HeldAddress())
+        return std::nullopt;
+    return ScaleOf(*last_.Block);
+}
+
+// What an answer tells of the unit it came from; an answer of a unit no longer held changes
+// nothing.
+void TUnitSession::Note(const TUnitAddress& unit, const TUnitAnswer& answer) {
+    report_ = answer.Report;
+    // A read-back counts only when every step was answered.
+    if (!answer.Read || answer.Request == TUnitRequest::Send)
+        return;
+    last_ = {unit, answer.Block};
+    if (answer.Request != TUnitRequest::Read)
+        loaded_ = {unit, true, answer.Block};
+}
+
+void TUnitSession::Ask(TUnitRequest request, const TDataBlock& block, TApply apply,
+                       bool replacing) {
+    const TUnitAddress unit = HeldAddress();
+    exchange_->Ask(
+        unit, request, block, report_,
+        [this, unit, apply = std::move(apply)](const TUnitAnswer& answer) {
+            Note(unit, answer);
+            if (apply)
+                apply(answer);
+        },
+        replacing);
+}
+
+bool TUnitSession::AskRead(TApply apply) {
+    if (held_ == nullptr)
+        return false;
+    Ask(TUnitRequest::Read, TDataBlock{}, std::move(apply), false);
+    return true;
+}
+
+bool TUnitSession::AskReadBack(TApply apply) {
+    if (held_ == nullptr)
+        return false;
+    Ask(TUnitRequest::ReadBack, TDataBlock{}, std::move(apply), false);
+    return true;
+}
+
+bool TUnitSession::AskCommand(std::uint8_t command, const TParameterChange& change, TApply apply) {
+    if (!ParametersLoaded() || !last_.Block || last_.Unit != HeldAddress()) {
+        qCWarning(lcUnit) << "command" << command
+                          << "not sent: the parameters of the unit held have not been read back";
+        return false;
+    }
+    TDataBlock block = *last_.Block;
+    ApplyParameters(change, block);
+    block[block::kCommand] = command;
+    Ask(TUnitRequest::Send, block, std::move(apply), true);
+    return true;
+}
+
+TUnitAnswer TUnitSession::AskAndWait(TUnitRequest request, const TDataBlock& block,
+                                     const std::function<bool()>& stop) {
+    const TUnitAddress unit = HeldAddress();
+    if (held_ == nullptr) {
+        TUnitAnswer none;
+        none.Request = request;
+        none.Steps.push_back(
+            {"reaching the unit", ExchangeResult::Failed, QStringLiteral("no unit is held")});
+        return none;
+    }
+    TUnitAnswer answer = exchange_->AskAndWait(unit, request, block, report_, stop);
+    if (!answer.Abandoned)
+        Note(unit, answer);
+    return answer;
+}
+
+TUnitAnswer TUnitSession::Read(const std::function<bool()>& stop) {
+    return AskAndWait(TUnitRequest::Read, TDataBlock{}, stop);
+}
+
+TUnitAnswer TUnitSession::Send(const TDataBlock& block, const std::function<bool()>& stop) {
+    return AskAndWait(TUnitRequest::Send, block, stop);
+}
+
+TUnitAnswer TUnitSession::ReadBack(const std::function<bool()>& stop) {
+    return AskAndWait(TUnitRequest::ReadBack, TDataBlock{}, stop);
+}
+
+} // namespace unit

@@ -1,0 +1,149 @@
+#pragma once
+// The one way to a unit: a session owns the HID device controller, finds the units by their
+// strings, takes the one the choice names (Choice.h) when it can be opened for reading and
+// writing, runs every request to it on its exchange thread (UnitExchange.h), and keeps the
+// unit's parameters: which unit they came from, at which scale, and whether they are loaded.
+// Nothing that reaches the unit goes around it; a block is only ever sent built on one the unit
+// gave.
+//
+// Used on the thread that made it (the user-interface thread of the window, the tool's main
+// thread); answers come back there as queued calls.
+
+#include "unit/Block.h"
+#include "unit/Choice.h"
+#include "unit/Parameters.h"
+#include "unit/UnitExchange.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class THidDevice;
+class THidDeviceController;
+
+namespace unit {
+
+// What a device offered in an enumeration shows of itself. Opens its main handle to learn the
+// access; the controller closes it again after the offer.
+TUnitEntry EntryOf(THidDevice& device);
+
+class TUnitSession : public QObject {
+    Q_OBJECT
+public:
+    explicit TUnitSession(TUnitChoice choice = {}, QObject* parent = nullptr);
+    // Drops every answer still to come; a request the unit keeps waiting is abandoned
+    // (UnitExchange.h), then the controller goes.
+    ~TUnitSession() override;
+    TUnitSession(const TUnitSession&) = delete;
+    TUnitSession& operator=(const TUnitSession&) = delete;
+
+    // The session's controller, for its settings and events; the session handles enumeration.
+    THidDeviceController* Controller() const { return controller_.get(); }
+    // Names the controller and sets how long its devices' read threads idle.
+    void ConfigureController(const QString& name, int readSleepMs);
+    // False when the HID service modules could not be loaded (the reason is logged).
+    bool ServicesLoaded() const;
+    // Looks at the devices present again now, rather than at the next device-change message.
+    void Rescan();
+    // `changed` runs after each look at the devices present that the system asked for; none:
+    // nothing does.
+    void FollowDevices(std::function<void()> changed);
+
+    const TUnitChoice& Choice() const { return choice_; }
+    void SetChoice(TUnitChoice choice) { choice_ = std::move(choice); }
+
+    // --- Finding and holding the unit ---
+    // Every attached unit, in the controller's order.
+    std::vector<TUnitEntry> Units();
+    // The index in `units` of the one the choice names, or -1 (ChoiceProblem says why).
+    int ChosenIndex(const std::vector<TUnitEntry>& units);
+    // True while a unit is held and attached. A held unit that has gone is given back and the
+    // choice runs again over the units present.
+    bool Hold();
+    // The controller's enumeration handler: takes note of each unit offered (always true).
+    bool Offer(THidDevice* device, int index);
+    // Gives the held unit back.
+    void Release();
+    bool Holding() const { return held_ != nullptr; }
+    THidDevice* HeldDevice() const { return held_; }
+    // The unit held, or the last one held.
+    const TUnitEntry& Held() const { return heldEntry_; }
+    // The last look found the unit the choice names, but it refused reading and writing.
+    bool AccessDenied() const { return !deniedPath_.empty(); }
+    const std::string& DeniedPath() const { return deniedPath_; }
+    // Why the last choice found no unit, or two ("" when it found one, or plainly none).
+    const QString& ChoiceProblem() const { return choiceProblem_; }
+    // After a failed exchange: whether the held unit is still attached, looking again first.
+    bool StillAttached();
+
+    // --- The unit's parameters ---
+    // Loaded: a read-back of the unit held now was answered in full.
+    bool ParametersLoaded() const;
+    // The block of that read-back (bytes 235 to 239 are the parameters), valid while loaded.
+    const TDataBlock& LoadedBlock() const { return loaded_.Block; }
+    // The scale of the unit held, as its last answered block gave it; none before one.
+    std::optional<int> UnitScale() const;
+    // The last block the unit held now answered with, if any.
+    const std::optional<TDataBlock>& LastBlock() const { return last_.Block; }
+
+    // --- Requests, on the exchange thread; `apply` gets the answer on this thread ---
+    using TApply = std::function<void(const TUnitAnswer&)>;
+    // False, and nothing asked, when no unit is held.
+    bool AskRead(TApply apply);
+    // The read-back of the parameters (command 1); when it is answered in full, they are loaded.
+    bool AskReadBack(TApply apply);
+    // A command, built on the last block the unit gave with the change written in at the unit's
+    // own scale. Refused (false, nothing sent) unless the parameters of the unit held are loaded.
+    // A command asked while an earlier one waits for the unit replaces it.
+    bool AskCommand(std::uint8_t command, const TParameterChange& change, TApply apply);
+    // Requests asked and not yet answered or dropped.
+    bool Busy() const { return exchange_->Busy(); }
+    // Every answer still to come is dropped, and what has not started is not run.
+    void DropAll() { exchange_->DropAll(); }
+
+    // --- The same, waiting for the answer (the tool); `stop` abandons the wait ---
+    TUnitAnswer Read(const std::function<bool()>& stop = {});
+    TUnitAnswer Send(const TDataBlock& block, const std::function<bool()>& stop = {});
+    TUnitAnswer ReadBack(const std::function<bool()>& stop = {});
+
+private:
+    struct TFrom {
+        TUnitAddress Unit;
+        std::optional<TDataBlock> Block;
+    };
+    struct TLoaded {
+        TUnitAddress Unit;
+        bool Loaded = false;
+        TDataBlock Block{};
+    };
+
+    TUnitAddress HeldAddress() const;
+    void Ask(TUnitRequest request, const TDataBlock& block, TApply apply, bool replacing);
+    TUnitAnswer AskAndWait(TUnitRequest request, const TDataBlock& block,
+                           const std::function<bool()>& stop);
+    void Note(const TUnitAddress& unit, const TUnitAnswer& answer);
+    void DeviceChanged(void* sender);
+
+    std::function<void()> devicesChanged_;
+    TUnitChoice choice_;
+    QString choiceProblem_;
+    std::string deniedPath_;
+    TUnitEntry heldEntry_;
+    THidDevice* held_ = nullptr;
+    TFrom last_;
+    TLoaded loaded_;
+    TReportBuffer report_{};
+    std::vector<std::pair<int, TUnitEntry>> offered_;
+    bool collecting_ = false; // an enumeration asked by Units() runs
+    // The held unit goes after the controller, which closes its handles as it goes; the
+    // exchange goes before both, as its thread calls the services the controller loaded.
+    std::unique_ptr<THidDevice> lent_;
+    std::unique_ptr<THidDeviceController> controller_;
+    std::unique_ptr<TUnitExchange> exchange_;
+};
+
+} // namespace unit

@@ -1,0 +1,252 @@
+#include "unit/UnitExchange.h"
+
+#include "hid/Hid.h"
+#include "hid/HidLogging.h"
+#include "hid/HidReportChannel.h"
+#include "unit/UnitLogging.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace unit {
+
+namespace {
+
+std::atomic<int> abandonedRequests{0};
+
+// Runs on the exchange thread. Copies in, copies out; a step is not started once its ticket has
+// been dropped.
+TUnitAnswer Run(THidReportChannel& channel, TUnitRequest request, TDataBlock block,
+                TReportBuffer report, const std::function<bool()>& dropped) {
+    TUnitAnswer answer;
+    answer.Request = request;
+    auto note = [&](const char* what, ExchangeResult result) {
+        // Taken at once: nothing else may change the thread's last error first.
+        const QString reason =
+            result == ExchangeResult::Answered ? QString() : hidlog::LastErrorText();
+        answer.Steps.push_back({what, result, reason});
+        answer.NoAnswer = answer.NoAnswer || result == ExchangeResult::NoAnswer;
+        answer.Answered = answer.Answered || result == ExchangeResult::Answered;
+        return result == ExchangeResult::Answered;
+    };
+    auto send = [&] { return note("sending the block", Send(channel, block, report)); };
+    auto read = [&] { return note("reading the block", Read(channel, report, block)); };
+    switch (request) {
+    case TUnitRequest::Read:
+        answer.Read = read();
+        break;
+    case TUnitRequest::Send:
+        send();
+        break;
+    case TUnitRequest::ReadBack:
+        // Every report sets the unit's working parameters too, so the block that asks for the
+        // EEPROM is the one the unit has just given. A step that fails ends it: nothing is sent
+        // that the unit did not answer.
+        if (!read() || dropped())
+            break;
+        block[block::kCommand] = cmd_read_eeprom;
+        if (!send() || dropped())
+            break;
+        // The unit needs a moment to load its parameters.
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!read() || dropped())
+            break;
+        // The block just read, with the command byte as the unit returned it.
+        answer.Read = send();
+        break;
+    }
+    answer.Block = block;
+    answer.Report = report;
+    return answer;
+}
+
+} // namespace
+
+struct TUnitExchange::TShared {
+    struct TJob {
+        std::uint64_t Ticket = 0;
+        TUnitAddress Unit;
+        TUnitRequest Request = TUnitRequest::Read;
+        TDataBlock Block{};
+        TReportBuffer Report{};
+        bool Replacing = false;
+    };
+    std::atomic<std::uint64_t> dropBelow{0};      // tickets below this are dropped
+    std::mutex lock;                              // guards everything below but the channel
+    std::condition_variable wake;                 // the thread: a job, or the end
+    std::condition_variable done;                 // a waiter: an answer, or the thread's end
+    std::deque<TJob> jobs;                        // asked, not yet taken by the exchange thread
+    std::map<std::uint64_t, TUnitAnswer> answers; // answered, not yet taken
+    std::set<std::uint64_t> waitedFor;            // answers a caller waits for, not delivered
+    QObject* receiver = nullptr;                  // the exchange while it lives
+    bool ending = false;
+    bool threadEnded = false;
+    // The exchange thread's handle to the unit asked last, made and used on that thread only.
+    std::unique_ptr<THidReportChannel> channel;
+    TUnitAddress channelUnit;
+
+    void Serve(std::shared_ptr<TShared> self);
+};
+
+// The exchange thread's loop. It holds the shared state itself, so an exchange that went away
+// while a unit kept a request waiting leaves it a valid place to finish in.
+void TUnitExchange::TShared::Serve(std::shared_ptr<TShared> self) {
+    std::unique_lock guard(lock);
+    for (;;) {
+        wake.wait(guard, [&] { return ending || !jobs.empty(); });
+        if (ending)
+            break;
+        TJob job = std::move(jobs.front());
+        jobs.pop_front();
+        guard.unlock();
+        const auto dropped = [&] { return job.Ticket < dropBelow.load(); };
+        TUnitAnswer answer;
+        answer.Request = job.Request;
+        answer.Block = job.Block;
+        answer.Report = job.Report;
+        if (!dropped()) {
+            // A handle per unit: one found anew, even on the same node, gets a new one.
+            if (!channel || channelUnit != job.Unit) {
+                channel = std::make_unique<THidReportChannel>(job.Unit.Path);
+                channelUnit = job.Unit;
+            }
+            answer = Run(*channel, job.Request, job.Block, job.Report, dropped);
+        }
+        guard.lock();
+        answers.emplace(job.Ticket, std::move(answer));
+        if (waitedFor.count(job.Ticket) != 0) {
+            done.notify_all();
+        } else if (receiver != nullptr) {
+            // Posted under the lock: the exchange can't go between the test and the post, and
+            // a call posted to it is dropped with it.
+            TUnitExchange* exchange = static_cast<TUnitExchange*>(receiver);
+            const std::uint64_t ticket = job.Ticket;
+            QMetaObject::invokeMethod(
+                exchange, [exchange, ticket] { exchange->Deliver(ticket); }, Qt::QueuedConnection);
+        }
+    }
+    channel.reset();
+    threadEnded = true;
+    done.notify_all();
+    guard.unlock();
+    self.reset();
+}
+
+TUnitExchange::TUnitExchange(QObject* parent)
+    : QObject(parent), shared_(std::make_shared<TShared>()) {
+    shared_->receiver = this;
+    std::thread([shared = shared_]() mutable {
+        TShared& state = *shared;
+        state.Serve(std::move(shared));
+    }).detach();
+}
+
+TUnitExchange::~TUnitExchange() {
+    DropAll();
+    std::unique_lock guard(shared_->lock);
+    shared_->receiver = nullptr;
+    shared_->ending = true;
+    shared_->jobs.clear();
+    shared_->wake.notify_all();
+    if (shared_->done.wait_for(guard, kAbandonAfter, [&] { return shared_->threadEnded; }))
+        return;
+    // The unit keeps a request waiting: its thread is left to it, with the services it is in.
+    Hid::PinServicesForProcess();
+    ++abandonedRequests;
+    qCWarning(lcUnit) << "a request to the unit was still waiting after" << kAbandonAfter.count()
+                      << "ms and was abandoned";
+}
+
+int TUnitExchange::AbandonedRequests() {
+    return abandonedRequests.load();
+}
+
+std::uint64_t TUnitExchange::Enqueue(const TUnitAddress& unit, TUnitRequest request,
+                                     const TDataBlock& block, const TReportBuffer& report,
+                                     bool replacing) {
+    const std::uint64_t ticket = nextTicket_++;
+    const std::lock_guard guard(shared_->lock);
+    if (replacing) {
+        std::erase_if(shared_->jobs, [&](const TShared::TJob& job) {
+            if (!job.Replacing)
+                return false;
+            waiting_.erase(job.Ticket);
+            return true;
+        });
+    }
+    shared_->jobs.push_back({ticket, unit, request, block, report, replacing});
+    shared_->wake.notify_all();
+    return ticket;
+}
+
+void TUnitExchange::Ask(const TUnitAddress& unit, TUnitRequest request, const TDataBlock& block,
+                        const TReportBuffer& report, TApply apply, bool replacing) {
+    // The answer's place is made before the request can be answered.
+    const std::uint64_t ticket = nextTicket_;
+    waiting_.emplace(ticket, std::move(apply));
+    Enqueue(unit, request, block, report, replacing);
+}
+
+TUnitAnswer TUnitExchange::AskAndWait(const TUnitAddress& unit, TUnitRequest request,
+                                      const TDataBlock& block, const TReportBuffer& report,
+                                      const std::function<bool()>& stop) {
+    const std::uint64_t ticket = nextTicket_;
+    {
+        const std::lock_guard guard(shared_->lock);
+        shared_->waitedFor.insert(ticket);
+    }
+    Enqueue(unit, request, block, report, false);
+    std::unique_lock guard(shared_->lock);
+    for (;;) {
+        if (const auto found = shared_->answers.find(ticket); found != shared_->answers.end()) {
+            TUnitAnswer answer = std::move(found->second);
+            shared_->answers.erase(found);
+            shared_->waitedFor.erase(ticket);
+            return answer;
+        }
+        if (shared_->threadEnded || (stop && stop()))
+            break;
+        shared_->done.wait_for(guard, std::chrono::milliseconds(20));
+    }
+    // Given up: the answer, should it come, is not kept.
+    shared_->waitedFor.erase(ticket);
+    shared_->dropBelow.store(std::max(shared_->dropBelow.load(), ticket + 1));
+    TUnitAnswer abandoned;
+    abandoned.Request = request;
+    abandoned.Block.fill(0);
+    abandoned.Abandoned = true;
+    return abandoned;
+}
+
+void TUnitExchange::Deliver(std::uint64_t ticket) {
+    TUnitAnswer answer;
+    {
+        const std::lock_guard guard(shared_->lock);
+        const auto found = shared_->answers.find(ticket);
+        if (found == shared_->answers.end())
+            return;
+        answer = std::move(found->second);
+        shared_->answers.erase(found);
+    }
+    const auto found = waiting_.find(ticket);
+    if (found == waiting_.end())
+        return; // replaced by a later request
+    const TApply apply = std::move(found->second);
+    waiting_.erase(found);
+    if (ticket < shared_->dropBelow.load())
+        return; // asked before the caller let go of it
+    apply(answer);
+}
+
+void TUnitExchange::DropAll() {
+    shared_->dropBelow.store(nextTicket_);
+}
+
+} // namespace unit

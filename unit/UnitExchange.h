@@ -1,0 +1,107 @@
+#pragma once
+// Requests to one unit, run on a thread of their own so that their caller never waits on the
+// unit: one at a time, in the order asked. A request carries copies of the block and the report
+// buffer; the exchange thread runs it through a handle of its own to the unit
+// (THidReportChannel, never a THidDevice) and the answer comes back to the asking thread as a
+// queued call, with copies again.
+//
+// A unit may hold a request for as long as it likes. Going away never waits for more than
+// kAbandonAfter: a request still running then is abandoned with its thread, which keeps what it
+// uses alive by itself (the HID services stay loaded for the rest of the run), and
+// AbandonedRequests() tells the program to end without running what might wait on it.
+//
+// Everything here but the exchange thread's own work runs on the thread that made the object.
+
+#include "unit/Block.h"
+#include "unit/Exchange.h"
+
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace unit {
+
+enum class TUnitRequest {
+    Read, // get the block
+    Send, // set the block
+    // The parameters read back from the unit's EEPROM: a read, the block read sent with command
+    // 1, a 10 ms pause, a read, and the block just read sent back. Stops at the first step that
+    // fails.
+    ReadBack,
+};
+
+struct TUnitAnswer {
+    struct TStep {
+        const char* What; // "sending the block", "reading the block"
+        ExchangeResult Result;
+        QString Reason; // why it failed, in words; empty when answered
+    };
+    TUnitRequest Request = TUnitRequest::Read;
+    std::vector<TStep> Steps; // those that ran, in order
+    TDataBlock Block{};       // Read and ReadBack: the block read (all zero when it failed)
+    TReportBuffer Report{};   // the report buffer as the request left it
+    bool Read = false;        // Read: the unit answered; ReadBack: every step was answered
+    bool NoAnswer = false;    // a step timed out: the unit is there but silent
+    bool Answered = false;    // a step was answered
+    bool Abandoned = false;   // not run, or its answer never came (only from AskAndWait)
+};
+
+// The unit a request goes to: its node path and its DevInst, which tells a unit plugged in again
+// on the same node from the one before.
+struct TUnitAddress {
+    std::string Path;
+    std::uint32_t Instance = 0;
+    bool operator==(const TUnitAddress&) const = default;
+};
+
+class TUnitExchange : public QObject {
+    Q_OBJECT
+public:
+    // How long going away waits for a request that runs.
+    static constexpr std::chrono::milliseconds kAbandonAfter{300};
+
+    explicit TUnitExchange(QObject* parent = nullptr);
+    // Drops every answer, cancels what has not started and waits for the request that runs, at
+    // most kAbandonAfter.
+    ~TUnitExchange() override;
+
+    using TApply = std::function<void(const TUnitAnswer&)>;
+
+    // `apply` gets the answer on this thread, unless it is dropped first. `replacing`: a request
+    // asked this way and not yet started is dropped in favour of this one, so presses made while
+    // the unit keeps a request waiting go out as one.
+    void Ask(const TUnitAddress& unit, TUnitRequest request, const TDataBlock& block,
+             const TReportBuffer& report, TApply apply, bool replacing = false);
+    // The same, waiting for the answer on this thread (no event loop runs meanwhile); `stop`, when
+    // given, is asked every few milliseconds and abandons the wait when it answers true.
+    TUnitAnswer AskAndWait(const TUnitAddress& unit, TUnitRequest request, const TDataBlock& block,
+                           const TReportBuffer& report, const std::function<bool()>& stop = {});
+    // Answers to everything asked so far are dropped; what has not started yet is not run, and a
+    // read-back that runs stops after its step.
+    void DropAll();
+    // Asked and not yet answered or dropped.
+    bool Busy() const { return !waiting_.empty(); }
+
+    // Requests abandoned on a thread that was still waiting on its unit, in this process.
+    static int AbandonedRequests();
+
+private:
+    struct TShared;
+    void Deliver(std::uint64_t ticket);
+    std::uint64_t Enqueue(const TUnitAddress& unit, TUnitRequest request, const TDataBlock& block,
+                          const TReportBuffer& report, bool replacing);
+
+    std::shared_ptr<TShared> shared_;
+    std::uint64_t nextTicket_ = 1;
+    std::map<std::uint64_t, TApply> waiting_; // asked, answer not yet come
+};
+
+} // namespace unit

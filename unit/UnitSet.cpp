@@ -1,0 +1,124 @@
+#include "unit/UnitSet.h"
+
+#include "hid/HidControllerClass.h"
+#include "unit/Identity.h"
+#include "unit/Session.h"
+#include "unit/UnitLogging.h"
+
+#include <algorithm>
+
+namespace unit {
+
+TUnitSet::TUnitSet() : controller_(std::make_unique<THidDeviceController>(nullptr)) {
+    controller_->SetOnEnumerate(THidEnumerateEvent(this, &TUnitSet::Offer));
+    // The controller's own first scan waits for an event loop; the first take does not.
+    controller_->DeviceChange();
+}
+
+TUnitSet::~TUnitSet() {
+    devicesChanged_ = nullptr;
+    controller_->SetOnDeviceChange(TNotifyEvent());
+    // Requests first (a waiting one is abandoned), while the services they call are there; then
+    // the controller, which closes the held units' handles; then the units.
+    for (TSlot& slot : slots_)
+        slot.Exchange.reset();
+    controller_.reset();
+    slots_.clear();
+}
+
+bool TUnitSet::ServicesLoaded() const {
+    return controller_->NotifyWindow() != nullptr;
+}
+
+void TUnitSet::FollowDevices(std::function<void()> changed) {
+    devicesChanged_ = std::move(changed);
+    controller_->SetOnDeviceChange(devicesChanged_ ? TNotifyEvent(this, &TUnitSet::DeviceChanged)
+                                                   : TNotifyEvent());
+}
+
+void TUnitSet::DeviceChanged(void*) {
+    if (devicesChanged_)
+        devicesChanged_();
+}
+
+bool TUnitSet::Offer(THidDevice* device, int index) {
+    if (device == nullptr || !IsTarvenikUnit(*device))
+        return true;
+    for (const TSlot& slot : slots_)
+        if (slot.Device && slot.Device.get() == device)
+            return true;
+    TUnitEntry entry = EntryOf(*device);
+    if (!entry.ReadWrite) {
+        qCWarning(lcUnit).noquote() << "no read-write access to the unit at"
+                                    << QString::fromStdString(entry.Path) << "- it is left out";
+        return true;
+    }
+    offered_.emplace_back(index, std::move(entry));
+    return true;
+}
+
+void TUnitSet::TakeNew() {
+    offered_.clear();
+    controller_->EnumerateDevices();
+    for (auto& offer : offered_) {
+        const auto index = offer.first;
+        auto& entry = offer.second; // a plain name: a lambda below refers to it
+        THidDevice* device = nullptr;
+        if (!controller_->CheckOutAt(index, device) || device == nullptr)
+            continue;
+        const auto same = [&](const TSlot& slot) {
+            return !Present(slot) && slot.Entry.Serial == entry.Serial &&
+                   slot.Entry.Location == entry.Location;
+        };
+        auto slot = std::find_if(slots_.begin(), slots_.end(), same);
+        if (slot == slots_.end())
+            slot = slots_.insert(slots_.end(), TSlot{});
+        else if (slot->Device)
+            slot->Replugged = true;
+        slot->Entry = std::move(entry);
+        slot->Device.reset(device);
+        // A request still waiting on the unit as it was is left to its own thread.
+        if (!slot->Exchange || Busy(*slot))
+            slot->Exchange = std::make_shared<TUnitExchange>();
+        if (!slot->Device->OpenMainHandle() || !slot->Device->ReadWriteAllowed())
+            qCWarning(lcUnit).noquote() << "the unit at" << QString::fromStdString(slot->Entry.Path)
+                                        << "can't be opened for reading and writing any more";
+    }
+    offered_.clear();
+}
+
+bool TUnitSet::AskRead(TSlot& slot, TUnitExchange::TApply apply) {
+    if (!slot.Device || !slot.Exchange)
+        return false;
+    const THidPnPInfo& info = slot.Device->InterfaceInfo();
+    const TUnitAddress unit{info.InterfacePath, info.InstanceHandle};
+    // The answer finds its slot again by its exchange, which outlives neither.
+    TUnitExchange* exchange = slot.Exchange.get();
+    slot.Exchange->Ask(unit, TUnitRequest::Read, TDataBlock{}, slot.Report,
+                       [this, exchange, apply = std::move(apply)](const TUnitAnswer& answer) {
+                           for (TSlot& each : slots_)
+                               if (each.Exchange.get() == exchange)
+                                   each.Report = answer.Report;
+                           if (apply)
+                               apply(answer);
+                       });
+    return true;
+}
+
+bool TUnitSet::Busy(const TSlot& slot) {
+    return slot.Exchange && slot.Exchange->Busy();
+}
+
+void TUnitSet::Rescan() {
+    controller_->DeviceChange();
+}
+
+void TUnitSet::Release(TSlot& slot) {
+    slot.Device.reset();
+}
+
+bool TUnitSet::Present(const TSlot& slot) {
+    return slot.Device && slot.Device->Attached();
+}
+
+} // namespace unit
