@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -170,6 +171,45 @@ TEST_F(CliTest, PrometheusGivesOneGaugePerMeasurementAndUpPerUnit) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"tarvenik.prom"})
         << "no temporary file left";
 }
+
+#ifndef _WIN32 // a link any user may plant, as Linux allows in a shared folder
+TEST_F(CliTest, ALinkPlantedBesideThePrometheusFileRedirectsNothing) {
+    QTemporaryDir dir;
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(dir.isValid() && elsewhere.isValid());
+    const QString victim = elsewhere.filePath("victim");
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep me");
+    }
+    // At the part file's name as it once was, and at the names a guess might try next.
+    const QString file = dir.filePath("m.prom");
+    const QStringList planted = {".m.prom.part", ".m.prom.tmp", "m.prom.part", "m.prom.tmp"};
+    for (const QString& name : planted)
+        ASSERT_TRUE(QFile::link(victim, dir.filePath(name)));
+
+    const TRun run = Cli(
+        {"watch", "--format", "prometheus", "--interval", "0", "--count", "2", "--output", file});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(Contents(victim), QByteArray("keep me"));
+    EXPECT_EQ(QDir(elsewhere.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"victim"});
+    const QFileInfo info(file);
+    EXPECT_FALSE(info.isSymLink());
+    EXPECT_TRUE(info.isFile());
+    const QString prom = QString::fromUtf8(Contents(file));
+    EXPECT_EQ(prom.count("# TYPE "), 15) << prom.toStdString();
+    EXPECT_TRUE(prom.contains("\ntarvenik_up{serial=\"VU1000\",location=\"virtual-1\"} 1\n"));
+    // The planted links stay as they were, and no part file is left beside them.
+    QStringList expected = planted + QStringList{"m.prom"};
+    expected.sort();
+    QStringList found = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    found.sort();
+    EXPECT_EQ(found.join(' ').toStdString(), expected.join(' ').toStdString());
+    for (const QString& name : planted)
+        EXPECT_EQ(QFileInfo(dir.filePath(name)).symLinkTarget(), victim);
+}
+#endif
 
 TEST_F(CliTest, ACsvFileBegunWithoutIdentityKeepsItsColumns) {
     QTemporaryDir dir;
