@@ -113,7 +113,7 @@ QString PlainLine(const TRecordRow& row, bool identity) {
     }
     if (identity) {
         auto shown = [](const QString& text) {
-            return text.isEmpty() ? QStringLiteral("-") : text;
+            return text.isEmpty() ? QStringLiteral("-") : unit::PlainText(text);
         };
         line += QStringLiteral(" serial=%1 location=%2")
                     .arg(shown(row.Unit.Serial), shown(row.Unit.Location));

@@ -94,6 +94,36 @@ TEST_F(CliTest, ListShowsSerialAndLocationAsTextAndAsJson) {
     EXPECT_EQ(Cli({"read", "--format", "csv"}).Status, 2);
 }
 
+TEST_F(CliTest, APlainLineShowsControlCharactersInAUnitsSerialEscaped) {
+    // A tab that would add a column, a terminal's escape sequence and bell, a line end, a C1
+    // control, a line separator, and a backslash that would make the escapes ambiguous.
+    const char* serial = "a\tb\x1b[2J\x07"
+                         "c\r\nd\\x1b\u009b\u2028";
+    Unit().SetSerial(0, serial, 1);
+    const QString escaped = R"(a\tb\x1b[2J\x07c\r\nd\\x1b\u009b\u2028)";
+
+    TRun run = Cli({"list"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const QString list = QString::fromStdString(run.Out);
+    ASSERT_TRUE(list.endsWith('\n'));
+    EXPECT_EQ(list.count('\n'), 1) << run.Out;
+    const QStringList columns = list.chopped(1).split('\t');
+    ASSERT_EQ(columns.size(), 7) << run.Out;
+    EXPECT_EQ(columns[5], escaped);
+
+    run = Cli({"watch", "--all", "--interval", "0", "--count", "1"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const QString watch = QString::fromStdString(run.Out);
+    EXPECT_EQ(watch.count('\n'), 1) << run.Out;
+    EXPECT_TRUE(watch.endsWith(" serial=" + escaped + " location=virtual-1\n")) << run.Out;
+
+    // JSON keeps the serial as it is.
+    run = Cli({"list", "--json"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const QJsonArray units = QJsonDocument::fromJson(QByteArray::fromStdString(run.Out)).array();
+    EXPECT_EQ(units[0]["serial"].toString(), QString::fromUtf8(serial));
+}
+
 TEST_F(CliTest, WatchAllRecordsEveryUnitEachPeriodThroughUnplugAndPlug) {
     ASSERT_EQ(Unit().Plug(1), 0);
     std::vector<QJsonArray> periods;
