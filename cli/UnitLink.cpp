@@ -74,17 +74,20 @@ TChosen ChooseUnit(const TUnitChoice& choice, const std::vector<TUnitEntry>& uni
             chosen.Problem = QStringLiteral("no Tarvenik unit%1").arg(named);
         return chosen;
     }
-    // Only units that share a serial get here: their locations tell them apart.
+    // Only units that share a serial get here. The advice names what tells them apart: their
+    // locations when each has its own, else their device paths.
     QStringList locations;
+    QStringList paths;
     for (int i : matching) {
-        const QString& location = units[static_cast<std::size_t>(i)].Location;
-        locations << (location.isEmpty()
-                          ? QString::fromStdString(units[static_cast<std::size_t>(i)].Path)
-                          : location);
+        locations << units[static_cast<std::size_t>(i)].Location;
+        paths << QString::fromStdString(units[static_cast<std::size_t>(i)].Path);
     }
-    chosen.Problem = QStringLiteral("%1 Tarvenik units%2, at %3: choose one with --location")
-                         .arg(matching.size())
-                         .arg(named, locations.join(QLatin1String(" and ")));
+    const bool byLocation = !locations.contains(QString()) && locations.removeDuplicates() == 0;
+    chosen.Problem =
+        QStringLiteral("%1 Tarvenik units%2, at %3: choose one with %4")
+            .arg(matching.size())
+            .arg(named, (byLocation ? locations : paths).join(QLatin1String(" and ")),
+                 byLocation ? QStringLiteral("--location") : QStringLiteral("--device"));
     return chosen;
 }
 

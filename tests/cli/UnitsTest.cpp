@@ -62,6 +62,48 @@ TEST_F(CliTest, SerialOrLocationChoosesTheUnitAndAWrongOneIsNamed) {
     EXPECT_EQ(UnitsRead(), std::vector<int>{2});
 }
 
+TEST(ChooseUnit, TheAdviceForUnitsSharingASerialNamesOnlyWhatTellsThemApart) {
+    auto unitAt = [](const char* path, const char* location) {
+        cli::TUnitEntry entry;
+        entry.Path = path;
+        entry.Serial = QStringLiteral("S1");
+        entry.Location = QString::fromLatin1(location);
+        return entry;
+    };
+    const cli::TUnitChoice bySerial{{}, QStringLiteral("S1"), {}};
+
+    // Modules that give no location: only the device path tells the units apart.
+    cli::TChosen chosen =
+        cli::ChooseUnit(bySerial, {unitAt("/dev/hidraw1", ""), unitAt("/dev/hidraw2", "")});
+    EXPECT_EQ(chosen.Index, -1);
+    EXPECT_EQ(chosen.Problem.toStdString(),
+              "2 Tarvenik units with serial S1, at /dev/hidraw1 and /dev/hidraw2: choose one "
+              "with --device");
+    // One without a location, or two at one location: --location cannot choose either.
+    chosen = cli::ChooseUnit(bySerial, {unitAt("/dev/hidraw1", "1-1"), unitAt("/dev/hidraw2", "")});
+    EXPECT_EQ(chosen.Problem.toStdString(),
+              "2 Tarvenik units with serial S1, at /dev/hidraw1 and /dev/hidraw2: choose one "
+              "with --device");
+    chosen = cli::ChooseUnit({{}, QStringLiteral("S1"), QStringLiteral("1-1")},
+                             {unitAt("/dev/hidraw1", "1-1"), unitAt("/dev/hidraw2", "1-1")});
+    EXPECT_EQ(chosen.Problem.toStdString(),
+              "2 Tarvenik units with serial S1 at location 1-1, at /dev/hidraw1 and "
+              "/dev/hidraw2: choose one with --device");
+
+    // Locations that differ do tell them apart.
+    chosen =
+        cli::ChooseUnit(bySerial, {unitAt("/dev/hidraw1", "1-1"), unitAt("/dev/hidraw2", "1-2"),
+                                   unitAt("/dev/hidraw3", "1-3")});
+    EXPECT_EQ(chosen.Problem.toStdString(),
+              "3 Tarvenik units with serial S1, at 1-1 and 1-2 and 1-3: choose one with "
+              "--location");
+    // And the advice given works: the device path chooses one.
+    EXPECT_EQ(cli::ChooseUnit({"/dev/hidraw2", QStringLiteral("S1"), {}},
+                              {unitAt("/dev/hidraw1", ""), unitAt("/dev/hidraw2", "")})
+                  .Index,
+              1);
+}
+
 TEST_F(CliTest, ListShowsSerialAndLocationAsTextAndAsJson) {
     ASSERT_EQ(Unit().Plug(1), 0);
     Unit().SetSerial(0, nullptr, 0);
