@@ -17,7 +17,8 @@ CONFIGURE_NORMAL = $(CONFIGURE) -S . -B $(NORMAL) \
     -DTARVENIK_TESTS=OFF -DTARVENIK_BENCH=OFF)
 
 .PHONY: run demo test build build-release build-sanitize deb install \
-  check-normal check-release check-sanitize check-kernel check-package check-prometheus clean
+  check-normal check-release check-default-generator check-sanitize check-kernel check-package \
+  check-prometheus clean
 
 # Only what is started: the program and its module pair.
 run:
@@ -37,6 +38,7 @@ test:
 	$(MAKE) check-normal
 	$(MAKE) check-prometheus
 	$(MAKE) check-release
+	$(MAKE) check-default-generator
 	$(MAKE) check-package
 	$(MAKE) check-sanitize
 	$(MAKE) check-tsan
@@ -86,6 +88,20 @@ check-normal: build
 	ctest --test-dir $(NORMAL) --output-on-failure -j $(JOBS)
 
 check-release: build-release
+
+# The install of the README, configured by hand with CMake's default generator (Unix Makefiles),
+# which, unlike Ninja, makes no folder for a command's output. The generated translations folder
+# goes first, so a tree built before still meets the build as a fresh clone does.
+DEFAULT := build/default
+check-default-generator:
+	@scripts/deps.sh install
+	cmake -S . -B $(DEFAULT) -DCMAKE_BUILD_TYPE=Release -DTARVENIK_TESTS=OFF \
+	  -DTARVENIK_BENCH=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+	rm -rf $(DEFAULT)/app/i18n $(DEFAULT)-install
+	cmake --build $(DEFAULT) -j $(JOBS)
+	cmake --install $(DEFAULT) --prefix $(DEFAULT)-install
+	test -x $(DEFAULT)-install/bin/tarvenik
+	test -s $(DEFAULT)-install/share/tarvenik/translations/tarvenik_en.qm
 
 # The Prometheus output served by Debian's node_exporter (its textfile collector), scraped over
 # HTTP on a loopback port while the demo tool writes it (tests/prometheus).

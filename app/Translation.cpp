@@ -14,22 +14,29 @@ namespace {
 // Where an installed program keeps its translations, relative to the folder of the program file.
 constexpr const char* kInstalledFolder = "../share/tarvenik/translations";
 
-bool IsLanguage(const QString& uiLanguage, QLatin1StringView language) {
-    return uiLanguage == language || uiLanguage.startsWith(language + QLatin1Char('-')) ||
-           uiLanguage.startsWith(language + QLatin1Char('_'));
+// The language of a code such as "de-DE", "en_GB" or "eng"; AnyLanguage for "C", "POSIX" and
+// whatever names no language Qt knows.
+QLocale::Language LanguageOf(const QString& uiLanguage) {
+    const QString code = uiLanguage.section(QLatin1Char('-'), 0, 0).section(QLatin1Char('_'), 0, 0);
+    return QLocale::codeToLanguage(code);
 }
 
 } // namespace
 
 bool WantsEnglish(const QStringList& uiLanguages) {
     // The first language the window has texts in decides; Russian is the one it was written in.
-    for (const QString& language : uiLanguages) {
-        if (IsLanguage(language, QLatin1StringView("ru")))
+    // A reader of any other language more likely reads English than Russian; the C and POSIX
+    // locales name no language and keep the window as designed.
+    bool otherLanguage = false;
+    for (const QString& uiLanguage : uiLanguages) {
+        const QLocale::Language language = LanguageOf(uiLanguage);
+        if (language == QLocale::Russian)
             return false;
-        if (IsLanguage(language, QLatin1StringView("en")))
+        if (language == QLocale::English)
             return true;
+        otherLanguage = otherLanguage || language != QLocale::AnyLanguage;
     }
-    return false;
+    return otherLanguage;
 }
 
 bool Install(QTranslator& translator, const QLocale& locale) {

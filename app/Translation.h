@@ -1,8 +1,9 @@
 #pragma once
 // The window's language. Its texts are written in Russian, as designed; the English translation
 // (translations/tarvenik_en.ts) is used when the user's languages, in the order Qt reads them
-// (LANGUAGE, LC_ALL, LC_MESSAGES, LANG), name English before Russian. Any other language, and the
-// C and POSIX locales, keep the Russian texts. Numbers follow the user's locale either way.
+// (LANGUAGE, LC_ALL, LC_MESSAGES, LANG), name English before Russian, or name neither but some
+// other language. The C and POSIX locales, which name none, keep the Russian texts. Numbers
+// follow the user's locale either way.
 
 #include <QLocale>
 #include <QStringList>
@@ -14,7 +15,8 @@ namespace translation {
 // The built-in copy of the English texts, for a build tree or a lost installed file.
 inline constexpr const char* kBuiltInEnglish = ":/i18n/tarvenik_en.qm";
 
-// Whether `uiLanguages` (as QLocale::uiLanguages() gives them, most wanted first) ask for English.
+// Whether `uiLanguages` (as QLocale::uiLanguages() gives them, most wanted first) are better
+// served by English than by Russian.
 bool WantsEnglish(const QStringList& uiLanguages);
 
 // Loads the English texts into `translator` and installs it in the application when `locale`

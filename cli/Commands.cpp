@@ -171,13 +171,16 @@ void RunList(const TOptions& options, TUnitLink& link, TIo& io) {
     const int chosen = link.ChosenIndex(units);
     const bool markChosen =
         units.size() > 1 || !options.DevicePath.empty() || options.Serial || options.Location;
-    auto shown = [](const QString& text) { return text.isEmpty() ? QStringLiteral("-") : text; };
+    auto shown = [](const QString& text) {
+        return text.isEmpty() ? QStringLiteral("-") : unit::PlainText(text);
+    };
     QString text;
     for (std::size_t i = 0; i < units.size() && !options.Json; ++i) {
         const TUnitEntry& entry = units[i];
         text +=
             QStringLiteral("%1\t%2\t%3\t%4:%5\t%6\t%7\t%8")
-                .arg(QString::fromStdString(entry.Path), entry.Manufacturer, entry.Product)
+                .arg(unit::PlainText(QString::fromStdString(entry.Path)),
+                     unit::PlainText(entry.Manufacturer), unit::PlainText(entry.Product))
                 .arg(entry.VendorId, 4, 16, QLatin1Char('0'))
                 .arg(entry.ProductId, 4, 16, QLatin1Char('0'))
                 .arg(entry.ReadWrite ? QStringLiteral("read-write") : QStringLiteral("no-access"),

@@ -5,9 +5,7 @@
 #include "framework/Files.h"
 #include "unit/RecordFile.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <string>
 
@@ -86,17 +84,14 @@ private:
 
 // A scraper reads the file at any moment: it must only ever see a whole exposition, so each one
 // is written beside it and renamed over it (a rename within a folder replaces the file at once).
-// Not synced to disk: the next period replaces it anyway, and a sync each period would cost more
-// than the whole read.
+// The part file's name is hidden and does not end in .prom, so the textfile collector passes it
+// over. Not synced to disk: the next period replaces it anyway, and a sync each period would cost
+// more than the whole read.
 class TReplacedFileSink : public TRecordSink {
 public:
-    explicit TReplacedFileSink(const QString& path) : path_(path) {
-        const QFileInfo info(path);
-        // A hidden name without the .prom ending, which the textfile collector passes over.
-        part_ = info.dir().filePath(QStringLiteral(".%1.part").arg(info.fileName()));
-    }
+    explicit TReplacedFileSink(const QString& path) : path_(path) {}
     bool Write(const std::vector<TRecordRow>& period) override {
-        return framework::WriteInPlaceOf(path_, part_, PrometheusText(period).toUtf8(), error_);
+        return framework::WriteInPlaceOf(path_, PrometheusText(period).toUtf8(), error_);
     }
     QString Error() const override {
         return QStringLiteral("cannot write %1: %2").arg(path_, error_);
@@ -104,7 +99,6 @@ public:
 
 private:
     QString path_;
-    QString part_;
     QString error_;
 };
 
@@ -119,7 +113,7 @@ QString PlainLine(const TRecordRow& row, bool identity) {
     }
     if (identity) {
         auto shown = [](const QString& text) {
-            return text.isEmpty() ? QStringLiteral("-") : text;
+            return text.isEmpty() ? QStringLiteral("-") : unit::PlainText(text);
         };
         line += QStringLiteral(" serial=%1 location=%2")
                     .arg(shown(row.Unit.Serial), shown(row.Unit.Location));

@@ -1,5 +1,9 @@
 #include "framework/FileName.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
 namespace framework {
 
 namespace {
@@ -79,6 +83,18 @@ QByteArray FileNameBytes(const QString& name) {
     }
     bytes += QStringView(name).sliced(plainFrom).toUtf8();
     return bytes;
+}
+
+QString PartNameBeside(const QString& path) {
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    constexpr int kRandomLetters = 12; // 71 bits, from the system's own random source
+    QString middle;
+    for (int i = 0; i < kRandomLetters; ++i)
+        middle += QLatin1Char(kLetters[QRandomGenerator::system()->bounded(
+            static_cast<quint32>(sizeof kLetters - 1))]);
+    const QFileInfo info(path);
+    return info.dir().filePath(QStringLiteral(".%1.%2.part").arg(info.fileName(), middle));
 }
 
 } // namespace framework

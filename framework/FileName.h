@@ -13,5 +13,8 @@ namespace framework {
 QString ArgumentText(const QByteArray& bytes);
 // The bytes of a file name given as text (from ArgumentText or any other text).
 QByteArray FileNameBytes(const QString& name);
+// A name for a new file beside `path`, to be put in its place once written: hidden, ending in
+// ".part", with a random middle that no one sharing the folder can guess and plant a link at.
+QString PartNameBeside(const QString& path);
 
 } // namespace framework

@@ -60,9 +60,10 @@ void GivePlainFilePermissions(QFileDevice& file);
 // sees a part-written `to`. False, with the system's reason in `why`, when it fails.
 bool MoveOver(const QString& from, const QString& to, QString& why);
 
-// Writes `bytes` into the file `part` and then puts it in place of `path` (MoveOver), so a
-// reader of `path` sees the old contents or all of the new. On failure no `part` is left behind.
-bool WriteInPlaceOf(const QString& path, const QString& part, const QByteArray& bytes,
-                    QString& why);
+// Writes `bytes` into a new file beside `path` (PartNameBeside) and then puts it in place of
+// `path` (MoveOver), so a reader of `path` sees the old contents or all of the new. The part file
+// is created exclusively and never through a link, so nothing planted in a shared folder can
+// send the bytes elsewhere. On failure no part file is left behind.
+bool WriteInPlaceOf(const QString& path, const QByteArray& bytes, QString& why);
 
 } // namespace framework

@@ -115,20 +115,39 @@ bool MoveOver(const QString& from, const QString& to, QString& why) {
     return false;
 }
 
-bool WriteInPlaceOf(const QString& path, const QString& part, const QByteArray& bytes,
-                    QString& why) {
-    const QByteArray partName = FileNameBytes(part);
-    const int fd = ::open(partName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+bool WriteInPlaceOf(const QString& path, const QByteArray& bytes, QString& why) {
+    // A name taken meanwhile is a clash of random names or a planted one: another name is drawn.
+    constexpr int kAttempts = 16;
+    QString part;
+    QByteArray partName;
+    int fd = -1;
+    for (int attempt = 0; attempt < kAttempts && fd < 0; ++attempt) {
+        part = PartNameBeside(path);
+        partName = FileNameBytes(part);
+        // O_EXCL alone already refuses an existing link; O_NOFOLLOW says so twice.
+        fd = ::open(partName.constData(),
+                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            why = SystemReason(errno);
+            return false;
+        }
+    }
     if (fd < 0) {
-        why = SystemReason(errno);
+        why = SystemReason(EEXIST);
         return false;
     }
-    errno = 0;
-    const bool written =
-        ::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) == bytes.size();
-    const int writeError = errno ? errno : EIO;
-    if (::close(fd) != 0 || !written) {
-        why = SystemReason(written ? errno : writeError);
+    qsizetype done = 0;
+    int writeError = 0;
+    while (done < bytes.size() && !writeError) {
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n == 0 || errno != EINTR)
+            writeError = n == 0 ? EIO : errno;
+    }
+    if (::close(fd) != 0 || writeError) {
+        why = SystemReason(writeError ? writeError : errno);
         ::unlink(partName.constData());
         return false;
     }

@@ -1,5 +1,7 @@
 #include "framework/Files.h"
 
+#include "framework/FileName.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -116,18 +118,44 @@ bool MoveOver(const QString& from, const QString& to, QString& why) {
     return false;
 }
 
-bool WriteInPlaceOf(const QString& path, const QString& part, const QByteArray& bytes,
-                    QString& why) {
-    QFile file(part);
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                         file.write(bytes) == bytes.size() && file.flush();
-    if (!written) {
-        why = file.errorString();
-        file.close();
+bool WriteInPlaceOf(const QString& path, const QByteArray& bytes, QString& why) {
+    // A name taken meanwhile is a clash of random names or a planted one: another name is drawn.
+    constexpr int kAttempts = 16;
+    QString part;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < kAttempts && handle == INVALID_HANDLE_VALUE; ++attempt) {
+        part = PartNameBeside(path);
+        // CREATE_NEW fails on any existing name, a link too, instead of opening it.
+        handle = CreateFileW(Wide(QDir::toNativeSeparators(part)), GENERIC_WRITE, 0, nullptr,
+                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const DWORD error = GetLastError();
+        if (handle == INVALID_HANDLE_VALUE && error != ERROR_FILE_EXISTS &&
+            error != ERROR_ALREADY_EXISTS) {
+            why = SystemReason(error);
+            return false;
+        }
+    }
+    if (handle == INVALID_HANDLE_VALUE) {
+        why = SystemReason(ERROR_FILE_EXISTS);
+        return false;
+    }
+    qsizetype done = 0;
+    DWORD writeError = ERROR_SUCCESS;
+    while (done < bytes.size() && writeError == ERROR_SUCCESS) {
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes.constData() + done, static_cast<DWORD>(bytes.size() - done),
+                       &written, nullptr))
+            writeError = GetLastError();
+        else if (written == 0)
+            writeError = ERROR_WRITE_FAULT;
+        done += static_cast<qsizetype>(written);
+    }
+    const bool closed = CloseHandle(handle);
+    if (!closed || writeError != ERROR_SUCCESS) {
+        why = SystemReason(writeError != ERROR_SUCCESS ? writeError : GetLastError());
         QFile::remove(part);
         return false;
     }
-    file.close();
     if (!MoveOver(part, path, why)) {
         QFile::remove(part);
         return false;

@@ -2,26 +2,8 @@
 
 #include <QStringList>
 
-#include <set>
 
 namespace unit {
-
-namespace {
-
-// Whether every unit of `matching` has its own, non-empty value of `field`.
-template <typename Field>
-bool TellsApart(const std::vector<TUnitEntry>& units, const std::vector<int>& matching,
-                Field field) {
-    std::set<QString> seen;
-    for (int i : matching) {
-        const QString& value = field(units[static_cast<std::size_t>(i)]);
-        if (value.isEmpty() || !seen.insert(value).second)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 bool SamePath(const std::string& a, const std::string& b) {
 #ifdef _WIN32
@@ -57,27 +39,20 @@ TChosen ChooseUnit(const TUnitChoice& choice, const std::vector<TUnitEntry>& uni
             chosen.Problem = QStringLiteral("no Tarvenik unit%1").arg(named);
         return chosen;
     }
-    // Advice names only what tells these units apart; a path always does.
-    const bool byLocation = TellsApart(
-        units, matching, [](const TUnitEntry& u) -> const QString& { return u.Location; });
-    const bool bySerial =
-        TellsApart(units, matching, [](const TUnitEntry& u) -> const QString& { return u.Serial; });
-    QStringList places;
+    // Only units that share a serial get here. The advice names what tells them apart: their
+    // locations when each has its own, else their device paths.
+    QStringList locations;
+    QStringList paths;
     for (int i : matching) {
-        const TUnitEntry& unit = units[static_cast<std::size_t>(i)];
-        places << (byLocation ? unit.Location
-                   : bySerial ? unit.Serial
-                              : QString::fromStdString(unit.Path));
+        locations << units[static_cast<std::size_t>(i)].Location;
+        paths << QString::fromStdString(units[static_cast<std::size_t>(i)].Path);
     }
-    const QString option = byLocation ? QStringLiteral("--location")
-                           : bySerial ? QStringLiteral("--serial")
-                                      : QStringLiteral("--device");
-    const QString how = byLocation ? QStringLiteral("at")
-                        : bySerial ? QStringLiteral("serials")
-                                   : QStringLiteral("at");
-    chosen.Problem = QStringLiteral("%1 Tarvenik units%2, %3 %4: choose one with %5")
-                         .arg(matching.size())
-                         .arg(named, how, places.join(QLatin1String(" and ")), option);
+    const bool byLocation = !locations.contains(QString()) && locations.removeDuplicates() == 0;
+    chosen.Problem =
+        QStringLiteral("%1 Tarvenik units%2, at %3: choose one with %4")
+            .arg(matching.size())
+            .arg(named, (byLocation ? locations : paths).join(QLatin1String(" and ")),
+                 byLocation ? QStringLiteral("--location") : QStringLiteral("--device"));
     return chosen;
 }
 

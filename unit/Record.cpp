@@ -163,4 +163,29 @@ QString JsonEventRecord(const QDateTime& time, const QString& event, const TUnit
     return JsonObject(fields);
 }
 
+QString PlainText(const QString& text) {
+    QString plain;
+    plain.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool reorders = u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E) ||
+                              (u >= 0x2066 && u <= 0x2069);
+        if (u == u'\\')
+            plain += QStringLiteral("\\\\");
+        else if (u == u'\t')
+            plain += QStringLiteral("\\t");
+        else if (u == u'\n')
+            plain += QStringLiteral("\\n");
+        else if (u == u'\r')
+            plain += QStringLiteral("\\r");
+        else if (u < 0x20 || u == 0x7F)
+            plain += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        else if ((u >= 0x80 && u <= 0x9F) || u == 0x2028 || u == 0x2029 || reorders)
+            plain += QStringLiteral("\\u%1").arg(u, 4, 16, QLatin1Char('0'));
+        else
+            plain += c;
+    }
+    return plain;
+}
+
 } // namespace unit

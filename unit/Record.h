@@ -62,4 +62,10 @@ QString JsonString(const QString& text, bool emptyIsNull = false);
 // A JSON object of the given fields only, no line end.
 QString JsonObject(const std::vector<TField>& fields);
 
+// A text a unit gave (its serial, strings, path) for a plain line a person reads in a terminal:
+// what the terminal would act on (C0 and C1 controls, DEL, line and paragraph separators, marks
+// that turn the line's direction) as `\t`, `\n`, `\r`, `\xHH` or `\uHHHH`, and a backslash
+// doubled so the escapes stay unambiguous. The rest is left as it is.
+QString PlainText(const QString& text);
+
 } // namespace unit

@@ -1,5 +1,5 @@
-// The window's language: English when the user's language is English, the Russian texts exactly
-// as designed otherwise; and how the demo copy names itself.
+// The window's language: the Russian texts exactly as designed for a Russian user and the C and
+// POSIX locales, English for an English user and any other; and how the demo copy names itself.
 
 #include "app/CommandLine.h"
 #include "app/Desktop.h"
@@ -35,10 +35,31 @@ TEST(Language, TheFirstOfTheUsersLanguagesThatTheWindowHasDecides) {
     EXPECT_TRUE(translation::WantsEnglish({"en_GB"}));
     EXPECT_TRUE(translation::WantsEnglish({"de-DE", "de", "en-US"})); // LANGUAGE=de:en
     EXPECT_FALSE(translation::WantsEnglish({"ru-RU", "ru", "en"}));
-    EXPECT_FALSE(translation::WantsEnglish({"de-DE", "de"}));
+    EXPECT_FALSE(translation::WantsEnglish({"de", "de-Latn-DE", "ru-RU"})); // LANGUAGE=de:ru
+    EXPECT_TRUE(translation::WantsEnglish({"eng"}));                        // ISO 639-2 codes too
+    EXPECT_FALSE(translation::WantsEnglish({"rus", "en"}));
+}
+
+TEST(Language, AnyOtherRealLanguageGetsEnglishRatherThanRussian) {
+    EXPECT_TRUE(translation::WantsEnglish({"de-DE", "de-Latn-DE", "de"}));
+    EXPECT_TRUE(translation::WantsEnglish({"fr", "fr-Latn-FR", "fr-FR"}));
+    EXPECT_TRUE(translation::WantsEnglish({"ja-JP", "ja-Jpan-JP", "ja"}));
+    EXPECT_TRUE(translation::WantsEnglish({"uk_UA"}));
+    EXPECT_TRUE(
+        translation::WantsEnglish(QLocale(QLocale::German, QLocale::Germany).uiLanguages()));
+}
+
+TEST(Language, TheCAndPosixLocalesAndNoLanguageKeepTheRussian) {
+    // What Qt gives for LANG=C, C.UTF-8, POSIX or none at all.
+    ASSERT_EQ(QLocale::c().uiLanguages(), QStringList{"C"});
+    EXPECT_FALSE(translation::WantsEnglish(QLocale::c().uiLanguages()));
     EXPECT_FALSE(translation::WantsEnglish({"C"}));
+    EXPECT_FALSE(translation::WantsEnglish({"POSIX"}));
     EXPECT_FALSE(translation::WantsEnglish({}));
-    EXPECT_FALSE(translation::WantsEnglish({"eng"})); // not a code the window knows
+    EXPECT_FALSE(translation::WantsEnglish({""}));
+    // A LANG naming no language Qt knows comes with C after it.
+    EXPECT_FALSE(translation::WantsEnglish({"xx-YY", "C"}));
+    EXPECT_FALSE(translation::WantsEnglish({"und"}));
 }
 
 TEST(Language, AnEnglishUserGetsEveryTextInEnglish) {
@@ -66,9 +87,15 @@ TEST(Language, AnEnglishUserGetsEveryTextInEnglish) {
             << form.FuncComboBox->itemText(i).toStdString();
 }
 
-TEST(Language, EveryOtherLanguageKeepsTheDesignedRussian) {
-    for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::German, QLocale::Germany),
-                                  QLocale(QLocale::Russian, QLocale::Russia)}) {
+TEST(Language, AGermanUserGetsTheEnglishWindow) {
+    const Language german(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_TRUE(german.installed);
+    TTarvenik_Control_Form form;
+    EXPECT_EQ(form.CheckBox1->text(), "Connect");
+}
+
+TEST(Language, RussianAndTheCLocaleKeepTheDesignedRussian) {
+    for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::Russian, QLocale::Russia)}) {
         const Language other(locale);
         EXPECT_FALSE(other.installed) << locale.name().toStdString();
         TTarvenik_Control_Form form;

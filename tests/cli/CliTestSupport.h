@@ -4,7 +4,7 @@
 // tool's controller has loaded.
 
 #include "cli/Commands.h"
-#include "cli/StopSignals.h"
+#include "framework/StopSignals.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/VirtualUnit.h"
 #include "unit/Block.h"
@@ -30,7 +30,7 @@ namespace clitest {
 inline void RaiseStop(int signal) {
 #ifdef _WIN32
     std::thread([signal] {
-        cli::ConsoleControl(signal == SIGINT ? 0 : 1); // CTRL_C_EVENT, CTRL_BREAK_EVENT
+        framework::ConsoleControl(signal == SIGINT ? 0 : 1); // CTRL_C_EVENT, CTRL_BREAK_EVENT
     }).join();
 #else
     std::raise(signal);

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -61,6 +62,48 @@ TEST_F(CliTest, SerialOrLocationChoosesTheUnitAndAWrongOneIsNamed) {
     EXPECT_EQ(UnitsRead(), std::vector<int>{2});
 }
 
+TEST(ChooseUnit, TheAdviceForUnitsSharingASerialNamesOnlyWhatTellsThemApart) {
+    auto unitAt = [](const char* path, const char* location) {
+        cli::TUnitEntry entry;
+        entry.Path = path;
+        entry.Serial = QStringLiteral("S1");
+        entry.Location = QString::fromLatin1(location);
+        return entry;
+    };
+    const cli::TUnitChoice bySerial{{}, QStringLiteral("S1"), {}};
+
+    // Modules that give no location: only the device path tells the units apart.
+    cli::TChosen chosen =
+        unit::ChooseUnit(bySerial, {unitAt("/dev/hidraw1", ""), unitAt("/dev/hidraw2", "")});
+    EXPECT_EQ(chosen.Index, -1);
+    EXPECT_EQ(chosen.Problem.toStdString(),
+              "2 Tarvenik units with serial S1, at /dev/hidraw1 and /dev/hidraw2: choose one "
+              "with --device");
+    // One without a location, or two at one location: --location cannot choose either.
+    chosen = unit::ChooseUnit(bySerial, {unitAt("/dev/hidraw1", "1-1"), unitAt("/dev/hidraw2", "")});
+    EXPECT_EQ(chosen.Problem.toStdString(),
+              "2 Tarvenik units with serial S1, at /dev/hidraw1 and /dev/hidraw2: choose one "
+              "with --device");
+    chosen = unit::ChooseUnit({{}, QStringLiteral("S1"), QStringLiteral("1-1")},
+                             {unitAt("/dev/hidraw1", "1-1"), unitAt("/dev/hidraw2", "1-1")});
+    EXPECT_EQ(chosen.Problem.toStdString(),
+              "2 Tarvenik units with serial S1 at location 1-1, at /dev/hidraw1 and "
+              "/dev/hidraw2: choose one with --device");
+
+    // Locations that differ do tell them apart.
+    chosen =
+        unit::ChooseUnit(bySerial, {unitAt("/dev/hidraw1", "1-1"), unitAt("/dev/hidraw2", "1-2"),
+                                   unitAt("/dev/hidraw3", "1-3")});
+    EXPECT_EQ(chosen.Problem.toStdString(),
+              "3 Tarvenik units with serial S1, at 1-1 and 1-2 and 1-3: choose one with "
+              "--location");
+    // And the advice given works: the device path chooses one.
+    EXPECT_EQ(unit::ChooseUnit({"/dev/hidraw2", QStringLiteral("S1"), {}},
+                              {unitAt("/dev/hidraw1", ""), unitAt("/dev/hidraw2", "")})
+                  .Index,
+              1);
+}
+
 TEST_F(CliTest, ListShowsSerialAndLocationAsTextAndAsJson) {
     ASSERT_EQ(Unit().Plug(1), 0);
     Unit().SetSerial(0, nullptr, 0);
@@ -91,6 +134,36 @@ TEST_F(CliTest, ListShowsSerialAndLocationAsTextAndAsJson) {
 
     EXPECT_EQ(Cli({"watch", "--all", "--serial", "x"}).Status, 2);
     EXPECT_EQ(Cli({"read", "--format", "csv"}).Status, 2);
+}
+
+TEST_F(CliTest, APlainLineShowsControlCharactersInAUnitsSerialEscaped) {
+    // A tab that would add a column, a terminal's escape sequence and bell, a line end, a C1
+    // control, a line separator, and a backslash that would make the escapes ambiguous.
+    const char* serial = "a\tb\x1b[2J\x07"
+                         "c\r\nd\\x1b\u009b\u2028";
+    Unit().SetSerial(0, serial, 1);
+    const QString escaped = R"(a\tb\x1b[2J\x07c\r\nd\\x1b\u009b\u2028)";
+
+    TRun run = Cli({"list"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const QString list = QString::fromStdString(run.Out);
+    ASSERT_TRUE(list.endsWith('\n'));
+    EXPECT_EQ(list.count('\n'), 1) << run.Out;
+    const QStringList columns = list.chopped(1).split('\t');
+    ASSERT_EQ(columns.size(), 7) << run.Out;
+    EXPECT_EQ(columns[5], escaped);
+
+    run = Cli({"watch", "--all", "--interval", "0", "--count", "1"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const QString watch = QString::fromStdString(run.Out);
+    EXPECT_EQ(watch.count('\n'), 1) << run.Out;
+    EXPECT_TRUE(watch.endsWith(" serial=" + escaped + " location=virtual-1\n")) << run.Out;
+
+    // JSON keeps the serial as it is.
+    run = Cli({"list", "--json"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const QJsonArray units = QJsonDocument::fromJson(QByteArray::fromStdString(run.Out)).array();
+    EXPECT_EQ(units[0]["serial"].toString(), QString::fromUtf8(serial));
 }
 
 TEST_F(CliTest, WatchAllRecordsEveryUnitEachPeriodThroughUnplugAndPlug) {
@@ -170,6 +243,45 @@ TEST_F(CliTest, PrometheusGivesOneGaugePerMeasurementAndUpPerUnit) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"tarvenik.prom"})
         << "no temporary file left";
 }
+
+#ifndef _WIN32 // a link any user may plant, as Linux allows in a shared folder
+TEST_F(CliTest, ALinkPlantedBesideThePrometheusFileRedirectsNothing) {
+    QTemporaryDir dir;
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(dir.isValid() && elsewhere.isValid());
+    const QString victim = elsewhere.filePath("victim");
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep me");
+    }
+    // At the part file's name as it once was, and at the names a guess might try next.
+    const QString file = dir.filePath("m.prom");
+    const QStringList planted = {".m.prom.part", ".m.prom.tmp", "m.prom.part", "m.prom.tmp"};
+    for (const QString& name : planted)
+        ASSERT_TRUE(QFile::link(victim, dir.filePath(name)));
+
+    const TRun run = Cli(
+        {"watch", "--format", "prometheus", "--interval", "0", "--count", "2", "--output", file});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(Contents(victim), QByteArray("keep me"));
+    EXPECT_EQ(QDir(elsewhere.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"victim"});
+    const QFileInfo info(file);
+    EXPECT_FALSE(info.isSymLink());
+    EXPECT_TRUE(info.isFile());
+    const QString prom = QString::fromUtf8(Contents(file));
+    EXPECT_EQ(prom.count("# TYPE "), 15) << prom.toStdString();
+    EXPECT_TRUE(prom.contains("\ntarvenik_up{serial=\"VU1000\",location=\"virtual-1\"} 1\n"));
+    // The planted links stay as they were, and no part file is left beside them.
+    QStringList expected = planted + QStringList{"m.prom"};
+    expected.sort();
+    QStringList found = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    found.sort();
+    EXPECT_EQ(found.join(' ').toStdString(), expected.join(' ').toStdString());
+    for (const QString& name : planted)
+        EXPECT_EQ(QFileInfo(dir.filePath(name)).symLinkTarget(), victim);
+}
+#endif
 
 TEST_F(CliTest, ACsvFileBegunWithoutIdentityKeepsItsColumns) {
     QTemporaryDir dir;

@@ -2,6 +2,7 @@
 // screenshot rely on, with names outside ASCII as a Windows user's folders often have.
 
 #include "framework/Files.h"
+#include "framework/FileName.h"
 
 #include <gtest/gtest.h>
 
@@ -84,4 +85,29 @@ TEST(Files, ReplacingPutsTheNewFileInPlaceOfAnOldOne) {
     EXPECT_FALSE(framework::MoveOver(part, target, why));
     EXPECT_FALSE(why.isEmpty());
     EXPECT_EQ(Contents(target), QByteArray("second"));
+}
+
+TEST(Files, AFileWrittenInPlaceOfAnotherLeavesNoPartAndTheirNamesCannotBeGuessed) {
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const QDir folder(temp.path());
+    const QString target = folder.filePath(QStringLiteral(u"metrics é.prom"));
+    for (const QByteArray& contents : {QByteArray("first\n"), QByteArray()}) {
+        QString why;
+        ASSERT_TRUE(framework::WriteInPlaceOf(target, contents, why)) << why.toStdString();
+        EXPECT_EQ(Contents(target), contents);
+        EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QStringLiteral(u"metrics é.prom")});
+    }
+
+    const QString part = framework::PartNameBeside(target);
+    EXPECT_TRUE(part.startsWith(folder.filePath(QStringLiteral(u".metrics é.prom."))))
+        << part.toStdString();
+    EXPECT_TRUE(part.endsWith(QStringLiteral(".part")));
+    EXPECT_NE(part, framework::PartNameBeside(target));
+
+    QString why;
+    EXPECT_FALSE(
+        framework::WriteInPlaceOf(folder.filePath(QStringLiteral("missing/m.prom")), "lost", why));
+    EXPECT_FALSE(why.isEmpty());
 }

@@ -37,6 +37,21 @@ TEST(Record, TimeIsIso8601WithMillisecondsAndTheOffset) {
     EXPECT_EQ(unit::TimeText(At(0, 0)), "2025-03-01T14:05:09.000+00:00");
 }
 
+TEST(Record, PlainTextEscapesWhatATerminalWouldActOnAndKeepsTheRest) {
+    EXPECT_EQ(unit::PlainText(QStringLiteral(u"VU1000 Ölfeld Ω-7 \"x\"")),
+              QStringLiteral(u"VU1000 Ölfeld Ω-7 \"x\""));
+    EXPECT_EQ(unit::PlainText(QString()), QString());
+    EXPECT_EQ(unit::PlainText(QStringLiteral(u"\t\n\r\\")), QStringLiteral(R"(\t\n\r\\)"));
+    EXPECT_EQ(unit::PlainText(QString(QChar(0)) + QChar(0x1f) + QChar(0x7f)),
+              QStringLiteral(R"(\x00\x1f\x7f)"));
+    // C1 controls (CSI among them) and the line and paragraph separators.
+    EXPECT_EQ(unit::PlainText(QStringLiteral(u"\u0080\u009b\u009f\u00a0\u2028\u2029")),
+              QStringLiteral(u"\\u0080\\u009b\\u009f\u00a0\\u2028\\u2029"));
+    // Marks that turn the direction of the rest of the line around.
+    EXPECT_EQ(unit::PlainText(QStringLiteral(u"a\u202eb\u2066c")),
+              QStringLiteral(R"(a\u202eb\u2066c)"));
+}
+
 TEST(RecordFile, TheHeaderGoesOnlyIntoANewOrEmptyFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath("log.csv");
