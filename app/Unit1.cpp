@@ -3,6 +3,7 @@
 #include "app/AppLogging.h"
 #include "app/Design.h"
 #include "app/DesignFont.h"
+#include "app/HistoryLink.h"
 #include "app/Placement.h"
 #include "app/PlainItemDelegate.h"
 #include "hid/HidControllerClass.h"
@@ -103,6 +104,7 @@ TTarvenik_Control_Form::TTarvenik_Control_Form(QWidget* parent)
     MakeController();
     exchange_ = std::make_unique<TUnitExchange>();
     WireEvents();
+    History = new THistoryLink(*this);
     OnCreate(this);
 }
 
@@ -384,6 +386,7 @@ void TTarvenik_Control_Form::CheckBox1Click(void*) {
         // Takes effect at once, even while a request waits on a silent unit: its answer and
         // whatever was asked after it are dropped.
         exchange_->DropAll();
+        History->Gap(history::TGapReason::Unticked);
         unitSilent_ = false;
         init_app();
     }

@@ -1,0 +1,314 @@
+#include "history/ChartRender.h"
+
+#include "history/Axes.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFontMetricsF>
+#include <QLineF>
+#include <QLocale>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace history {
+
+namespace {
+
+constexpr double kAxisWidth = 52;
+constexpr double kMargin = 6;
+constexpr int kLegendColumns = 2;
+
+QString Tr(const char* text) {
+    return QCoreApplication::translate("history", text);
+}
+
+struct TValueRange {
+    double Low = 0, High = 1;
+    double Step = 0.5;
+};
+
+// The range of the visible series of one kind, padded and rounded out to its ticks.
+TValueRange RangeOf(const TReduction& reduction, const TChartView& view, bool volts) {
+    double low = 0, high = 0;
+    bool any = false;
+    for (int s = 0; s < kSeriesCount; ++s) {
+        if (!view.Visible[static_cast<std::size_t>(s)] || SeriesInfo(s).Volts != volts)
+            continue;
+        const auto& columns = reduction.Series[static_cast<std::size_t>(s)];
+        for (int c = 0; c < reduction.Columns; ++c) {
+            if (!reduction.HasData[static_cast<std::size_t>(c)])
+                continue;
+            const TColumnValues& v = columns[static_cast<std::size_t>(c)];
+            if (!any) {
+                low = v.Min;
+                high = v.Max;
+                any = true;
+            }
+            low = std::min(low, double(v.Min));
+            high = std::max(high, double(v.Max));
+        }
+    }
+    if (!any)
+        return volts ? TValueRange{0, 5, 1} : TValueRange{0, 255, 50};
+    if (high - low < (volts ? 0.1 : 2)) {
+        const double middle = (high + low) / 2;
+        low = middle - (volts ? 0.05 : 1);
+        high = middle + (volts ? 0.05 : 1);
+    }
+    const double step = NiceStep(high - low, 5);
+    return {std::floor(low / step) * step, std::ceil(high / step) * step, step};
+}
+
+double YOf(double value, const TValueRange& range, const QRectF& plot) {
+    return plot.bottom() - (value - range.Low) / (range.High - range.Low) * plot.height();
+}
+
+QString Number(double value, bool volts) {
+    return QLocale::c().toString(value, 'f', volts ? 2 : 1);
+}
+
+void DrawLegend(QPainter& painter, const TChartLayout& layout, const THistoryStore& store,
+                const TChartView& view) {
+    const auto stats = Stats(store, view.From, view.To);
+    const QFontMetricsF metrics(painter.font());
+    for (int s = 0; s < kSeriesCount; ++s) {
+        const TSeriesInfo& info = SeriesInfo(s);
+        const bool visible = view.Visible[static_cast<std::size_t>(s)];
+        const double x = layout.Legend.left() + (s % kLegendColumns) * layout.LegendColumnWidth;
+        const double y = layout.Legend.top() + (s / kLegendColumns) * layout.LegendRowHeight;
+        const QRectF swatch(x, y + layout.LegendRowHeight / 2 - 5, 18, 10);
+        painter.setPen(QPen(info.Colour, 1));
+        painter.setBrush(visible ? QBrush(info.Colour) : Qt::NoBrush);
+        painter.drawRect(swatch);
+        QString text = SeriesName(s);
+        const TSeriesStats& st = stats[static_cast<std::size_t>(s)];
+        if (st.Count > 0)
+            text += QStringLiteral("   ") + Tr("мин %1  макс %2  ср %3")
+                                                .arg(Number(st.Min, info.Volts),
+                                                     Number(st.Max, info.Volts),
+                                                     Number(st.Mean, info.Volts));
+        painter.setPen(visible ? QColor(Qt::black) : QColor(Qt::gray));
+        painter.drawText(QRectF(x + 24, y, layout.LegendColumnWidth - 28, layout.LegendRowHeight),
+                         Qt::AlignLeft | Qt::AlignVCenter,
+                         metrics.elidedText(text, Qt::ElideRight, layout.LegendColumnWidth - 28));
+    }
+}
+
+void DrawTimeAxis(QPainter& painter, const QRectF& plot, const TChartView& view) {
+    const QFontMetricsF metrics(painter.font());
+    const double spacing = metrics.horizontalAdvance(QStringLiteral("00:00:00")) + 24;
+    const auto ticks = TimeTicks(view.From, view.To, plot.width(), spacing);
+    const double span = static_cast<double>(view.To - view.From);
+    for (const TTick& tick : ticks) {
+        const double x = std::round(plot.left() + static_cast<double>(tick.Time - view.From) /
+                                                      span * plot.width());
+        painter.setPen(QColor(0xe4, 0xe4, 0xe4));
+        painter.drawLine(QLineF(x, plot.top(), x, plot.bottom()));
+        painter.setPen(Qt::black);
+        painter.drawLine(QLineF(x, plot.bottom(), x, plot.bottom() + 4));
+        const double width = metrics.horizontalAdvance(tick.Label) + 4;
+        painter.drawText(QRectF(x - width / 2, plot.bottom() + 5, width, metrics.height()),
+                         Qt::AlignCenter, tick.Label);
+        if (!tick.DateLabel.isEmpty()) {
+            const double dateWidth = metrics.horizontalAdvance(tick.DateLabel) + 4;
+            painter.drawText(QRectF(x - dateWidth / 2, plot.bottom() + 5 + metrics.height(),
+                                    dateWidth, metrics.height()),
+                             Qt::AlignCenter, tick.DateLabel);
+        }
+    }
+}
+
+void DrawValueAxis(QPainter& painter, const QRectF& plot, const TValueRange& range, bool left,
+                   const QString& unitName) {
+    const QFontMetricsF metrics(painter.font());
+    for (double value : ValueTicks(range.Low, range.High, range.Step)) {
+        const double y = std::round(YOf(value, range, plot));
+        if (left) {
+            painter.setPen(QColor(0xe4, 0xe4, 0xe4));
+            painter.drawLine(QLineF(plot.left(), y, plot.right(), y));
+        }
+        painter.setPen(Qt::black);
+        const double edge = left ? plot.left() : plot.right();
+        painter.drawLine(QLineF(edge, y, edge + (left ? -4 : 4), y));
+        const QRectF box =
+            left ? QRectF(0, y - metrics.height() / 2, edge - 6, metrics.height())
+                 : QRectF(edge + 6, y - metrics.height() / 2, kAxisWidth - 6, metrics.height());
+        painter.drawText(box, (left ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
+                         ValueText(value, range.Step));
+    }
+    painter.drawText(QRectF(left ? 0 : plot.right() + 6, plot.top() - metrics.height() - 2,
+                            kAxisWidth, metrics.height()),
+                     left ? Qt::AlignRight : Qt::AlignLeft, unitName);
+}
+
+// Each column's min..max as a vertical stroke, joined to the next column holding data unless a
+// gap lies in or between them.
+void DrawSeries(QPainter& painter, const TReduction& reduction, int series,
+                const TValueRange& range, const QRectF& plot, double dpr) {
+    const auto& columns = reduction.Series[static_cast<std::size_t>(series)];
+    std::vector<QLineF> lines;
+    lines.reserve(static_cast<std::size_t>(reduction.Columns) * 2);
+    bool joined = false;
+    QPointF previous;
+    const double half = 0.5 / dpr;
+    for (int c = 0; c < reduction.Columns; ++c) {
+        const auto index = static_cast<std::size_t>(c);
+        const bool gap = reduction.HasGap[index] != 0;
+        if (!reduction.HasData[index]) {
+            if (gap)
+                joined = false;
+            continue;
+        }
+        const TColumnValues& v = columns[index];
+        const double x = plot.left() + (c + 0.5) / dpr;
+        const double yFirst = YOf(v.First, range, plot);
+        if (joined && !gap)
+            lines.emplace_back(previous, QPointF(x, yFirst));
+        if (v.Min != v.Max)
+            lines.emplace_back(x, YOf(v.Min, range, plot), x, YOf(v.Max, range, plot));
+        else if (!joined || gap)
+            lines.emplace_back(x - half, yFirst, x + half, yFirst); // a lone point stays seen
+        previous = QPointF(x, YOf(v.Last, range, plot));
+        joined = !gap;
+    }
+    painter.setPen(QPen(SeriesInfo(series).Colour, 0)); // cosmetic: one device pixel at any DPR
+    painter.drawLines(lines.data(), static_cast<int>(lines.size()));
+}
+
+void DrawCursor(QPainter& painter, const QRectF& plot, const THistoryStore& store,
+                const TChartView& view, double cursorX) {
+    if (cursorX < plot.left() || cursorX > plot.right())
+        return;
+    const double span = static_cast<double>(view.To - view.From);
+    const auto time =
+        view.From + static_cast<qint64>((cursorX - plot.left()) / plot.width() * span);
+    const auto tolerance = static_cast<qint64>(span / plot.width() * 8);
+    painter.setPen(QPen(QColor(0x40, 0x40, 0x40), 0, Qt::DashLine));
+    painter.drawLine(QLineF(cursorX, plot.top(), cursorX, plot.bottom()));
+    const auto nearest = NearestMeasurement(store, time, std::max<qint64>(tolerance, 1));
+    QStringList lines;
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(nearest ? store.At(*nearest).Time : time);
+    lines << QLocale::c().toString(at, QStringLiteral("dd.MM.yyyy HH:mm:ss.zzz"));
+    if (nearest) {
+        const TPoint& point = store.At(*nearest);
+        for (int s = 0; s < kSeriesCount; ++s)
+            lines << SeriesName(s) + QStringLiteral(": ") +
+                         Number(SeriesValue(point.Bytes, s), SeriesInfo(s).Volts);
+    } else {
+        lines << Tr("нет измерений");
+    }
+    const QFontMetricsF metrics(painter.font());
+    double width = 0;
+    for (const QString& line : lines)
+        width = std::max(width, metrics.horizontalAdvance(line));
+    QRectF box(cursorX + 8, plot.top() + 8, width + 12, lines.size() * metrics.height() + 8);
+    if (box.right() > plot.right())
+        box.moveRight(cursorX - 8);
+    painter.setPen(QColor(0x80, 0x80, 0x80));
+    painter.setBrush(QColor(255, 255, 240, 235));
+    painter.drawRect(box);
+    painter.setPen(Qt::black);
+    for (int i = 0; i < lines.size(); ++i)
+        painter.drawText(
+            QPointF(box.left() + 6, box.top() + 4 + metrics.ascent() + i * metrics.height()),
+            lines[i]);
+}
+
+} // namespace
+
+TChartLayout LayoutChart(QSizeF size, const QFont& font) {
+    const QFontMetricsF metrics(font);
+    TChartLayout layout;
+    layout.LegendRowHeight = std::ceil(metrics.height() + 4);
+    const int rows = (kSeriesCount + kLegendColumns - 1) / kLegendColumns;
+    layout.Legend = QRectF(kMargin, kMargin, std::max(0.0, size.width() - 2 * kMargin),
+                           rows * layout.LegendRowHeight);
+    layout.LegendColumnWidth = layout.Legend.width() / kLegendColumns;
+    const double top = layout.Legend.bottom() + metrics.height() + 8;
+    const double bottom = size.height() - 2 * metrics.height() - 10;
+    layout.Plot = QRectF(kAxisWidth, top, std::max(1.0, size.width() - 2 * kAxisWidth),
+                         std::max(1.0, bottom - top));
+    return layout;
+}
+
+std::optional<int> LegendEntryAt(const TChartLayout& layout, QPointF point) {
+    if (!layout.Legend.contains(point) || layout.LegendColumnWidth <= 0)
+        return std::nullopt;
+    const int column =
+        static_cast<int>((point.x() - layout.Legend.left()) / layout.LegendColumnWidth);
+    const int row = static_cast<int>((point.y() - layout.Legend.top()) / layout.LegendRowHeight);
+    const int series = row * kLegendColumns + std::min(column, kLegendColumns - 1);
+    if (series < 0 || series >= kSeriesCount)
+        return std::nullopt;
+    return series;
+}
+
+std::optional<std::size_t> NearestMeasurement(const THistoryStore& store, qint64 time,
+                                              qint64 tolerance) {
+    // The points on either side of the time; a gap there means no value, not the one beyond it.
+    const std::size_t at = store.LowerBound(time);
+    std::optional<std::size_t> best;
+    qint64 bestDistance = tolerance;
+    for (std::size_t i : {at, at - 1}) {
+        if (i >= store.Size() || store.At(i).IsGap())
+            continue;
+        const qint64 distance = std::abs(store.At(i).Time - time);
+        if (distance <= bestDistance) {
+            bestDistance = distance;
+            best = i;
+        }
+    }
+    return best;
+}
+
+void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore& store,
+                 const TChartView& view) {
+    const TChartLayout layout = LayoutChart(size, painter.font());
+    painter.fillRect(QRectF(QPointF(0, 0), size), Qt::white);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    DrawLegend(painter, layout, store, view);
+
+    const QRectF& plot = layout.Plot;
+    const int columns = std::max(1, static_cast<int>(std::floor(plot.width() * dpr)));
+    const TReduction reduction = Reduce(store, view.From, view.To, columns);
+    const TValueRange volts = RangeOf(reduction, view, true);
+    const TValueRange counts = RangeOf(reduction, view, false);
+
+    DrawTimeAxis(painter, plot, view);
+    DrawValueAxis(painter, plot, volts, true, Tr("В"));
+    DrawValueAxis(painter, plot, counts, false, Tr("отсчёты"));
+
+    // Gaps as a light band from the gap to the next measurement, so a pause is seen as one.
+    painter.save();
+    painter.setClipRect(plot);
+    bool inGap = false;
+    double gapStart = 0;
+    for (int c = 0; c <= reduction.Columns; ++c) {
+        const bool end = c == reduction.Columns;
+        const auto index = static_cast<std::size_t>(std::min(c, reduction.Columns - 1));
+        const double x = plot.left() + c / dpr;
+        if (!end && reduction.HasGap[index] && !inGap) {
+            inGap = true;
+            gapStart = x;
+        } else if (inGap && (end || (reduction.HasData[index] && !reduction.HasGap[index]))) {
+            painter.fillRect(QRectF(gapStart, plot.top(), x - gapStart, plot.height()),
+                             QColor(0xf0, 0xf0, 0xf0));
+            inGap = false;
+        }
+    }
+    for (int s = 0; s < kSeriesCount; ++s)
+        if (view.Visible[static_cast<std::size_t>(s)])
+            DrawSeries(painter, reduction, s, SeriesInfo(s).Volts ? volts : counts, plot, dpr);
+    painter.restore();
+
+    painter.setPen(Qt::black);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(plot);
+    if (view.CursorX)
+        DrawCursor(painter, plot, store, view, *view.CursorX);
+}
+
+} // namespace history
