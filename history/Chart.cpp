@@ -20,10 +20,6 @@ constexpr qint64 kDefaultSpan = 10 * 60'000; // ten minutes
 // A following chart leaves this share of its span free after the latest measurement.
 constexpr double kLead = 0.02;
 
-QString Tr(const char* text) {
-    return QCoreApplication::translate("history", text);
-}
-
 } // namespace
 
 THistoryChart::THistoryChart(QWidget* parent) : QWidget(parent) {
@@ -31,7 +27,7 @@ THistoryChart::THistoryChart(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setMinimumSize(480, 320);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setAccessibleName(Tr("График истории измерений"));
+    setAccessibleName(QCoreApplication::translate("history", "График истории измерений"));
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     view_.From = now - kDefaultSpan;
     view_.To = now;
@@ -126,22 +122,22 @@ void THistoryChart::Changed() {
 QString THistoryChart::RangeDescription() const {
     const QLocale c = QLocale::c();
     const QString format = QStringLiteral("dd.MM.yyyy HH:mm:ss");
-    QString text = Tr("С %1 по %2.")
+    QString text = QCoreApplication::translate("history", "С %1 по %2.")
                        .arg(c.toString(QDateTime::fromMSecsSinceEpoch(view_.From), format),
                             c.toString(QDateTime::fromMSecsSinceEpoch(view_.To), format));
     if (!store_) {
-        return text + QLatin1Char(' ') + Tr("Нет измерений.");
+        return text + QLatin1Char(' ') + QCoreApplication::translate("history", "Нет измерений.");
     }
     const auto stats = Stats(*store_, view_.From, view_.To);
     if (stats[0].Count == 0)
-        return text + QLatin1Char(' ') + Tr("Нет измерений.");
+        return text + QLatin1Char(' ') + QCoreApplication::translate("history", "Нет измерений.");
     for (int s = 0; s < kSeriesCount; ++s) {
         const TSeriesStats& st = stats[static_cast<std::size_t>(s)];
         const int decimals = SeriesInfo(s).Volts ? 2 : 1;
-        text += QLatin1Char(' ') + Tr("%1: мин %2, макс %3, среднее %4.")
-                                       .arg(SeriesName(s), c.toString(st.Min, 'f', decimals),
-                                            c.toString(st.Max, 'f', decimals),
-                                            c.toString(st.Mean, 'f', decimals));
+        text += QLatin1Char(' ') +
+                QCoreApplication::translate("history", "%1: мин %2, макс %3, среднее %4.")
+                    .arg(SeriesName(s), c.toString(st.Min, 'f', decimals),
+                         c.toString(st.Max, 'f', decimals), c.toString(st.Mean, 'f', decimals));
     }
     return text;
 }

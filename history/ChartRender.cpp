@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QLineF>
 #include <QLocale>
 #include <QPainter>
@@ -20,10 +21,6 @@ namespace {
 constexpr double kAxisWidth = 52;
 constexpr double kMargin = 6;
 constexpr int kLegendColumns = 2;
-
-QString Tr(const char* text) {
-    return QCoreApplication::translate("history", text);
-}
 
 struct TValueRange {
     double Low = 0, High = 1;
@@ -70,9 +67,9 @@ QString Number(double value, bool volts) {
     return QLocale::c().toString(value, 'f', volts ? 2 : 1);
 }
 
-void DrawLegend(QPainter& painter, const TChartLayout& layout, const THistoryStore& store,
+void DrawLegend(QPainter& painter, const TChartLayout& layout, const TReduction& reduction,
                 const TChartView& view) {
-    const auto stats = Stats(store, view.From, view.To);
+    const auto& stats = reduction.Totals;
     const QFontMetricsF metrics(painter.font());
     for (int s = 0; s < kSeriesCount; ++s) {
         const TSeriesInfo& info = SeriesInfo(s);
@@ -86,10 +83,10 @@ void DrawLegend(QPainter& painter, const TChartLayout& layout, const THistorySto
         QString text = SeriesName(s);
         const TSeriesStats& st = stats[static_cast<std::size_t>(s)];
         if (st.Count > 0)
-            text += QStringLiteral("   ") + Tr("мин %1  макс %2  ср %3")
-                                                .arg(Number(st.Min, info.Volts),
-                                                     Number(st.Max, info.Volts),
-                                                     Number(st.Mean, info.Volts));
+            text += QStringLiteral("   ") +
+                    QCoreApplication::translate("history", "мин %1  макс %2  ср %3")
+                        .arg(Number(st.Min, info.Volts), Number(st.Max, info.Volts),
+                             Number(st.Mean, info.Volts));
         painter.setPen(visible ? QColor(Qt::black) : QColor(Qt::gray));
         painter.drawText(QRectF(x + 24, y, layout.LegendColumnWidth - 28, layout.LegendRowHeight),
                          Qt::AlignLeft | Qt::AlignVCenter,
@@ -144,17 +141,29 @@ void DrawValueAxis(QPainter& painter, const QRectF& plot, const TValueRange& ran
                      left ? Qt::AlignRight : Qt::AlignLeft, unitName);
 }
 
-// Each column's min..max as a vertical stroke, joined to the next column holding data unless a
-// gap lies in or between them.
-void DrawSeries(QPainter& painter, const TReduction& reduction, int series,
-                const TValueRange& range, const QRectF& plot, double dpr) {
+// Each column's min..max as a vertical run of device pixels, reaching to the previous column's
+// last value when the line comes from there, written straight into a layer: a day of noisy data
+// fills most of the plot, far faster this way than stroke by stroke. A line that spans empty
+// columns (points sparser than pixels) is drawn as a line. No line enters or leaves a column
+// holding a gap.
+void DrawSeries(QImage& layer, std::vector<QLineF>& spans, const TReduction& reduction, int series,
+                const TValueRange& range, double dpr) {
     const auto& columns = reduction.Series[static_cast<std::size_t>(series)];
-    std::vector<QLineF> lines;
-    lines.reserve(static_cast<std::size_t>(reduction.Columns) * 2);
+    const QRgb colour = SeriesInfo(series).Colour.rgba();
+    const int height = layer.height();
+    const double scale = (height - 1) / (range.High - range.Low);
+    const auto row = [&](float value) {
+        return std::clamp(static_cast<int>(std::lround((range.High - value) * scale)), 0,
+                          height - 1);
+    };
+    const int width = std::min(reduction.Columns, layer.width());
+    // Each column's run, then written row by row: the layer is filled in memory order.
+    // An empty column starts below the layer, so no row falls in it.
+    std::vector<int> tops(static_cast<std::size_t>(width), height + 1),
+        lengths(static_cast<std::size_t>(width), 0);
     bool joined = false;
-    QPointF previous;
-    const double half = 0.5 / dpr;
-    for (int c = 0; c < reduction.Columns; ++c) {
+    int previousColumn = -1, previousRow = 0;
+    for (int c = 0; c < width; ++c) {
         const auto index = static_cast<std::size_t>(c);
         const bool gap = reduction.HasGap[index] != 0;
         if (!reduction.HasData[index]) {
@@ -163,19 +172,44 @@ void DrawSeries(QPainter& painter, const TReduction& reduction, int series,
             continue;
         }
         const TColumnValues& v = columns[index];
-        const double x = plot.left() + (c + 0.5) / dpr;
-        const double yFirst = YOf(v.First, range, plot);
-        if (joined && !gap)
-            lines.emplace_back(previous, QPointF(x, yFirst));
-        if (v.Min != v.Max)
-            lines.emplace_back(x, YOf(v.Min, range, plot), x, YOf(v.Max, range, plot));
-        else if (!joined || gap)
-            lines.emplace_back(x - half, yFirst, x + half, yFirst); // a lone point stays seen
-        previous = QPointF(x, YOf(v.Last, range, plot));
+        int top = row(v.Max), bottom = row(v.Min);
+        if (joined && !gap) {
+            if (previousColumn == c - 1) {
+                top = std::min(top, previousRow);
+                bottom = std::max(bottom, previousRow);
+            } else {
+                spans.emplace_back((previousColumn + 0.5) / dpr, previousRow / dpr, (c + 0.5) / dpr,
+                                   row(v.First) / dpr);
+            }
+        }
+        tops[index] = top;
+        lengths[index] = bottom - top;
+        previousColumn = c;
+        previousRow = row(v.Last);
         joined = !gap;
     }
-    painter.setPen(QPen(SeriesInfo(series).Colour, 0)); // cosmetic: one device pixel at any DPR
-    painter.drawLines(lines.data(), static_cast<int>(lines.size()));
+    uchar* bits = layer.bits();
+    const qsizetype stride = layer.bytesPerLine();
+    int filled = 0, first = height, last = -1;
+    for (std::size_t c = 0; c < tops.size(); ++c)
+        if (tops[c] <= height) {
+            ++filled;
+            first = std::min(first, tops[c]);
+            last = std::max(last, tops[c] + lengths[c]);
+        }
+    if (filled * 8 < width) {
+        // Few columns (a short range): each run on its own is cheaper than a sweep of the rows.
+        for (std::size_t c = 0; c < tops.size(); ++c)
+            for (int y = tops[c]; y <= std::min(tops[c] + lengths[c], height - 1); ++y)
+                reinterpret_cast<QRgb*>(bits + y * stride)[c] = colour;
+        return;
+    }
+    for (int y = first; y <= last; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+        for (std::size_t c = 0; c < static_cast<std::size_t>(width); ++c)
+            if (static_cast<unsigned>(y - tops[c]) <= static_cast<unsigned>(lengths[c]))
+                line[c] = colour;
+    }
 }
 
 void DrawCursor(QPainter& painter, const QRectF& plot, const THistoryStore& store,
@@ -198,7 +232,7 @@ void DrawCursor(QPainter& painter, const QRectF& plot, const THistoryStore& stor
             lines << SeriesName(s) + QStringLiteral(": ") +
                          Number(SeriesValue(point.Bytes, s), SeriesInfo(s).Volts);
     } else {
-        lines << Tr("нет измерений");
+        lines << QCoreApplication::translate("history", "нет измерений");
     }
     const QFontMetricsF metrics(painter.font());
     double width = 0;
@@ -269,17 +303,16 @@ void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore
     const TChartLayout layout = LayoutChart(size, painter.font());
     painter.fillRect(QRectF(QPointF(0, 0), size), Qt::white);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    DrawLegend(painter, layout, store, view);
-
     const QRectF& plot = layout.Plot;
     const int columns = std::max(1, static_cast<int>(std::floor(plot.width() * dpr)));
     const TReduction reduction = Reduce(store, view.From, view.To, columns);
+    DrawLegend(painter, layout, reduction, view);
     const TValueRange volts = RangeOf(reduction, view, true);
     const TValueRange counts = RangeOf(reduction, view, false);
 
     DrawTimeAxis(painter, plot, view);
-    DrawValueAxis(painter, plot, volts, true, Tr("В"));
-    DrawValueAxis(painter, plot, counts, false, Tr("отсчёты"));
+    DrawValueAxis(painter, plot, volts, true, QCoreApplication::translate("history", "В"));
+    DrawValueAxis(painter, plot, counts, false, QCoreApplication::translate("history", "отсчёты"));
 
     // Gaps as a light band from the gap to the next measurement, so a pause is seen as one.
     painter.save();
@@ -299,9 +332,24 @@ void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore
             inGap = false;
         }
     }
-    for (int s = 0; s < kSeriesCount; ++s)
-        if (view.Visible[static_cast<std::size_t>(s)])
-            DrawSeries(painter, reduction, s, SeriesInfo(s).Volts ? volts : counts, plot, dpr);
+    QImage layer(columns, std::max(1, static_cast<int>(std::floor(plot.height() * dpr))),
+                 QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    for (int s = 0; s < kSeriesCount; ++s) {
+        if (!view.Visible[static_cast<std::size_t>(s)])
+            continue;
+        std::vector<QLineF> spans;
+        DrawSeries(layer, spans, reduction, s, SeriesInfo(s).Volts ? volts : counts, dpr);
+        if (!spans.empty()) {
+            // Drawn into the layer too, so the series keep their order of drawing.
+            QPainter layerPainter(&layer);
+            layerPainter.scale(dpr, dpr);
+            layerPainter.setPen(QPen(SeriesInfo(s).Colour, 0)); // one device pixel at any DPR
+            layerPainter.drawLines(spans.data(), static_cast<int>(spans.size()));
+        }
+    }
+    layer.setDevicePixelRatio(dpr);
+    painter.drawImage(plot.topLeft(), layer);
     painter.restore();
 
     painter.setPen(Qt::black);

@@ -12,10 +12,6 @@ namespace {
 constexpr qsizetype kLongestLine = 64 * 1024;
 constexpr qint64 kChunk = 1 << 20;
 
-QString Tr(const char* text) {
-    return QCoreApplication::translate("history", text);
-}
-
 QByteArrayView WithoutLineEnd(QByteArrayView line) {
     while (!line.isEmpty() && (line.back() == '\n' || line.back() == '\r'))
         line.chop(1);
@@ -60,7 +56,8 @@ bool TLogReader::ReadMore() {
     file_.close();
     if (!file_.open(QIODevice::ReadOnly)) {
         state_ = TState::Unreadable;
-        error_ = Tr("Не удалось открыть файл: %1").arg(file_.errorString());
+        error_ = QCoreApplication::translate("history", "Не удалось открыть файл: %1")
+                     .arg(file_.errorString());
         qCWarning(lcHistory).noquote() << "cannot open" << path_ << "-" << file_.errorString();
         return false;
     }
@@ -71,7 +68,8 @@ bool TLogReader::ReadMore() {
     }
     if (!file_.seek(offset_ + pending_.size()) && offset_ + pending_.size() != 0) {
         state_ = TState::Unreadable;
-        error_ = Tr("Не удалось прочитать файл: %1").arg(file_.errorString());
+        error_ = QCoreApplication::translate("history", "Не удалось прочитать файл: %1")
+                     .arg(file_.errorString());
         return false;
     }
     QByteArray chunk;
@@ -139,8 +137,9 @@ bool TLogReader::TakeFirstLine(QByteArrayView line) {
         return true;
     }
     state_ = TState::NotALog;
-    error_ = Tr("Это не журнал измерений Tarvenik: первая строка не заголовок журнала и не "
-                "запись JSON.");
+    error_ = QCoreApplication::translate(
+        "history", "Это не журнал измерений Tarvenik: первая строка не заголовок журнала и не "
+                   "запись JSON.");
     qCInfo(lcHistory).noquote() << path_ << "is no log of the unit";
     return true;
 }
@@ -164,7 +163,7 @@ bool TLogReader::Line(QByteArrayView raw, bool whole) {
             return false;
         if (format_ == TFormat::Json && records_ == 0 && malformed_ == 0 && !line.startsWith("{")) {
             state_ = TState::NotALog;
-            error_ = Tr("Это не журнал измерений Tarvenik.");
+            error_ = QCoreApplication::translate("history", "Это не журнал измерений Tarvenik.");
             return true;
         }
         // Dropped by design: one bad line must not cost the rest of the log.

@@ -1,8 +1,31 @@
 #include "history/Reduce.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace history {
+
+namespace {
+
+// The six values of a point, with the scale's division done once for the three in volts.
+std::array<float, kSeriesCount> ValuesOf(const TKeptBytes& bytes) {
+    static const auto kInfo = [] {
+        std::array<std::pair<std::size_t, bool>, kSeriesCount> info{};
+        for (int s = 0; s < kSeriesCount; ++s)
+            info[static_cast<std::size_t>(s)] = {
+                static_cast<std::size_t>(SeriesInfo(s).Byte - kFirstKeptByte), SeriesInfo(s).Volts};
+        return info;
+    }();
+    const double perCount = 1.1 / ScaleFromByte(bytes[block::kScaleByte - kFirstKeptByte]);
+    std::array<float, kSeriesCount> values{};
+    for (std::size_t s = 0; s < kSeriesCount; ++s) {
+        const auto [byte, volts] = kInfo[s];
+        values[s] = volts ? static_cast<float>(bytes[byte] * perCount) : bytes[byte];
+    }
+    return values;
+}
+
+} // namespace
 
 int TReduction::ColumnOf(qint64 time) const {
     if (time < From)
@@ -37,9 +60,10 @@ TReduction Reduce(const THistoryStore& store, qint64 from, qint64 to, int column
         }
         const bool first = out.HasData[column] == 0;
         out.HasData[column] = 1;
-        for (int s = 0; s < kSeriesCount; ++s) {
-            const auto value = static_cast<float>(SeriesValue(point.Bytes, s));
-            TColumnValues& c = out.Series[static_cast<std::size_t>(s)][column];
+        const auto values = ValuesOf(point.Bytes);
+        for (std::size_t s = 0; s < kSeriesCount; ++s) {
+            const float value = values[s];
+            TColumnValues& c = out.Series[s][column];
             if (first) {
                 c = {value, value, value, value};
             } else {
@@ -47,8 +71,18 @@ TReduction Reduce(const THistoryStore& store, qint64 from, qint64 to, int column
                 c.Max = std::max(c.Max, value);
                 c.Last = value;
             }
+            TSeriesStats& total = out.Totals[s];
+            if (total.Count == 0)
+                total.Min = total.Max = value;
+            total.Min = std::min(total.Min, double(value));
+            total.Max = std::max(total.Max, double(value));
+            total.Mean += value; // the sum until the end
+            ++total.Count;
         }
     }
+    for (TSeriesStats& total : out.Totals)
+        if (total.Count > 0)
+            total.Mean /= static_cast<double>(total.Count);
     return out;
 }
 

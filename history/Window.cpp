@@ -19,18 +19,12 @@
 
 namespace history {
 
-namespace {
-
-QString Tr(const char* text) {
-    return QCoreApplication::translate("history", text);
-}
-
-} // namespace
+namespace {} // namespace
 
 THistoryWindow::THistoryWindow(const THistoryStore* live, QWidget* parent)
     : QWidget(parent, Qt::Window), live_(live) {
     setObjectName(QStringLiteral("HistoryWindow"));
-    setWindowTitle(Tr("История измерений"));
+    setWindowTitle(QCoreApplication::translate("history", "История измерений"));
     resize(1000, 620);
     Build();
     Chart->SetStore(live_);
@@ -42,16 +36,18 @@ THistoryWindow::~THistoryWindow() = default;
 void THistoryWindow::Build() {
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
-    OpenButton = new QPushButton(Tr("&Открыть…"), this);
+    OpenButton = new QPushButton(QCoreApplication::translate("history", "&Открыть…"), this);
     OpenButton->setShortcut(QKeySequence::Open);
-    LiveButton = new QPushButton(Tr("&Текущие измерения"), this);
+    LiveButton =
+        new QPushButton(QCoreApplication::translate("history", "&Текущие измерения"), this);
     UnitBox = new QComboBox(this);
-    UnitBox->setAccessibleName(Tr("Устройство журнала"));
+    UnitBox->setAccessibleName(QCoreApplication::translate("history", "Устройство журнала"));
     UnitBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    FollowBox = new QCheckBox(Tr("&Следить за последними"), this);
+    FollowBox =
+        new QCheckBox(QCoreApplication::translate("history", "&Следить за последними"), this);
     FollowBox->setChecked(true);
-    PngButton = new QPushButton(Tr("Сохранить &PNG…"), this);
-    CsvButton = new QPushButton(Tr("Сохранить &CSV…"), this);
+    PngButton = new QPushButton(QCoreApplication::translate("history", "Сохранить &PNG…"), this);
+    CsvButton = new QPushButton(QCoreApplication::translate("history", "Сохранить &CSV…"), this);
     for (QWidget* w : std::initializer_list<QWidget*>{OpenButton, LiveButton, UnitBox, FollowBox,
                                                       PngButton, CsvButton})
         bar->addWidget(w);
@@ -116,10 +112,12 @@ bool THistoryWindow::OpenLog(const QString& path) {
     if (!reader->ReadMore() || reader->Units().empty()) {
         QString why = reader->Error();
         if (why.isEmpty())
-            why = reader->Malformed() > 0
-                      ? Tr("В файле нет ни одной записи измерений (%1 строк пропущено).")
-                            .arg(reader->Malformed())
-                      : Tr("В файле нет записей измерений.");
+            why =
+                reader->Malformed() > 0
+                    ? QCoreApplication::translate(
+                          "history", "В файле нет ни одной записи измерений (%1 строк пропущено).")
+                          .arg(reader->Malformed())
+                    : QCoreApplication::translate("history", "В файле нет записей измерений.");
         Status->setText(QFileInfo(path).fileName() + QStringLiteral(": ") + why);
         return false;
     }
@@ -153,7 +151,10 @@ void THistoryWindow::FillUnits() {
     UnitBox->clear();
     if (reader_)
         for (const QString& serial : reader_->Units())
-            UnitBox->addItem(serial.isEmpty() ? Tr("(без серийного номера)") : serial, serial);
+            UnitBox->addItem(serial.isEmpty()
+                                 ? QCoreApplication::translate("history", "(без серийного номера)")
+                                 : serial,
+                             serial);
     const int keep = UnitBox->findData(current);
     UnitBox->setCurrentIndex(keep >= 0 ? keep : 0);
     // The choice matters only when the log holds more than one unit.
@@ -198,16 +199,21 @@ void THistoryWindow::LiveChanged() {
 void THistoryWindow::ShowLogStatus() {
     LiveButton->setEnabled(reader_ != nullptr);
     if (!reader_) {
-        Status->setText(Tr("Текущие измерения: %1 точек").arg(live_ ? live_->Size() : 0));
+        Status->setText(QCoreApplication::translate("history", "Текущие измерения: %1 точек")
+                            .arg(live_ ? live_->Size() : 0));
         return;
     }
-    QString text =
-        Tr("%1: %2 записей").arg(QFileInfo(reader_->Path()).fileName()).arg(reader_->Records());
+    QString text = QCoreApplication::translate("history", "%1: %2 записей")
+                       .arg(QFileInfo(reader_->Path()).fileName())
+                       .arg(reader_->Records());
     if (reader_->Malformed() > 0)
         text += QStringLiteral(", ") +
-                Tr("%1 строк пропущено (не записи журнала)").arg(reader_->Malformed());
+                QCoreApplication::translate("history", "%1 строк пропущено (не записи журнала)")
+                    .arg(reader_->Malformed());
     if (reader_->Units().size() > 1)
-        text += QStringLiteral(", ") + Tr("устройств: %1").arg(reader_->Units().size());
+        text +=
+            QStringLiteral(", ") +
+            QCoreApplication::translate("history", "устройств: %1").arg(reader_->Units().size());
     Status->setText(text);
 }
 
@@ -226,52 +232,59 @@ bool THistoryWindow::ExportPng(const QString& path) {
     }
     if (!image.save(path, "PNG")) {
         qCWarning(lcHistory).noquote() << "the chart could not be saved to" << path;
-        Status->setText(Tr("Не удалось сохранить %1").arg(path));
+        Status->setText(
+            QCoreApplication::translate("history", "Не удалось сохранить %1").arg(path));
         return false;
     }
-    Status->setText(Tr("Сохранено: %1").arg(path));
+    Status->setText(QCoreApplication::translate("history", "Сохранено: %1").arg(path));
     return true;
 }
 
 bool THistoryWindow::ExportCsv(const QString& path) {
     if (!Chart->Store()) {
-        Status->setText(Tr("Нет измерений для сохранения"));
+        Status->setText(QCoreApplication::translate("history", "Нет измерений для сохранения"));
         return false;
     }
     QString error;
     if (!history::ExportCsv(*Chart->Store(), Chart->View().From, Chart->View().To, path, &error)) {
-        Status->setText(Tr("Не удалось сохранить %1: %2").arg(path, error));
+        Status->setText(
+            QCoreApplication::translate("history", "Не удалось сохранить %1: %2").arg(path, error));
         return false;
     }
-    Status->setText(Tr("Сохранено: %1").arg(path));
+    Status->setText(QCoreApplication::translate("history", "Сохранено: %1").arg(path));
     return true;
 }
 
 namespace {
 
 QString DialogPath(QWidget* parent, bool save, const QString& filter) {
-    return save ? QFileDialog::getSaveFileName(parent, Tr("Сохранить"), QString(), filter)
-                : QFileDialog::getOpenFileName(parent, Tr("Открыть журнал"), QString(), filter);
+    return save ? QFileDialog::getSaveFileName(parent,
+                                               QCoreApplication::translate("history", "Сохранить"),
+                                               QString(), filter)
+                : QFileDialog::getOpenFileName(
+                      parent, QCoreApplication::translate("history", "Открыть журнал"), QString(),
+                      filter);
 }
 
 } // namespace
 
 void THistoryWindow::OpenClicked() {
-    const QString filter = Tr("Журналы (*.csv *.jsonl *.json *.log);;Все файлы (*)");
+    const QString filter = QCoreApplication::translate(
+        "history", "Журналы (*.csv *.jsonl *.json *.log);;Все файлы (*)");
     const QString path = AskPath ? AskPath(false, filter) : DialogPath(this, false, filter);
     if (!path.isEmpty())
         OpenLog(path);
 }
 
 void THistoryWindow::PngClicked() {
-    const QString filter = Tr("Рисунок PNG (*.png)");
+    const QString filter = QCoreApplication::translate("history", "Рисунок PNG (*.png)");
     const QString path = AskPath ? AskPath(true, filter) : DialogPath(this, true, filter);
     if (!path.isEmpty())
         ExportPng(path);
 }
 
 void THistoryWindow::CsvClicked() {
-    const QString filter = Tr("Журнал CSV (*.csv)");
+    const QString filter = QCoreApplication::translate("history", "Журнал CSV (*.csv)");
     const QString path = AskPath ? AskPath(true, filter) : DialogPath(this, true, filter);
     if (!path.isEmpty())
         ExportCsv(path);
