@@ -136,9 +136,12 @@ void DrawValueAxis(QPainter& painter, const QRectF& plot, const TValueRange& ran
         painter.drawText(box, (left ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
                          ValueText(value, range.Step));
     }
-    painter.drawText(QRectF(left ? 0 : plot.right() + 6, plot.top() - metrics.height() - 2,
-                            kAxisWidth, metrics.height()),
-                     left ? Qt::AlignRight : Qt::AlignLeft, unitName);
+    // The right one ends at the chart's edge, so a long unit name stays whole.
+    const QRectF label =
+        left ? QRectF(0, plot.top() - metrics.height() - 2, kAxisWidth, metrics.height())
+             : QRectF(plot.right() - kAxisWidth, plot.top() - metrics.height() - 2,
+                      2 * kAxisWidth - 2, metrics.height());
+    painter.drawText(label, left ? Qt::AlignLeft : Qt::AlignRight, unitName);
 }
 
 // Each column's min..max as a vertical run of device pixels, reaching to the previous column's

@@ -43,6 +43,7 @@ void THistoryWindow::Build() {
     UnitBox = new QComboBox(this);
     UnitBox->setAccessibleName(QCoreApplication::translate("history", "Устройство журнала"));
     UnitBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    UnitBox->setVisible(false); // until a log of several units is open
     FollowBox =
         new QCheckBox(QCoreApplication::translate("history", "&Следить за последними"), this);
     FollowBox->setChecked(true);
