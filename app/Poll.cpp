@@ -3,6 +3,7 @@
 
 #include "app/AppLogging.h"
 #include "app/DataBlock.h"
+#include "app/HistoryLink.h"
 #include "app/Oscillogram.h"
 #include "app/Unit1.h"
 
@@ -58,6 +59,7 @@ void TTarvenik_Control_Form::TimerTimer(void*) {
     Timer->stop();
     Guarded([this] {
         if (!Get_Tarvenik_Dev()) {
+            History->Gap(history::TGapReason::Unplugged);
             CheckBox1->setChecked(false); // its click handler resets the window too
             init_app();
             // A unit that is there but can't be opened is told apart from no unit at all.
@@ -83,6 +85,7 @@ void TTarvenik_Control_Form::FinishPoll(bool answered) {
     Guarded([this, answered] {
         if (answered && OnPollRead)
             OnPollRead(State.data_block);
+        History->Polled(answered, unitSilent_);
         PollStep(5);
 
         DrawPoll();

@@ -3,6 +3,7 @@
 #include "app/AppLogging.h"
 #include "app/Design.h"
 #include "app/DesignFont.h"
+#include "app/HistoryLink.h"
 #include "app/Placement.h"
 #include "app/PlainItemDelegate.h"
 #include "unit/Parameters.h"
@@ -100,6 +101,7 @@ TTarvenik_Control_Form::TTarvenik_Control_Form(QWidget* parent)
     NameControls();
     MakeController();
     WireEvents();
+    History = new THistoryLink(*this);
     OnCreate(this);
 }
 
@@ -358,6 +360,7 @@ void TTarvenik_Control_Form::CheckBox1Click(void*) {
         // whatever was asked after it are dropped.
         session_->DropAll();
         readBackAsked_ = false;
+        History->Gap(history::TGapReason::Unticked);
         unitSilent_ = false;
         init_app();
     }

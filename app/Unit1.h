@@ -29,6 +29,7 @@ class QPushButton;
 class QTimer;
 class THidDevice;
 class THidDeviceController;
+class THistoryLink;
 
 // Where screenshots go and what time names them; the real clock and the program's folder unless a
 // test puts its own in.
@@ -142,6 +143,9 @@ public:
     // Called inside a connected poll right after a read the unit answered, with the block read,
     // on the window's thread; the program's log (--log) hangs here.
     std::function<void(const TDataBlock& block)> OnPollRead;
+
+    // The measurement history fed by the poll (HistoryLink.h); a child of the window.
+    THistoryLink* History = nullptr;
 
     // --serial: only the unit with this serial number string is taken; empty: any unit.
     QString WantedSerial;

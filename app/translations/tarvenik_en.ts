@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ru">
 <context>
+    <name>THistoryLink</name>
+    <message>
+        <source>История измерений…</source>
+        <translation>Measurement history…</translation>
+    </message>
+</context>
+<context>
     <name>TTarvenik_Control_Form</name>
     <message>
         <source>Период опроса</source>
@@ -118,6 +125,173 @@
     <message>
         <source>Осциллограмма</source>
         <translation>Oscillogram</translation>
+    </message>
+</context>
+<context>
+    <name>history</name>
+    <message>
+        <source>График истории измерений</source>
+        <translation>Measurement history chart</translation>
+    </message>
+    <message>
+        <source>С %1 по %2.</source>
+        <translation>From %1 to %2.</translation>
+    </message>
+    <message>
+        <source>Нет измерений.</source>
+        <translation>No measurements.</translation>
+    </message>
+    <message>
+        <source>%1: мин %2, макс %3, среднее %4.</source>
+        <translation>%1: min %2, max %3, mean %4.</translation>
+    </message>
+    <message>
+        <source>мин %1  макс %2  ср %3</source>
+        <translation>min %1  max %2  mean %3</translation>
+    </message>
+    <message>
+        <source>нет измерений</source>
+        <translation>no measurements</translation>
+    </message>
+    <message>
+        <source>В</source>
+        <translation>V</translation>
+    </message>
+    <message>
+        <source>отсчёты</source>
+        <translation>counts</translation>
+    </message>
+    <message>
+        <source>Не удалось открыть файл: %1</source>
+        <translation>Could not open the file: %1</translation>
+    </message>
+    <message>
+        <source>Не удалось прочитать файл: %1</source>
+        <translation>Could not read the file: %1</translation>
+    </message>
+    <message>
+        <source>Это не журнал измерений Tarvenik: первая строка не заголовок журнала и не запись JSON.</source>
+        <translation>This is not a Tarvenik measurement log: its first line is neither a log header nor a JSON record.</translation>
+    </message>
+    <message>
+        <source>Это не журнал измерений Tarvenik.</source>
+        <translation>This is not a Tarvenik measurement log.</translation>
+    </message>
+    <message>
+        <source>OS1 min, В</source>
+        <translation>OS1 min, V</translation>
+    </message>
+    <message>
+        <source>OS1 max, В</source>
+        <translation>OS1 max, V</translation>
+    </message>
+    <message>
+        <source>Время импульса OS2</source>
+        <translation>OS2 pulse time</translation>
+    </message>
+    <message>
+        <source>Напряжение OS2, В</source>
+        <translation>OS2 voltage, V</translation>
+    </message>
+    <message>
+        <source>Время OS1 в &quot;1&quot;</source>
+        <translation>OS1 time in &quot;1&quot;</translation>
+    </message>
+    <message>
+        <source>Время OS1 в &quot;0&quot;</source>
+        <translation>OS1 time in &quot;0&quot;</translation>
+    </message>
+    <message>
+        <source>История измерений</source>
+        <translation>Measurement history</translation>
+    </message>
+    <message>
+        <source>&amp;Открыть…</source>
+        <translation>&amp;Open…</translation>
+    </message>
+    <message>
+        <source>&amp;Текущие измерения</source>
+        <translation>&amp;Live measurements</translation>
+    </message>
+    <message>
+        <source>Устройство журнала</source>
+        <translation>Unit of the log</translation>
+    </message>
+    <message>
+        <source>&amp;Следить за последними</source>
+        <translation>&amp;Follow latest</translation>
+    </message>
+    <message>
+        <source>Сохранить &amp;PNG…</source>
+        <translation>Save &amp;PNG…</translation>
+    </message>
+    <message>
+        <source>Сохранить &amp;CSV…</source>
+        <translation>Save &amp;CSV…</translation>
+    </message>
+    <message>
+        <source>В файле нет ни одной записи измерений (%1 строк пропущено).</source>
+        <translation>The file holds no measurement record (%1 lines skipped).</translation>
+    </message>
+    <message>
+        <source>В файле нет записей измерений.</source>
+        <translation>The file holds no measurement records.</translation>
+    </message>
+    <message>
+        <source>(без серийного номера)</source>
+        <translation>(no serial number)</translation>
+    </message>
+    <message>
+        <source>Текущие измерения: %1 точек</source>
+        <translation>Live measurements: %1 points</translation>
+    </message>
+    <message>
+        <source>%1: %2 записей</source>
+        <translation>%1: %2 records</translation>
+    </message>
+    <message>
+        <source>%1 строк пропущено (не записи журнала)</source>
+        <translation>%1 lines skipped (not records of a log)</translation>
+    </message>
+    <message>
+        <source>устройств: %1</source>
+        <translation>units: %1</translation>
+    </message>
+    <message>
+        <source>Не удалось сохранить %1</source>
+        <translation>Could not save %1</translation>
+    </message>
+    <message>
+        <source>Сохранено: %1</source>
+        <translation>Saved: %1</translation>
+    </message>
+    <message>
+        <source>Нет измерений для сохранения</source>
+        <translation>No measurements to save</translation>
+    </message>
+    <message>
+        <source>Не удалось сохранить %1: %2</source>
+        <translation>Could not save %1: %2</translation>
+    </message>
+    <message>
+        <source>Сохранить</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>Открыть журнал</source>
+        <translation>Open log</translation>
+    </message>
+    <message>
+        <source>Журналы (*.csv *.jsonl *.json *.log);;Все файлы (*)</source>
+        <translation>Logs (*.csv *.jsonl *.json *.log);;All files (*)</translation>
+    </message>
+    <message>
+        <source>Рисунок PNG (*.png)</source>
+        <translation>PNG picture (*.png)</translation>
+    </message>
+    <message>
+        <source>Журнал CSV (*.csv)</source>
+        <translation>CSV log (*.csv)</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,7 @@
 // the oscillogram drawing alone; and how late the window's event loop runs while the unit stalls.
 
 #include "app/DataBlock.h"
+#include "app/HistoryLink.h"
 #include "app/Oscillogram.h"
 #include "app/Unit1.h"
 #include "framework/Canvas.h"
@@ -42,6 +43,7 @@ void BM_PollCycle(benchmark::State& state) {
     }
     unit.Reset();
     const bool fixed = state.range(0) != 0;
+    const bool historyShown = state.range(0) == 2;
     if (fixed) {
         const TDataBlock b = BusyBlock();
         unit.SetFixedBlock(0, b.data());
@@ -56,6 +58,9 @@ void BM_PollCycle(benchmark::State& state) {
         state.SkipWithError("no unit");
         return;
     }
+    // 2: the history window open and following, redrawn after each poll.
+    if (historyShown)
+        form.History->Open();
     // A cycle asks the exchange thread for the block and ends when its answer has been applied.
     for (auto _ : state) {
         form.TimerTimer(form.Timer);
@@ -64,9 +69,11 @@ void BM_PollCycle(benchmark::State& state) {
     }
     form.CheckBox1->setChecked(false);
     unit.Reset();
-    state.SetLabel(fixed ? "fixed busy block" : "live virtual unit");
+    state.SetLabel(historyShown ? "fixed busy block, history shown"
+                   : fixed      ? "fixed busy block"
+                                : "live virtual unit");
 }
-BENCHMARK(BM_PollCycle)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PollCycle)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 // How late the window's event loop runs while the unit stalls every request for 5 s: connecting
 // (the read-back), then polling on its own timer as the program does. A 10 ms timer on the

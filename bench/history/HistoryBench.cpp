@@ -1,0 +1,132 @@
+// The history's costs: a redraw of the chart at full HD over a day and over a minute of points
+// (six series), the reduction alone, feeding one measurement, and reading a log of a million
+// records. The log is written once into a temporary folder.
+
+#include "history/ChartRender.h"
+#include "history/LogReader.h"
+#include "history/Reduce.h"
+#include "history/Store.h"
+#include "unit/Record.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <random>
+
+namespace {
+
+constexpr qint64 kStart = 1'740'000'000'000;
+constexpr qint64 kPoll = 500;
+constexpr int kDay = 172'800;
+
+TDataBlock NoisyBlock(std::mt19937& random) {
+    TDataBlock b{};
+    b[block::kScaleByte] = 64;
+    for (int index : {block::kOs1Min, block::kOs1Max, block::kOs2Voltage, block::kOs2PulseTime,
+                      block::kOs1Time1, block::kOs1Time0})
+        b[static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(random());
+    return b;
+}
+
+const history::THistoryStore& Day() {
+    static const history::THistoryStore store = [] {
+        history::THistoryStore s;
+        std::mt19937 random(7);
+        for (int i = 0; i < kDay; ++i)
+            s.Measurement(kStart + i * kPoll, NoisyBlock(random), {QStringLiteral("A"), {}});
+        return s;
+    }();
+    return store;
+}
+
+// range(0): the seconds shown, the latest of the day.
+void BM_RedrawFullHd(benchmark::State& state) {
+    const history::THistoryStore& store = Day();
+    QImage image(1920, 1080, QImage::Format_RGB32);
+    history::TChartView view;
+    view.To = kStart + kDay * kPoll;
+    view.From = view.To - state.range(0) * 1000;
+    view.CursorX = 900;
+    for (auto _ : state) {
+        QPainter painter(&image);
+        history::RenderChart(painter, image.size(), 1.0, store, view);
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.SetLabel(std::to_string(store.LowerBound(view.To) - store.LowerBound(view.From)) +
+                   " points x 6 series");
+}
+BENCHMARK(BM_RedrawFullHd)->Arg(24 * 3600)->Arg(60)->Unit(benchmark::kMillisecond);
+
+void BM_ReduceDay(benchmark::State& state) {
+    const history::THistoryStore& store = Day();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            history::Reduce(store, kStart, kStart + kDay * kPoll, 1800).HasData.data());
+}
+BENCHMARK(BM_ReduceDay)->Unit(benchmark::kMillisecond);
+
+void BM_FeedOne(benchmark::State& state) {
+    history::THistoryStore store;
+    std::mt19937 random(1);
+    const TDataBlock b = NoisyBlock(random);
+    const unit::TUnitIdentity unit{QStringLiteral("A"), QStringLiteral("1-1")};
+    qint64 time = kStart;
+    for (auto _ : state)
+        store.Measurement(time += kPoll, b, unit);
+    state.counters["bytes_24h"] = static_cast<double>(store.MemoryBytes());
+}
+BENCHMARK(BM_FeedOne)->Iterations(kDay);
+
+// range(0): records in the log.
+void BM_OpenLog(benchmark::State& state) {
+    static QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("log-%1.csv").arg(state.range(0)));
+    if (!QFile::exists(path)) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) {
+            state.SkipWithError("cannot write the log");
+            return;
+        }
+        std::mt19937 random(3);
+        QByteArray chunk = unit::CsvHeader().toUtf8();
+        const unit::TUnitIdentity unit{QStringLiteral("SN-0001"), QStringLiteral("1-1.2")};
+        for (qint64 i = 0; i < state.range(0); ++i) {
+            chunk += unit::CsvRecord(QDateTime::fromMSecsSinceEpoch(kStart + i * kPoll),
+                                     NoisyBlock(random), unit)
+                         .toUtf8();
+            if (chunk.size() > (1 << 20)) {
+                file.write(chunk);
+                chunk.clear();
+            }
+        }
+        file.write(chunk);
+    }
+    std::size_t records = 0;
+    for (auto _ : state) {
+        history::TLogReader reader(path);
+        reader.ReadMore();
+        records = reader.Records();
+    }
+    state.counters["records"] = static_cast<double>(records);
+    state.counters["file_MB"] = static_cast<double>(QFile(path).size()) / 1e6;
+}
+BENCHMARK(BM_OpenLog)->Arg(1'000'000)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

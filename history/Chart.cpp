@@ -1,0 +1,234 @@
+#include "history/Chart.h"
+
+#include <QAccessible>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace history {
+
+namespace {
+
+constexpr qint64 kDefaultSpan = 10 * 60'000; // ten minutes
+// A following chart leaves this share of its span free after the latest measurement.
+constexpr double kLead = 0.02;
+
+} // namespace
+
+THistoryChart::THistoryChart(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setMinimumSize(480, 320);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAccessibleName(QCoreApplication::translate("history", "График истории измерений"));
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    view_.From = now - kDefaultSpan;
+    view_.To = now;
+}
+
+void THistoryChart::SetStore(const THistoryStore* store) {
+    store_ = store;
+    Refresh();
+}
+
+void THistoryChart::Refresh() {
+    if (follow_ && store_ && !store_->Empty()) {
+        const qint64 span = Span();
+        const qint64 latest = store_->At(store_->Size() - 1).Time;
+        view_.To = latest + static_cast<qint64>(static_cast<double>(span) * kLead) + 1;
+        view_.From = view_.To - span;
+    }
+    Changed();
+}
+
+void THistoryChart::SetRange(qint64 from, qint64 to) {
+    const qint64 span = std::clamp(to - from, kShortestSpan, kLongestSpan);
+    const qint64 middle = from + (to - from) / 2;
+    view_.From = middle - span / 2;
+    view_.To = view_.From + span;
+    Changed();
+}
+
+void THistoryChart::ShowAll() {
+    if (!store_ || store_->Empty())
+        return;
+    const qint64 first = store_->At(0).Time;
+    const qint64 last = store_->At(store_->Size() - 1).Time;
+    SetRange(first, last + std::max<qint64>((last - first) / 50, 1));
+}
+
+void THistoryChart::SetFollow(bool follow) {
+    if (follow_ == follow)
+        return;
+    follow_ = follow;
+    emit FollowChanged(follow_);
+    Refresh();
+}
+
+void THistoryChart::StopFollowing() {
+    if (follow_) {
+        follow_ = false;
+        emit FollowChanged(false);
+    }
+}
+
+void THistoryChart::SetSeriesVisible(int series, bool visible) {
+    if (series < 0 || series >= kSeriesCount || SeriesVisible(series) == visible)
+        return;
+    view_.Visible[static_cast<std::size_t>(series)] = visible;
+    emit SeriesVisibilityChanged(series, visible);
+    Changed();
+}
+
+void THistoryChart::Zoom(double factor, std::optional<double> x) {
+    const TChartLayout layout = LayoutChart(size(), font());
+    const double share =
+        x ? std::clamp((*x - layout.Plot.left()) / layout.Plot.width(), 0.0, 1.0) : 0.5;
+    const auto pivot = view_.From + static_cast<qint64>(share * static_cast<double>(Span()));
+    const qint64 span = std::clamp(static_cast<qint64>(static_cast<double>(Span()) * factor),
+                                   kShortestSpan, kLongestSpan);
+    view_.From = pivot - static_cast<qint64>(share * static_cast<double>(span));
+    view_.To = view_.From + span;
+    // Zooming a following chart keeps it on the latest measurement.
+    if (follow_)
+        Refresh();
+    else
+        Changed();
+}
+
+void THistoryChart::Pan(double share) {
+    const auto shift = static_cast<qint64>(share * static_cast<double>(Span()));
+    if (shift < 0)
+        StopFollowing();
+    view_.From += shift;
+    view_.To += shift;
+    Changed();
+}
+
+void THistoryChart::Changed() {
+    update();
+    if (QAccessible::isActive())
+        setAccessibleDescription(RangeDescription());
+    emit ViewChanged();
+}
+
+QString THistoryChart::RangeDescription() const {
+    const QLocale c = QLocale::c();
+    const QString format = QStringLiteral("dd.MM.yyyy HH:mm:ss");
+    QString text = QCoreApplication::translate("history", "С %1 по %2.")
+                       .arg(c.toString(QDateTime::fromMSecsSinceEpoch(view_.From), format),
+                            c.toString(QDateTime::fromMSecsSinceEpoch(view_.To), format));
+    if (!store_) {
+        return text + QLatin1Char(' ') + QCoreApplication::translate("history", "Нет измерений.");
+    }
+    const auto stats = Stats(*store_, view_.From, view_.To);
+    if (stats[0].Count == 0)
+        return text + QLatin1Char(' ') + QCoreApplication::translate("history", "Нет измерений.");
+    for (int s = 0; s < kSeriesCount; ++s) {
+        const TSeriesStats& st = stats[static_cast<std::size_t>(s)];
+        const int decimals = SeriesInfo(s).Volts ? 2 : 1;
+        text += QLatin1Char(' ') +
+                QCoreApplication::translate("history", "%1: мин %2, макс %3, среднее %4.")
+                    .arg(SeriesName(s), c.toString(st.Min, 'f', decimals),
+                         c.toString(st.Max, 'f', decimals), c.toString(st.Mean, 'f', decimals));
+    }
+    return text;
+}
+
+void THistoryChart::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setFont(font());
+    static const THistoryStore kEmpty(1);
+    RenderChart(painter, size(), devicePixelRatioF(), store_ ? *store_ : kEmpty, view_);
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 0, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+void THistoryChart::wheelEvent(QWheelEvent* event) {
+    const int steps = event->angleDelta().y();
+    if (steps == 0)
+        return;
+    Zoom(std::pow(1.25, -steps / 120.0), event->position().x());
+    event->accept();
+}
+
+void THistoryChart::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        Zoom(0.5);
+        break;
+    case Qt::Key_Minus:
+        Zoom(2.0);
+        break;
+    case Qt::Key_Left:
+        Pan(-0.1);
+        break;
+    case Qt::Key_Right:
+        Pan(0.1);
+        break;
+    case Qt::Key_Home:
+        StopFollowing();
+        ShowAll();
+        break;
+    case Qt::Key_End:
+        SetFollow(true);
+        Refresh();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void THistoryChart::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    const TChartLayout layout = LayoutChart(size(), font());
+    if (const auto series = LegendEntryAt(layout, event->position())) {
+        SetSeriesVisible(*series, !SeriesVisible(*series));
+        return;
+    }
+    dragFrom_ = event->position();
+    dragRangeFrom_ = view_.From;
+}
+
+void THistoryChart::mouseMoveEvent(QMouseEvent* event) {
+    view_.CursorX = event->position().x();
+    if (dragFrom_) {
+        const TChartLayout layout = LayoutChart(size(), font());
+        const double dx = event->position().x() - dragFrom_->x();
+        const qint64 span = Span();
+        const auto shift =
+            static_cast<qint64>(-dx / layout.Plot.width() * static_cast<double>(span));
+        if (shift != 0)
+            StopFollowing();
+        view_.From = dragRangeFrom_ + shift;
+        view_.To = view_.From + span;
+        Changed();
+        return;
+    }
+    update();
+}
+
+void THistoryChart::mouseReleaseEvent(QMouseEvent*) {
+    dragFrom_.reset();
+}
+
+void THistoryChart::leaveEvent(QEvent*) {
+    view_.CursorX.reset();
+    update();
+}
+
+} // namespace history

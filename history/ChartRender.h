@@ -1,0 +1,48 @@
+#pragma once
+// Drawing the history chart with QPainter: the legend with each series' min, max and mean over the
+// range shown, the time axis below, volts on the left, counts on the right, the series as lines
+// from the min/max reduction (one column per device pixel, so a high-DPI screen gets all its
+// detail), and the cursor line with the values under it. No widget: the chart, its export and the
+// benchmark draw the same way.
+
+#include "history/Reduce.h"
+#include "history/Store.h"
+
+#include <QFont>
+#include <QRectF>
+#include <QSizeF>
+
+#include <array>
+#include <optional>
+
+class QPainter;
+
+namespace history {
+
+struct TChartView {
+    qint64 From = 0, To = 1; // the time range shown, [From, To)
+    std::array<bool, kSeriesCount> Visible{true, true, true, true, true, true};
+    std::optional<double> CursorX; // in the painter's logical pixels
+};
+
+// The parts of the chart in logical pixels, for a size and font.
+struct TChartLayout {
+    QRectF Legend;
+    QRectF Plot;
+    double LegendRowHeight = 0;
+    double LegendColumnWidth = 0;
+};
+TChartLayout LayoutChart(QSizeF size, const QFont& font);
+
+// The series a legend entry at `point` stands for, if any.
+std::optional<int> LegendEntryAt(const TChartLayout& layout, QPointF point);
+
+// `dpr`: device pixels per logical pixel of the target.
+void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore& store,
+                 const TChartView& view);
+
+// The index of the measurement nearest to `time` within `tolerance` milliseconds, if any.
+std::optional<std::size_t> NearestMeasurement(const THistoryStore& store, qint64 time,
+                                              qint64 tolerance);
+
+} // namespace history

@@ -1,0 +1,132 @@
+// The measurement history beside the control window: opened from the oscillogram's context menu
+// and with Ctrl+H, fed by the polls against the virtual unit, and its exports read back.
+
+#include "PanelTestSupport.h"
+
+#include "app/HistoryLink.h"
+#include "history/LogReader.h"
+#include "history/Window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace paneltest {
+namespace {
+
+class HistoryLinkTest : public PanelTest {
+protected:
+    void SetUp() override {
+        PanelTest::SetUp();
+        form->History->Clock = [this] { return now += 500; };
+    }
+    TDataBlock Measured(std::uint8_t os1Min) {
+        TDataBlock b = QuietBlock();
+        b[block::kOs1Min] = os1Min;
+        b[block::kOs1Max] = 200;
+        b[block::kOs2PulseTime] = 33;
+        return b;
+    }
+    qint64 now = 1'740'000'000'000;
+};
+
+TEST_F(HistoryLinkTest, TheOscillogramsContextMenuOpensTheWindow) {
+    EXPECT_EQ(form->Image->contextMenuPolicy(), Qt::ActionsContextMenu);
+    const QList<QAction*> actions = form->Image->actions();
+    ASSERT_EQ(actions.size(), 1);
+    EXPECT_EQ(actions[0]->text(), QStringLiteral("История измерений…"));
+    EXPECT_EQ(form->History->Window(), nullptr);
+    actions[0]->trigger();
+    ASSERT_NE(form->History->Window(), nullptr);
+    EXPECT_TRUE(form->History->Window()->isVisible());
+    EXPECT_EQ(form->History->Window()->Chart->Store(), &form->History->Store());
+    // A second time raises the same window.
+    history::THistoryWindow* first = form->History->Window();
+    actions[0]->trigger();
+    EXPECT_EQ(form->History->Window(), first);
+}
+
+TEST_F(HistoryLinkTest, CtrlHOpensTheWindow) {
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(form->isActiveWindow());
+    QTest::keyClick(form->CheckBox1, Qt::Key_H, Qt::ControlModifier);
+    ASSERT_NE(form->History->Window(), nullptr);
+    EXPECT_TRUE(form->History->Window()->isVisible());
+}
+
+TEST_F(HistoryLinkTest, PollsFeedTheHistoryAndTheWindowFollows) {
+    SetFixedBlock(Measured(40));
+    Connect();
+    form->History->Open();
+    history::THistoryChart* chart = form->History->Window()->Chart;
+    for (int i = 0; i < 3; ++i)
+        Poll();
+    const history::THistoryStore& store = form->History->Store();
+    ASSERT_EQ(store.Size(), 3u);
+    EXPECT_EQ(store.At(2).Time, now);
+    EXPECT_EQ(store.At(2).Bytes[block::kOs1Min - history::kFirstKeptByte], 40);
+    EXPECT_EQ(store.At(2).Bytes[block::kOs2PulseTime - history::kFirstKeptByte], 33);
+    EXPECT_GE(chart->View().To, now);
+    EXPECT_LT(chart->View().From, now);
+
+    SetFixedBlock(Measured(90));
+    Poll();
+    EXPECT_EQ(store.At(3).Bytes[block::kOs1Min - history::kFirstKeptByte], 90);
+    EXPECT_GE(chart->View().To, now);
+
+    // Unticking is a gap: the line does not run on to the next connection.
+    form->CheckBox1->setChecked(false);
+    ASSERT_EQ(store.Size(), 5u);
+    EXPECT_EQ(store.At(4).Gap, static_cast<std::uint8_t>(history::TGapReason::Unticked));
+}
+
+TEST_F(HistoryLinkTest, AnUnpluggedUnitIsAGap) {
+    SetFixedBlock(Measured(40));
+    Connect();
+    Poll();
+    UnplugNow(0);
+    Poll();
+    const history::THistoryStore& store = form->History->Store();
+    ASSERT_EQ(store.Size(), 2u);
+    EXPECT_EQ(store.At(1).Gap, static_cast<std::uint8_t>(history::TGapReason::Unplugged));
+}
+
+TEST_F(HistoryLinkTest, ExportsOfTheLiveRangeReadBackToTheSameValues) {
+    Connect();
+    for (std::uint8_t v : {10, 60, 120, 250}) {
+        SetFixedBlock(Measured(v));
+        Poll();
+    }
+    form->History->Open();
+    history::THistoryWindow* window = form->History->Window();
+    window->Chart->SetFollow(false);
+    window->Chart->SetRange(now - 60'000, now + 1);
+    QTemporaryDir folder;
+    const QString csv = folder.filePath(QStringLiteral("range.csv"));
+    const QString png = folder.filePath(QStringLiteral("range.png"));
+    window->AskPath = [&](bool, const QString& filter) {
+        return filter.contains(QStringLiteral("png")) ? png : csv;
+    };
+    window->CsvButton->click();
+    window->PngButton->click();
+    EXPECT_FALSE(QImage(png).isNull());
+
+    history::TLogReader reader(csv);
+    ASSERT_TRUE(reader.ReadMore());
+    EXPECT_EQ(reader.Malformed(), 0u);
+    ASSERT_EQ(reader.Units().size(), 1u);
+    EXPECT_EQ(reader.Units()[0], form->HeldIdentity.Serial);
+    const history::THistoryStore* back = reader.Store(reader.Units()[0]);
+    const history::THistoryStore& live = form->History->Store();
+    ASSERT_EQ(back->Size(), live.Size());
+    for (std::size_t i = 0; i < live.Size(); ++i) {
+        EXPECT_EQ(back->At(i).Time, live.At(i).Time);
+        EXPECT_EQ(back->At(i).Bytes, live.At(i).Bytes);
+    }
+}
+
+} // namespace
+} // namespace paneltest

@@ -1,0 +1,171 @@
+#include "HistoryTestSupport.h"
+
+#include "history/LogReader.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace history;
+using namespace historytest;
+
+namespace {
+
+std::uint8_t Byte(const TPoint& point, int index) {
+    return point.Bytes[static_cast<std::size_t>(index - kFirstKeptByte)];
+}
+
+qint64 At(const char* isoTime) {
+    return *ParseTime(QByteArrayView(isoTime));
+}
+
+void Append(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+const QByteArray kHeader =
+    "time,os1_min_v,os1_max_v,os2_voltage_v,os2_pulse_time,os1_time_1,os1_time_0,os1_state,"
+    "position,scale,poll_period,threshold0_v,threshold1_v,os2_length,os2_delay,event,serial,"
+    "location\r\n";
+const QByteArray kRecord =
+    "2025-03-01T14:05:09.250+01:00,0.69,1.72,2.20,17,30,31,1,120,64,10,0.86,2.58,20,5,,S,L\r\n";
+
+} // namespace
+
+TEST(ParseTime, TheWrittenLayoutAndOthers) {
+    EXPECT_EQ(At("2025-03-01T14:05:09.250+01:00"), 1'740'834'309'250);
+    EXPECT_EQ(At("2025-03-01T13:05:09.250Z"), 1'740'834'309'250);
+    EXPECT_EQ(At("1969-12-31T19:00:00.000-05:00"), 0);
+    EXPECT_FALSE(ParseTime("2025-13-01T00:00:00.000+00:00"));
+    EXPECT_FALSE(ParseTime(""));
+    EXPECT_FALSE(ParseTime("yesterday"));
+}
+
+TEST(LogReader, TheCurrentCsvLayoutWithAGapRecord) {
+    TLogReader reader(Data("current.csv"));
+    ASSERT_TRUE(reader.ReadMore()) << reader.Error().toStdString();
+    EXPECT_EQ(reader.Records(), 5u);
+    EXPECT_EQ(reader.Malformed(), 0u);
+    ASSERT_EQ(reader.Units().size(), 1u);
+    const THistoryStore* store = reader.Store(QStringLiteral("SN-0001"));
+    ASSERT_NE(store, nullptr);
+    ASSERT_EQ(store->Size(), 5u);
+    const TPoint& first = store->At(0);
+    EXPECT_EQ(first.Time, At("2025-03-01T14:05:09.250+01:00"));
+    // Volts read back to the counts they were written from, at the record's scale.
+    EXPECT_EQ(Byte(first, block::kOs1Min), 40);
+    EXPECT_EQ(Byte(first, block::kOs1Max), 100);
+    EXPECT_EQ(Byte(first, block::kOs2Voltage), 128);
+    EXPECT_EQ(Byte(first, block::kOs2PulseTime), 17);
+    EXPECT_EQ(Byte(first, block::kOs1Time1), 30);
+    EXPECT_EQ(Byte(first, block::kOs1Time0), 31);
+    EXPECT_EQ(Byte(first, block::kThreshold1), 150);
+    EXPECT_EQ(Byte(store->At(2), block::kOs1Max), 250);
+    EXPECT_EQ(store->At(3).Gap, static_cast<std::uint8_t>(TGapReason::Unplugged));
+    EXPECT_EQ(Byte(store->At(4), block::kScaleByte), 32);
+    EXPECT_EQ(Byte(store->At(4), block::kOs1Min), 42);
+    EXPECT_EQ(store->UnitAt(0).Location, QStringLiteral("1-1.2"));
+}
+
+TEST(LogReader, TheOlderCsvLayoutWithoutSerialAndLocation) {
+    TLogReader reader(Data("older.csv"));
+    ASSERT_TRUE(reader.ReadMore());
+    EXPECT_EQ(reader.Records(), 4u);
+    EXPECT_EQ(reader.Malformed(), 0u);
+    ASSERT_EQ(reader.Units(), std::vector<QString>{QString()});
+    const THistoryStore* store = reader.Store(QString());
+    ASSERT_EQ(store->Size(), 4u);
+    EXPECT_EQ(store->At(0).Time, At("2024-12-01T04:59:59.500Z"));
+    EXPECT_EQ(Byte(store->At(1), block::kOs1Max), 21);
+    EXPECT_EQ(store->At(2).Gap, static_cast<std::uint8_t>(TGapReason::NoAnswer));
+    EXPECT_EQ(Byte(store->At(3), block::kOs1Time0), 9);
+}
+
+TEST(LogReader, JsonLinesOfSeveralUnitsGoIntoOneStoreEach) {
+    TLogReader reader(Data("units.jsonl"));
+    ASSERT_TRUE(reader.ReadMore());
+    EXPECT_EQ(reader.Records(), 6u);
+    EXPECT_EQ(reader.Malformed(), 0u);
+    ASSERT_EQ(reader.Units(), (std::vector<QString>{QStringLiteral("A-1"), QStringLiteral("B-2")}));
+    const THistoryStore* a = reader.Store(QStringLiteral("A-1"));
+    const THistoryStore* b = reader.Store(QStringLiteral("B-2"));
+    ASSERT_EQ(a->Size(), 4u);
+    ASSERT_EQ(b->Size(), 2u);
+    EXPECT_EQ(Byte(a->At(2), block::kOs1Min), 42);
+    EXPECT_EQ(Byte(b->At(0), block::kOs1Max), 110);
+    EXPECT_TRUE(b->At(1).IsGap());
+    // The record without its raw block, from its named values.
+    EXPECT_EQ(Byte(a->At(3), block::kOs1Min), 43);
+    EXPECT_EQ(Byte(a->At(3), block::kOs2Voltage), 125);
+    EXPECT_EQ(Byte(a->At(3), block::kOs1Time0), 37);
+}
+
+TEST(LogReader, BadLinesAreSkippedAndCounted) {
+    TLogReader reader(Data("hostile.csv"));
+    ASSERT_TRUE(reader.ReadMore());
+    EXPECT_EQ(reader.Records(), 2u);
+    EXPECT_EQ(reader.Malformed(), 9u);
+    ASSERT_EQ(reader.Units().size(), 2u);
+    EXPECT_EQ(reader.Units()[1], QStringLiteral("quoted, serial"));
+}
+
+TEST(LogReader, AFileThatIsNoLogSaysSo) {
+    for (const char* name : {"notalog.txt"}) {
+        TLogReader reader(Data(name));
+        EXPECT_FALSE(reader.ReadMore());
+        EXPECT_EQ(reader.State(), TLogReader::TState::NotALog);
+        EXPECT_FALSE(reader.Error().isEmpty());
+        EXPECT_TRUE(reader.Units().empty());
+    }
+    TLogReader missing(Data("no-such-file.csv"));
+    EXPECT_FALSE(missing.ReadMore());
+    EXPECT_EQ(missing.State(), TLogReader::TState::Unreadable);
+}
+
+TEST(LogReader, AFileAppendedToWhileOpenIsReadOn) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("live.csv"));
+    Append(path, kHeader + kRecord);
+    TLogReader reader(path);
+    ASSERT_TRUE(reader.ReadMore());
+    EXPECT_EQ(reader.Records(), 1u);
+
+    // A record caught half written is neither taken nor counted bad until its end comes.
+    QByteArray next = kRecord;
+    next.replace("09.250", "09.750");
+    next.replace(",17,", ",18,");
+    Append(path, next.left(40));
+    ASSERT_TRUE(reader.ReadMore());
+    EXPECT_EQ(reader.Records(), 1u);
+    EXPECT_EQ(reader.Malformed(), 0u);
+    Append(path, next.mid(40));
+    ASSERT_TRUE(reader.ReadMore());
+    EXPECT_EQ(reader.Records(), 2u);
+    EXPECT_EQ(reader.Malformed(), 0u);
+    const THistoryStore* store = reader.Store(QStringLiteral("S"));
+    ASSERT_EQ(store->Size(), 2u);
+    EXPECT_EQ(Byte(store->At(1), block::kOs2PulseTime), 18);
+
+    // Written anew (shorter): read again from its start.
+    QFile::remove(path);
+    Append(path, kHeader);
+    ASSERT_TRUE(reader.ReadMore());
+    EXPECT_TRUE(reader.Restarted());
+    EXPECT_EQ(reader.Records(), 0u);
+}
+
+TEST(LogReader, LinesSplitAcrossReadChunksAndManyOfThem) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("big.csv"));
+    QByteArray all = kHeader;
+    for (int i = 0; i < 20'000; ++i)
+        all += kRecord; // more than one chunk of the reader, lines across chunk ends
+    Append(path, all);
+    TLogReader reader(path);
+    ASSERT_TRUE(reader.ReadMore());
+    EXPECT_EQ(reader.Records(), 20'000u);
+    EXPECT_EQ(reader.Malformed(), 0u);
+}

@@ -1,0 +1,134 @@
+#include "HistoryTestSupport.h"
+
+#include "history/ChartRender.h"
+#include "history/Reduce.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+using namespace history;
+using namespace historytest;
+
+namespace {
+
+const unit::TUnitIdentity kUnit{QStringLiteral("A"), {}};
+constexpr int kDay = 172'800;
+constexpr double kVolt = 1.1 / 64; // one count at scale 64
+
+// A day of flat points with one spike of OS1 min at `spikeAt`.
+THistoryStore FlatDayWithSpike(int spikeAt) {
+    THistoryStore store;
+    for (int i = 0; i < kDay; ++i)
+        store.Measurement(kStart + i * kPoll, Block(i == spikeAt ? 250 : 40), kUnit);
+    return store;
+}
+
+} // namespace
+
+TEST(Reduce, ASpikeInADayStaysInItsColumnsMaxAtEveryZoom) {
+    const int spikeAt = 123'457;
+    const THistoryStore store = FlatDayWithSpike(spikeAt);
+    const qint64 spikeTime = kStart + spikeAt * kPoll;
+    for (int columns : {1, 7, 300, 1920, 3840, 200'000}) {
+        const TReduction r = Reduce(store, kStart, kStart + kDay * kPoll, columns);
+        const int spikeColumn = r.ColumnOf(spikeTime);
+        int columnsAtSpike = 0;
+        for (int c = 0; c < columns; ++c) {
+            if (!r.HasData[static_cast<std::size_t>(c)])
+                continue;
+            const TColumnValues& v = r.Series[0][static_cast<std::size_t>(c)];
+            EXPECT_FLOAT_EQ(v.Min, c == spikeColumn && columns > kDay ? 250 * kVolt : 40 * kVolt)
+                << columns << " columns, column " << c;
+            if (v.Max > 40 * kVolt + 1e-6) {
+                ++columnsAtSpike;
+                EXPECT_EQ(c, spikeColumn);
+                EXPECT_FLOAT_EQ(v.Max, 250 * kVolt);
+            }
+        }
+        EXPECT_EQ(columnsAtSpike, 1) << columns << " columns";
+    }
+}
+
+TEST(Reduce, AZoomedInRangeHoldsOnlyItsPoints) {
+    const THistoryStore store = FlatDayWithSpike(10);
+    const TReduction r = Reduce(store, kStart + 20 * kPoll, kStart + 30 * kPoll, 10);
+    for (int c = 0; c < 10; ++c) {
+        EXPECT_TRUE(r.HasData[static_cast<std::size_t>(c)]);
+        EXPECT_FLOAT_EQ(r.Series[0][static_cast<std::size_t>(c)].Max, 40 * kVolt);
+    }
+}
+
+TEST(Reduce, AGapIsMarkedInItsColumnAtEveryZoom) {
+    THistoryStore store;
+    for (int i = 0; i < 1000; ++i)
+        store.Measurement(kStart + i * kPoll, Block(40), kUnit);
+    const qint64 gapTime = kStart + 1000 * kPoll;
+    store.Gap(gapTime, TGapReason::Unplugged);
+    for (int i = 0; i < 1000; ++i)
+        store.Measurement(kStart + (1200 + i) * kPoll, Block(40), kUnit);
+    const qint64 end = kStart + 2200 * kPoll;
+    for (int columns : {1, 2, 5, 64, 1920, 5000, 100'000}) {
+        const TReduction r = Reduce(store, kStart, end, columns);
+        int gaps = 0;
+        for (int c = 0; c < columns; ++c)
+            gaps += r.HasGap[static_cast<std::size_t>(c)];
+        EXPECT_EQ(gaps, 1) << columns;
+        EXPECT_TRUE(r.HasGap[static_cast<std::size_t>(r.ColumnOf(gapTime))]) << columns;
+    }
+}
+
+TEST(Reduce, NoLineCrossesAGapWhenDrawn) {
+    // Two stretches at different heights with a gap between: the pixel columns of the gap stay
+    // free of the line, whatever the zoom.
+    THistoryStore store;
+    for (int i = 0; i < 600; ++i)
+        store.Measurement(kStart + i * kPoll, Block(40), kUnit);
+    store.Gap(kStart + 600 * kPoll, TGapReason::NoAnswer);
+    for (int i = 0; i < 600; ++i)
+        store.Measurement(kStart + (1200 + i) * kPoll, Block(200), kUnit);
+    for (qint64 span : {1800 * kPoll, 20'000 * kPoll}) {
+        QImage image(800, 400, QImage::Format_RGB32);
+        TChartView view;
+        view.From = kStart;
+        view.To = kStart + span;
+        view.Visible = {true, false, false, false, false, false};
+        {
+            QPainter painter(&image);
+            RenderChart(painter, image.size(), 1.0, store, view);
+        }
+        const TChartLayout layout = LayoutChart(image.size(), QFont());
+        const auto xOf = [&](qint64 t) {
+            return layout.Plot.left() + double(t - view.From) / double(span) * layout.Plot.width();
+        };
+        const QRgb line = SeriesInfo(0).Colour.rgb();
+        int before = 0, inside = 0;
+        for (int x = int(layout.Plot.left()) + 1; x < int(layout.Plot.right()); ++x)
+            for (int y = int(layout.Plot.top()) + 1; y < int(layout.Plot.bottom()); ++y) {
+                if (image.pixel(x, y) != line)
+                    continue;
+                if (x < xOf(kStart + 599 * kPoll) - 1)
+                    ++before;
+                else if (x > xOf(kStart + 600 * kPoll) + 1 && x < xOf(kStart + 1200 * kPoll) - 1)
+                    ++inside;
+            }
+        EXPECT_GT(before, 0) << span;
+        EXPECT_EQ(inside, 0) << span;
+    }
+}
+
+TEST(Stats, MinMaxAndMeanOfTheRange) {
+    THistoryStore store;
+    store.Measurement(kStart, Block(10), kUnit);
+    store.Measurement(kStart + kPoll, Block(20), kUnit);
+    store.Gap(kStart + 2 * kPoll, TGapReason::FailedRead);
+    store.Measurement(kStart + 3 * kPoll, Block(60), kUnit);
+    const auto all = Stats(store, kStart, kStart + 4 * kPoll);
+    EXPECT_EQ(all[0].Count, 3u);
+    EXPECT_DOUBLE_EQ(all[0].Min, 10 * kVolt);
+    EXPECT_DOUBLE_EQ(all[0].Max, 60 * kVolt);
+    EXPECT_NEAR(all[0].Mean, 30 * kVolt, 1e-12);
+    const auto first = Stats(store, kStart, kStart + kPoll);
+    EXPECT_EQ(first[0].Count, 1u);
+}
