@@ -64,16 +64,16 @@ TEST_F(CliTest, SerialOrLocationChoosesTheUnitAndAWrongOneIsNamed) {
 
 TEST(ChooseUnit, TheAdviceForUnitsSharingASerialNamesOnlyWhatTellsThemApart) {
     auto unitAt = [](const char* path, const char* location) {
-        cli::TUnitEntry entry;
+        unit::TUnitEntry entry;
         entry.Path = path;
         entry.Serial = QStringLiteral("S1");
         entry.Location = QString::fromLatin1(location);
         return entry;
     };
-    const cli::TUnitChoice bySerial{{}, QStringLiteral("S1"), {}};
+    const unit::TUnitChoice bySerial{{}, QStringLiteral("S1"), {}};
 
     // Modules that give no location: only the device path tells the units apart.
-    cli::TChosen chosen =
+    unit::TChosen chosen =
         unit::ChooseUnit(bySerial, {unitAt("/dev/hidraw1", ""), unitAt("/dev/hidraw2", "")});
     EXPECT_EQ(chosen.Index, -1);
     EXPECT_EQ(chosen.Problem.toStdString(),
