@@ -401,14 +401,13 @@ void TTarvenik_Control_Form::GoButtonClick(void*) {
     case 7: // the tests stay selected, so Execute repeats them
         command = kSelectorCommands[static_cast<std::size_t>(item)];
         break;
-    default: // no item chosen: the command byte stays as the unit last gave it
-        if (!session_->LastBlock())
-            return;
-        command = (*session_->LastBlock())[block::kCommand];
+    default: // no item chosen: the command byte stays as last read or written
+        command = State.data_block[block::kCommand];
         break;
     }
     if (!send_data(command, change))
         return;
+    State.data_block[block::kCommand] = command;
     if (item == 2 || item == 3)
         FuncComboBox->setCurrentIndex(0);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Where a command's output goes, what time it is, and how the unit is given its moment after a
-// command 1. The program uses stdout, stderr, the clock and a 10 ms sleep; a test its own.
+// Where a command's output goes and what time it is. The program uses stdout, stderr and the
+// clock; a test its own.
 
 #include <QDateTime>
 #include <QString>
@@ -14,8 +14,6 @@ struct TIo {
     std::ostream& Out;
     std::ostream& Err;
     std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
-    // The unit needs a moment to load its parameters after command 1 before it is read.
-    std::function<void()> Pause;
 };
 
 // UTF-8 text onto a stream; false when the stream refused it.

@@ -25,9 +25,7 @@ int main(int argc, char** argv) {
     QCoreApplication application(qtArgc, qtArgv);
 
     const QStringList arguments = framework::CommandLineArguments(argc, argv);
-    cli::TIo io{.Out = std::cout, .Err = std::cerr, .Pause = [] {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                }};
+    cli::TIo io{.Out = std::cout, .Err = std::cerr};
     int status = 1;
     try {
         status = cli::RunCli(arguments, io);

@@ -2,7 +2,6 @@
 
 #include <QStringList>
 
-
 namespace unit {
 
 bool SamePath(const std::string& a, const std::string& b) {

@@ -23,6 +23,7 @@ struct TUnitEntry {
     std::uint16_t VendorId = 0;
     std::uint16_t ProductId = 0;
     bool ReadWrite = false; // can be opened for reading and writing
+    QString AccessReason;   // why not, in the system's words
 };
 
 struct TUnitChoice {

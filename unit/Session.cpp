@@ -18,6 +18,8 @@ TUnitEntry EntryOf(THidDevice& device) {
     entry.ProductId = device.HidAttributes().ProductID;
     device.OpenMainHandle();
     entry.ReadWrite = device.ReadWriteAllowed();
+    if (!entry.ReadWrite)
+        entry.AccessReason = hidlog::ErrorText(device.ReadWriteError());
     return entry;
 }
 
@@ -103,10 +105,12 @@ bool TUnitSession::Hold() {
         if (chosen < 0) {
             const TChosen any = ChooseUnit(choice_, units);
             if (any.Index >= 0) {
-                deniedPath_ = units[static_cast<std::size_t>(any.Index)].Path;
+                const TUnitEntry& denied = units[static_cast<std::size_t>(any.Index)];
+                deniedPath_ = denied.Path;
                 choiceProblem_.clear();
                 qCWarning(lcUnit).noquote()
-                    << "no read-write access to the unit at" << QString::fromStdString(deniedPath_);
+                    << "no read-write access to the unit at" << QString::fromStdString(deniedPath_)
+                    << "-" << denied.AccessReason << "- is the udev rule installed?";
             } else if (!any.Problem.isEmpty()) {
                 choiceProblem_ = any.Problem;
             }

@@ -46,7 +46,7 @@ void BM_WatchIntervalZero(benchmark::State& state) {
     TNullBuffer nullBuffer;
     std::ostream out(&nullBuffer);
     std::ostringstream err;
-    cli::TIo io{.Out = out, .Err = err, .Pause = {}};
+    cli::TIo io{.Out = out, .Err = err};
 
     const double cpuBefore = ProcessCpuSeconds();
     for (auto _ : state) {

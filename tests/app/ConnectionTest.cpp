@@ -36,19 +36,23 @@ TEST_F(PanelTest, TickingTheBoxSendsCommandOneReadsTenMillisecondsLaterAndSendsT
     form->CheckBox1->setChecked(true);
     Settle();
 
+    // Command 1 goes on the block the unit has just given: nothing the unit did not give is
+    // ever sent to it, not even for a read-back.
     const auto log = ExchangeLog();
-    ASSERT_EQ(log.size(), 3u);
-    EXPECT_EQ(log[0].direction, kSet);
-    EXPECT_EQ(log[0].length, 252);
-    EXPECT_EQ(log[0].report[0], 0);                   // report id
-    EXPECT_EQ(log[0].report[1 + block::kCommand], 1); // read the parameters back
-    EXPECT_EQ(log[0].report[251], 0);                 // nothing read into it yet
-    EXPECT_EQ(log[1].direction, kGet);
-    EXPECT_GE(log[1].monotonic_ns - log[0].monotonic_ns, 10'000'000);
-    EXPECT_EQ(log[2].direction, kSet);
-    EXPECT_EQ(log[2].report[0], 0);
-    EXPECT_EQ(BlockOf(log[2]), fixed);   // as read, the command byte as the unit returned it
-    EXPECT_EQ(log[2].report[251], 0xA5); // what the read left there
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[0].direction, kGet);
+    EXPECT_EQ(log[1].direction, kSet);
+    EXPECT_EQ(log[1].length, 252);
+    EXPECT_EQ(log[1].report[0], 0); // report id
+    TDataBlock commandOne = fixed;
+    commandOne[block::kCommand] = 1; // read the parameters back
+    EXPECT_EQ(BlockOf(log[1]), commandOne);
+    EXPECT_EQ(log[2].direction, kGet);
+    EXPECT_GE(log[2].monotonic_ns - log[1].monotonic_ns, 10'000'000);
+    EXPECT_EQ(log[3].direction, kSet);
+    EXPECT_EQ(log[3].report[0], 0);
+    EXPECT_EQ(BlockOf(log[3]), fixed);   // as read, the command byte as the unit returned it
+    EXPECT_EQ(log[3].report[251], 0xA5); // what the read left there
 
     EXPECT_EQ(form->SpinEdit35->text(), "20");
     EXPECT_EQ(form->SpinEdit36->text(), "1.00");
@@ -106,23 +110,30 @@ TEST_F(PanelTest, ParametersOutsideTheFieldLimitsAreShownClampedAndSavedClamped)
     EXPECT_EQ(sent[block::kCommand], 2);
 }
 
-TEST_F(PanelTest, AFailedReadBackLoadsTheAllZeroBlockClamped) {
+TEST_F(PanelTest, AFailedReadBackLoadsNothingSendsNothingAndKeepsExecuteDisabled) {
     SetFixedBlock(ParameterBlock());
+    const QString before = form->SpinEdit36->text();
     Unit().SetFailures(0, 1, 0);
     form->FuncComboBox->setCurrentIndex(3);
     form->CheckBox1->setChecked(true);
     Settle();
-    EXPECT_EQ(form->SpinEdit35->text(), "1");
-    EXPECT_EQ(form->SpinEdit36->text(), "0.01");
-    EXPECT_EQ(form->SpinEdit37->text(), "0.01");
-    EXPECT_EQ(form->SpinEdit38->text(), "0");
-    EXPECT_EQ(form->SpinEdit39->text(), "5");
+    EXPECT_EQ(form->SpinEdit36->text(), before) << "fields loaded from a block never read";
     EXPECT_EQ(form->FuncComboBox->currentIndex(), 0);
-    EXPECT_EQ(form->State.scale, 64);
-    EXPECT_EQ(form->State.data_block, TDataBlock{});
-    const auto log = ExchangeLog(); // only what the unit took: command 1 and the zero block
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(BlockOf(log[1]), TDataBlock{});
+    EXPECT_TRUE(ExchangeLog().empty()) << "a block the unit did not give was sent";
+    Poll();
+    EXPECT_FALSE(form->ParametersLoaded());
+    EXPECT_FALSE(form->GoButton->isEnabled());
+    EXPECT_FALSE(form->SpinEdit36->isEnabled());
+
+    // The unit answers again: the next poll reads the parameters back, and only then are the
+    // fields and Execute let in.
+    Unit().SetFailures(0, 0, 0);
+    Poll();
+    EXPECT_TRUE(form->ParametersLoaded());
+    EXPECT_EQ(form->SpinEdit36->text(), "1.00");
+    Poll();
+    EXPECT_TRUE(form->GoButton->isEnabled());
+    EXPECT_TRUE(form->SpinEdit36->isEnabled());
 }
 
 TEST_F(PanelTest, EachSelectorItemSendsItsCodeAndOnlyItemsOneToThreeFallBack) {
@@ -141,7 +152,7 @@ TEST_F(PanelTest, EachSelectorItemSendsItsCodeAndOnlyItemsOneToThreeFallBack) {
         // After item 1 the block goes back as read, with the unit's command byte.
         const int expected = item == 1 ? 77 : kSelectorCommands[static_cast<std::size_t>(item)];
         EXPECT_EQ(log.back().report[1 + block::kCommand], expected);
-        EXPECT_EQ(log.size(), item == 1 ? 3u : 1u);
+        EXPECT_EQ(log.size(), item == 1 ? 4u : 1u);
         EXPECT_EQ(form->FuncComboBox->currentIndex(), fallsBackTo[item]);
     }
 
@@ -282,13 +293,13 @@ TEST_F(PanelTest, AnUnpluggedUnitIsGivenBackAndAReplugIsFoundAgain) {
     Settle();
     ASSERT_NE(form->State.held_device, nullptr);
     EXPECT_TRUE(form->State.held_device->Attached());
-    EXPECT_EQ(ExchangeLog().size(), 3u);
+    EXPECT_EQ(ExchangeLog().size(), 4u);
     Poll();
     EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
     EXPECT_TRUE(form->Timer->isActive());
 }
 
-TEST_F(PanelTest, AUnitBackBeforeTheNextPollIsPolledOn) {
+TEST_F(PanelTest, AUnitBackBeforeTheNextPollHasItsParametersReadBackAndIsPolledOn) {
     Connect();
     Poll();
     THidDevice* before = form->State.held_device;
@@ -302,10 +313,14 @@ TEST_F(PanelTest, AUnitBackBeforeTheNextPollIsPolledOn) {
     EXPECT_TRUE(form->CheckBox1->isChecked());
     EXPECT_TRUE(form->Timer->isActive());
     EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
+    // A unit found anew is a unit whose parameters are not known: read back first, as at a tick.
     const auto log = ExchangeLog();
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0].direction, kGet);
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_EQ(log[1].report[1 + block::kCommand], cmd_read_eeprom);
+    EXPECT_EQ(log[4].direction, kGet);
     EXPECT_EQ(form->State.data_block, ParameterBlock());
+    EXPECT_EQ(form->SpinEdit35->text(), "20");
+    EXPECT_TRUE(form->ParametersLoaded());
 }
 
 TEST_F(PanelTest, WithTwoUnitsTheLaterInTheListIsHeld) {
@@ -313,8 +328,9 @@ TEST_F(PanelTest, WithTwoUnitsTheLaterInTheListIsHeld) {
     ASSERT_EQ(form->HidDeviceController->DeviceCount(), 2);
     ASSERT_TRUE(form->Get_Tarvenik_Dev());
     EXPECT_EQ(form->State.held_device, form->HidDeviceController->DeviceAt(1));
-    EXPECT_TRUE(form->HidDeviceController->DeviceAt(0)->CheckedOut());
-    EXPECT_EQ(form->HidDeviceController->CheckedOutCount(), 2);
+    // Only the unit held is taken; the other stays the controller's.
+    EXPECT_FALSE(form->HidDeviceController->DeviceAt(0)->CheckedOut());
+    EXPECT_EQ(form->HidDeviceController->CheckedOutCount(), 1);
     // Holding a unit, the window searches no more.
     THidDevice* held = form->State.held_device;
     EXPECT_TRUE(form->Get_Tarvenik_Dev());

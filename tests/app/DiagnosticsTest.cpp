@@ -43,7 +43,7 @@ TEST_F(PanelTest, AUnitThatCannotBeOpenedIsNotHeldAndConnectsOnceAccessIsGranted
     form->CheckBox1->setChecked(true);
     Settle();
     ASSERT_NE(form->State.held_device, nullptr);
-    EXPECT_EQ(ExchangeLog().size(), 3u); // command 1, the read, the block sent back
+    EXPECT_EQ(ExchangeLog().size(), 4u); // a read, command 1, the read, the block sent back
     Poll();
     EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
     EXPECT_TRUE(form->Timer->isActive());

@@ -80,7 +80,6 @@ struct TRun {
     int Status = -1;
     std::string Out;
     std::string Err;
-    std::vector<int> PausesAfter; // the log's length at each pause after a command 1
 };
 
 inline TRun Cli(const QStringList& arguments,
@@ -90,7 +89,7 @@ inline TRun Cli(const QStringList& arguments,
     std::ostream out(&outBuffer);
     std::ostringstream err;
     TRun run;
-    cli::TIo io{out, err, &FixedTime, [&run] { run.PausesAfter.push_back(Unit().LogCount()); }};
+    cli::TIo io{out, err, &FixedTime};
     run.Status = cli::RunCli(arguments, io);
     run.Out = outBuffer.str();
     run.Err = err.str();
