@@ -3,13 +3,18 @@
 // return, with the gap marked), a unit that stops answering, an output that refuses a record.
 
 #include "CliTestSupport.h"
+#include "cli/Sinks.h"
+#include "cli/WatchAll.h"
+#include "unit/UnitSet.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
+#include <chrono>
 #include <csignal>
 
 using namespace clitest;
@@ -162,4 +167,75 @@ TEST_F(CliTest, AUnitThatLetsItsRequestsTimeOutIsAGapWithReconnectAndTheEndWitho
     Unit().SetStall(0, 0);
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Err, "tarvenik-cli: the unit did not answer\n");
+}
+
+namespace {
+
+constexpr int kLongStall = 60'000; // ms: longer than any test; ended by the test itself
+
+} // namespace
+
+TEST_F(CliTest, OneStopSignalEndsAWatchWhoseUnitKeepsItsReadWaiting) {
+    int records = 0;
+    // Each turn of the watch's own loop looks whether its read waits in the stall yet.
+    QTimer stopOnceStalled;
+    std::chrono::steady_clock::time_point stopped;
+    QObject::connect(&stopOnceStalled, &QTimer::timeout, [&] {
+        if (Unit().StalledRequests() == 0)
+            return;
+        stopOnceStalled.stop();
+        stopped = std::chrono::steady_clock::now();
+        RaiseStop(SIGINT);
+    });
+    const TRun run = Cli({"watch", "--csv", "--interval", "0"}, [&](const std::string&) {
+        if (++records == 2) {
+            Unit().SetStall(0, kLongStall);
+            stopOnceStalled.start(0);
+        }
+    });
+    const auto ended = std::chrono::steady_clock::now();
+    Unit().SetStall(0, 0);
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    EXPECT_LT(ended - stopped, std::chrono::seconds(1)) << "the watch waited for the unit";
+    const QStringList lines = Lines(run.Out);
+    ASSERT_EQ(lines.size(), 3); // the header and two whole records
+    EXPECT_TRUE(lines[2].endsWith(",5,,VU1000,virtual-1")) << lines[2].toStdString();
+}
+
+TEST_F(CliTest, WatchAllKeepsEveryPeriodOfTheOtherUnitsWhileOneStalls) {
+    ASSERT_EQ(Unit().Plug(1), 0);
+    const cli::TParsed parsed =
+        cli::ParseArguments({"watch", "--all", "--csv", "--interval", "500"});
+    ASSERT_TRUE(parsed.Ok);
+    std::ostringstream out, err;
+    cli::TIo io{out, err, &FixedTime};
+    const auto sink = cli::MakeStreamSink(out, {parsed.Options.Format, true});
+    unit::TUnitSet units;
+    units.TakeNew();
+    ASSERT_EQ(units.Slots().size(), 2u);
+    cli::TWatchAll watch(parsed.Options, units, *sink, io);
+    Unit().SetStall(0, kLongStall);
+    const auto readsOfUnit1 = [] {
+        int reads = 0;
+        for (const auto& entry : Log())
+            reads += entry.unit == 1 && entry.direction == kGet;
+        return reads;
+    };
+    // The periods are driven here, as the interval's timer would drive them.
+    for (int period = 1; period <= 3; ++period) {
+        watch.Tick();
+        ASSERT_TRUE(testsupport::PumpUntil(
+            [&] { return readsOfUnit1() == period && !unit::TUnitSet::Busy(units.Slots()[1]); }));
+    }
+    watch.Tick(); // closes the third period
+    Unit().SetStall(0, 0);
+    const QStringList lines = Lines(out.str());
+    int answered = 0, silent = 0;
+    for (const QString& line : lines) {
+        answered += line.endsWith(",,VU1001,virtual-2");
+        silent += line.endsWith(",no-answer,VU1000,virtual-1");
+    }
+    EXPECT_EQ(answered, 3) << out.str();
+    EXPECT_EQ(silent, 3) << out.str();
 }
