@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QDirIterator>
 #include <QEventLoop>
 #include <QFileSystemWatcher>
 #include <QTemporaryDir>
@@ -204,6 +205,7 @@ TEST(ProgramFiles, TheDemosUnitFolderGoesWithAProgramEndedByASignal) {
         TChildSetup panel;
         panel.Environment = {{"TMPDIR", tmp.path().toStdString()},
                              {"XDG_RUNTIME_DIR", std::nullopt},
+                             {"XDG_CONFIG_HOME", (tmp.path() + "/config").toStdString()},
                              {"QT_QPA_PLATFORM", "offscreen"}};
         TChildRun run = Start(kPanel, {}, panel);
         // Waits for the unit's folder to appear: the panel has started its virtual units.
@@ -225,5 +227,15 @@ TEST(ProgramFiles, TheDemosUnitFolderGoesWithAProgramEndedByASignal) {
         EXPECT_EQ(run.Signal, 0) << run.Err;
         EXPECT_EQ(run.Status, 0) << run.Err;
         EXPECT_EQ(unitFolders(), QStringList()) << signal;
+        // ... and keeps its place for the next start.
+        QString settings;
+        QDirIterator conf(tmp.path() + "/config", {"*.conf"}, QDir::Files,
+                          QDirIterator::Subdirectories);
+        while (conf.hasNext()) {
+            QFile file(conf.next());
+            if (file.open(QIODevice::ReadOnly))
+                settings += QString::fromUtf8(file.readAll());
+        }
+        EXPECT_TRUE(settings.contains("position=")) << "no place kept on " << signal;
     }
 }
