@@ -78,11 +78,13 @@ struct TUnitExchange::TShared {
         TReportBuffer Report{};
         bool Replacing = false;
     };
-    std::atomic<std::uint64_t> dropBelow{0};      // tickets below this are dropped
-    std::mutex lock;                              // guards everything below but the channel
-    std::condition_variable wake;                 // the thread: a job, or the end
-    std::condition_variable done;                 // a waiter: an answer, or the thread's end
-    std::deque<TJob> jobs;                        // asked, not yet taken by the exchange thread
+    std::atomic<std::uint64_t> dropBelow{0}; // tickets below this are dropped
+    std::mutex lock;                         // guards everything below but the channel
+    std::condition_variable wake;            // the thread: a job, or the end
+    std::condition_variable done;            // a waiter: an answer, or the thread's end
+    std::deque<TJob> jobs;                   // asked, not yet taken by the exchange thread
+    std::uint64_t running = 0;               // the ticket being run, 0 for none
+    TUnitRequest runningRequest = TUnitRequest::Read;
     std::map<std::uint64_t, TUnitAnswer> answers; // answered, not yet taken
     std::set<std::uint64_t> waitedFor;            // answers a caller waits for, not delivered
     QObject* receiver = nullptr;                  // the exchange while it lives
@@ -105,6 +107,8 @@ void TUnitExchange::TShared::Serve(std::shared_ptr<TShared> self) {
             break;
         TJob job = std::move(jobs.front());
         jobs.pop_front();
+        running = job.Ticket;
+        runningRequest = job.Request;
         guard.unlock();
         const auto dropped = [&] { return job.Ticket < dropBelow.load(); };
         TUnitAnswer answer;
@@ -120,6 +124,9 @@ void TUnitExchange::TShared::Serve(std::shared_ptr<TShared> self) {
             answer = Run(*channel, job.Request, job.Block, job.Report, dropped);
         }
         guard.lock();
+        running = 0;
+        if (ending)
+            break; // given up on: the request was answered without it
         answers.emplace(job.Ticket, std::move(answer));
         if (waitedFor.count(job.Ticket) != 0) {
             done.notify_all();
@@ -139,13 +146,95 @@ void TUnitExchange::TShared::Serve(std::shared_ptr<TShared> self) {
     self.reset();
 }
 
-TUnitExchange::TUnitExchange(QObject* parent)
-    : QObject(parent), shared_(std::make_shared<TShared>()) {
+TUnitExchange::TUnitExchange(QObject* parent) : QObject(parent) {
+    watch_ = new QTimer(this);
+    watch_->setInterval(1000);
+    connect(watch_, &QTimer::timeout, this, &TUnitExchange::CheckDeadline);
+    Start();
+}
+
+void TUnitExchange::Start() {
+    shared_ = std::make_shared<TShared>();
     shared_->receiver = this;
     std::thread([shared = shared_]() mutable {
         TShared& state = *shared;
         state.Serve(std::move(shared));
     }).detach();
+}
+
+void TUnitExchange::CheckDeadline() {
+    std::uint64_t running = 0;
+    TUnitRequest request = TUnitRequest::Read;
+    bool waited = false;
+    {
+        const std::lock_guard guard(shared_->lock);
+        running = shared_->running;
+        request = shared_->runningRequest;
+        waited = !shared_->waitedFor.empty() || !shared_->jobs.empty();
+    }
+    if (running == 0) {
+        seenRunning_ = 0;
+        if (waiting_.empty() && !waited)
+            watch_->stop();
+        return;
+    }
+    if (running != seenRunning_) {
+        seenRunning_ = running;
+        seenSince_ = Clock();
+        return;
+    }
+    if (Clock() - seenSince_ >= kNoAnswerAfter)
+        GiveUpRunning(running, request);
+}
+
+// The thread stays with the request the unit keeps; what was asked after it goes on through a
+// new thread, and the request is answered as one the unit did not answer.
+void TUnitExchange::GiveUpRunning(std::uint64_t ticket, TUnitRequest request) {
+    std::deque<TShared::TJob> left;
+    std::set<std::uint64_t> waited;
+    bool waitedFor = false;
+    const std::uint64_t dropBelow = shared_->dropBelow.load();
+    {
+        const std::lock_guard guard(shared_->lock);
+        if (shared_->running != ticket)
+            return; // it has just ended
+        shared_->receiver = nullptr;
+        shared_->ending = true;
+        left.swap(shared_->jobs);
+        waited.swap(shared_->waitedFor);
+        waitedFor = waited.erase(ticket) != 0;
+        shared_->wake.notify_all();
+    }
+    Hid::PinServicesForProcess();
+    ++abandonedRequests;
+    qCWarning(lcUnit) << "the unit did not answer a request in" << kNoAnswerAfter.count()
+                      << "ms; it is given up and the next requests go on without it";
+    Start();
+    {
+        const std::lock_guard guard(shared_->lock);
+        shared_->dropBelow.store(dropBelow);
+        shared_->jobs = std::move(left);
+        shared_->waitedFor = std::move(waited);
+        shared_->wake.notify_all();
+    }
+    seenRunning_ = 0;
+    TUnitAnswer answer;
+    answer.Request = request;
+    answer.NoAnswer = true;
+    answer.Steps.push_back(
+        {"waiting for the unit", ExchangeResult::NoAnswer,
+         QStringLiteral("no answer in %1 s").arg(kNoAnswerAfter.count() / 1000)});
+    if (waitedFor) {
+        givenUp_.emplace(ticket, std::move(answer));
+        return;
+    }
+    const auto found = waiting_.find(ticket);
+    if (found == waiting_.end())
+        return;
+    const TApply apply = std::move(found->second);
+    waiting_.erase(found);
+    if (ticket >= dropBelow && apply)
+        apply(answer);
 }
 
 TUnitExchange::~TUnitExchange() {
@@ -183,6 +272,8 @@ std::uint64_t TUnitExchange::Enqueue(const TUnitAddress& unit, TUnitRequest requ
     }
     shared_->jobs.push_back({ticket, unit, request, block, report, replacing});
     shared_->wake.notify_all();
+    if (!watch_->isActive())
+        watch_->start();
     return ticket;
 }
 
@@ -203,19 +294,32 @@ TUnitAnswer TUnitExchange::AskAndWait(const TUnitAddress& unit, TUnitRequest req
         shared_->waitedFor.insert(ticket);
     }
     Enqueue(unit, request, block, report, false);
-    std::unique_lock guard(shared_->lock);
     for (;;) {
-        if (const auto found = shared_->answers.find(ticket); found != shared_->answers.end()) {
+        {
+            // This turn's shared state: a request given up on moves the rest to a new one.
+            const std::shared_ptr<TShared> shared = shared_;
+            std::unique_lock guard(shared->lock);
+            if (const auto found = shared->answers.find(ticket); found != shared->answers.end()) {
+                TUnitAnswer answer = std::move(found->second);
+                shared->answers.erase(found);
+                shared->waitedFor.erase(ticket);
+                return answer;
+            }
+            if (shared->threadEnded || (stop && stop()))
+                break;
+            shared->done.wait_for(guard, std::chrono::milliseconds(20));
+        }
+        // No event loop runs while a caller waits here: the watch over a long request is looked
+        // at from this loop.
+        CheckDeadline();
+        if (const auto found = givenUp_.find(ticket); found != givenUp_.end()) {
             TUnitAnswer answer = std::move(found->second);
-            shared_->answers.erase(found);
-            shared_->waitedFor.erase(ticket);
+            givenUp_.erase(found);
             return answer;
         }
-        if (shared_->threadEnded || (stop && stop()))
-            break;
-        shared_->done.wait_for(guard, std::chrono::milliseconds(20));
     }
     // Given up: the answer, should it come, is not kept.
+    const std::lock_guard guard(shared_->lock);
     shared_->waitedFor.erase(ticket);
     shared_->dropBelow.store(std::max(shared_->dropBelow.load(), ticket + 1));
     TUnitAnswer abandoned;

@@ -5,10 +5,12 @@
 // (THidReportChannel, never a THidDevice) and the answer comes back to the asking thread as a
 // queued call, with copies again.
 //
-// A unit may hold a request for as long as it likes. Going away never waits for more than
-// kAbandonAfter: a request still running then is abandoned with its thread, which keeps what it
-// uses alive by itself (the HID services stay loaded for the rest of the run), and
-// AbandonedRequests() tells the program to end without running what might wait on it.
+// A unit may hold a request for as long as it likes: some HID stacks (Windows') give a feature
+// request no timeout of their own. A request still running after kNoAnswerAfter is answered as
+// one the unit did not answer, and the requests after it go on through a new thread. Going away
+// never waits for more than kAbandonAfter. Either way the request is abandoned with its thread,
+// which keeps what it uses alive by itself (the HID services stay loaded for the rest of the
+// run), and AbandonedRequests() tells the program to end without running what might wait on it.
 //
 // Everything here but the exchange thread's own work runs on the thread that made the object.
 
@@ -17,6 +19,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <chrono>
 #include <cstdint>
@@ -67,6 +70,10 @@ class TUnitExchange : public QObject {
 public:
     // How long going away waits for a request that runs.
     static constexpr std::chrono::milliseconds kAbandonAfter{300};
+    // Longer than the USB control-transfer timeout of a system that has one (5 s), so that such
+    // a system's own timeout is the one met there.
+    static constexpr std::chrono::milliseconds kNoAnswerAfter{6000};
+    using TClock = std::function<std::chrono::steady_clock::time_point()>;
 
     explicit TUnitExchange(QObject* parent = nullptr);
     // Drops every answer, cancels what has not started and waits for the request that runs, at
@@ -93,15 +100,27 @@ public:
     // Requests abandoned on a thread that was still waiting on its unit, in this process.
     static int AbandonedRequests();
 
+    // The clock the watch over a long request reads; a test puts its own in.
+    TClock Clock = [] { return std::chrono::steady_clock::now(); };
+    // One look of the watch over a long request (a timer looks every second while requests are
+    // out): a request seen running for kNoAnswerAfter is given up.
+    void CheckDeadline();
+
 private:
     struct TShared;
     void Deliver(std::uint64_t ticket);
+    void Start();
+    void GiveUpRunning(std::uint64_t ticket, TUnitRequest request);
     std::uint64_t Enqueue(const TUnitAddress& unit, TUnitRequest request, const TDataBlock& block,
                           const TReportBuffer& report, bool replacing);
 
     std::shared_ptr<TShared> shared_;
     std::uint64_t nextTicket_ = 1;
-    std::map<std::uint64_t, TApply> waiting_; // asked, answer not yet come
+    std::map<std::uint64_t, TApply> waiting_;      // asked, answer not yet come
+    std::map<std::uint64_t, TUnitAnswer> givenUp_; // answers made for requests given up
+    QTimer* watch_ = nullptr;                      // owned: the watch over a long request
+    std::uint64_t seenRunning_ = 0;                // the request the watch saw running
+    std::chrono::steady_clock::time_point seenSince_;
 };
 
 } // namespace unit

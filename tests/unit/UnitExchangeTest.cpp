@@ -1,0 +1,93 @@
+// The exchange thread never leaves its caller waiting on a unit that keeps a request: the request
+// is answered as not answered once it has run too long, and what was asked after it still goes.
+
+#include "unit/UnitExchange.h"
+#include "hid/HidControllerClass.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/VirtualUnit.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int kLongStall = 60'000; // ms: longer than any test; ended by the test itself
+
+class ExchangeThread : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(control.complete()) << "virtual unit modules not beside the test binary";
+        control.Reset();
+        controller = std::make_unique<THidDeviceController>(nullptr);
+        testsupport::DeliverPosted(); // the first scan
+        ASSERT_EQ(controller->DeviceCount(), 1);
+        const THidPnPInfo& info = controller->DeviceAt(0)->InterfaceInfo();
+        unit = {info.InterfacePath, info.InstanceHandle};
+        exchange = std::make_unique<unit::TUnitExchange>();
+        exchange->Clock = [this] { return now; };
+    }
+    void TearDown() override {
+        control.SetStall(0, 0);
+        exchange.reset();
+        controller.reset();
+    }
+
+    virtualunit::VirtualUnitControl& control = testsupport::VirtualUnit();
+    std::unique_ptr<THidDeviceController> controller;
+    std::unique_ptr<unit::TUnitExchange> exchange;
+    unit::TUnitAddress unit;
+    std::chrono::steady_clock::time_point now{};
+};
+
+TEST_F(ExchangeThread, ARequestTheUnitKeepsIsAnsweredAsNotAnsweredAndTheNextOnesGoOn) {
+    control.SetStall(0, kLongStall); // a stack without a timeout of its own, as far as we wait
+    std::vector<unit::TUnitAnswer> answers;
+    const auto keep = [&](const unit::TUnitAnswer& answer) { answers.push_back(answer); };
+    exchange->Ask(unit, unit::TUnitRequest::Read, {}, {}, keep);
+    exchange->Ask(unit, unit::TUnitRequest::Read, {}, {}, keep);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return control.StalledRequests() > 0; }));
+    exchange->CheckDeadline(); // sees it running
+    now += unit::TUnitExchange::kNoAnswerAfter - std::chrono::milliseconds(1);
+    exchange->CheckDeadline();
+    EXPECT_TRUE(answers.empty()) << "given up before its time";
+    now += std::chrono::milliseconds(1);
+    const int abandoned = unit::TUnitExchange::AbandonedRequests();
+    exchange->CheckDeadline();
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_TRUE(answers[0].NoAnswer);
+    EXPECT_FALSE(answers[0].Read);
+    EXPECT_EQ(answers[0].Block, TDataBlock{});
+    EXPECT_EQ(unit::TUnitExchange::AbandonedRequests(), abandoned + 1);
+
+    // The second read goes on through a thread of its own while the first still waits.
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return control.StalledRequests() == 2; }));
+    control.SetStall(0, 0); // both waits end, as not answered
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return !exchange->Busy(); }));
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_TRUE(answers[1].NoAnswer);
+    exchange->Ask(unit, unit::TUnitRequest::Read, {}, {}, keep);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return !exchange->Busy(); }));
+    ASSERT_EQ(answers.size(), 3u);
+    EXPECT_TRUE(answers[2].Read);
+    EXPECT_EQ(answers[2].Block[block::kScaleByte], 64);
+}
+
+TEST_F(ExchangeThread, AWaitedForRequestTheUnitKeepsEndsTheWaitAsNotAnswered) {
+    control.SetStall(0, kLongStall);
+    int looks = 0;
+    // The waiting caller looks at the watch itself; the clock moves on at every look.
+    exchange->Clock = [&] {
+        ++looks;
+        return now + looks * unit::TUnitExchange::kNoAnswerAfter;
+    };
+    const unit::TUnitAnswer answer =
+        exchange->AskAndWait(unit, unit::TUnitRequest::ReadBack, {}, {});
+    EXPECT_TRUE(answer.NoAnswer);
+    EXPECT_FALSE(answer.Read);
+    EXPECT_FALSE(answer.Abandoned);
+    control.SetStall(0, 0);
+    EXPECT_TRUE(exchange->AskAndWait(unit, unit::TUnitRequest::Read, {}, {}).Read);
+}
+
+} // namespace
