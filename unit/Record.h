@@ -5,7 +5,7 @@
 //
 // Fields, in this order after `time`: os1_min_v, os1_max_v, os2_voltage_v, os2_pulse_time,
 // os1_time_1, os1_time_0, os1_state, position, scale, then the operating parameters by their names
-// in the order of unit/ParameterTable.h (poll_period to os2_delay). Volts have two decimals and a
+// in the order of unit/ParameterTable.h (poll_period first). Volts have two decimals and a
 // decimal point, rounded as the window shows them, at the block's own scale; counts are decimal
 // integers. CSV ends every line with an `event` column, empty in a record of a read, then `serial`
 // and `location` of the unit the record is of (empty when it has none); an event record (such as
