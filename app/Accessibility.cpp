@@ -29,13 +29,9 @@ qint64 SteadyMilliseconds() {
 } // namespace
 
 void TTarvenik_Control_Form::NameControls() {
-    const std::pair<QLabel*, TNumSpinEdit*> fields[] = {
-        {Label1, SpinEdit35}, {Label2, SpinEdit36}, {Label3, SpinEdit37},
-        {Label4, SpinEdit38}, {Label5, SpinEdit39},
-    };
-    for (const auto& [label, field] : fields) {
-        label->setBuddy(field);
-        field->setAccessibleName(label->text());
+    for (const auto& [label, field] : ParameterControls()) {
+        (this->*label)->setBuddy(this->*field);
+        (this->*field)->setAccessibleName((this->*label)->text());
     }
     for (QAbstractButton* button :
          std::initializer_list<QAbstractButton*>{CheckBox1, CheckBox2, GoButton})

@@ -9,6 +9,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <cstddef>
 #include <string_view>
 
 namespace design {
@@ -97,13 +98,23 @@ struct TSpinField {
     long double Value;
 };
 
-inline constexpr std::array<TSpinField, 5> kSpinFields{{
-    {"SpinEdit35", 1, 1.0L, unit::kPollPeriodMax, unit::kPollPeriodMin, vtInteger, 1},
-    {"SpinEdit36", 2, 0.01L, unit::kThresholdMaxVolts, unit::kThresholdMinVolts, vtFloat, 0.01L},
-    {"SpinEdit37", 2, 0.01L, unit::kThresholdMaxVolts, unit::kThresholdMinVolts, vtFloat, 0.01L},
-    {"SpinEdit38", 1, 1.0L, unit::kOs2LengthMax, unit::kOs2LengthMin, vtInteger, 0},
-    {"SpinEdit39", 1, 1.0L, unit::kOs2DelayMax, unit::kOs2DelayMin, vtInteger, 5},
-}};
+// One for each parameter, in the order of its table.
+constexpr std::array<TSpinField, unit::kParameterCount> SpinFieldsOf() {
+    std::array<TSpinField, unit::kParameterCount> fields{};
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const unit::TParameter& row = unit::kParameters[i];
+        TSpinField& field = fields[i];
+        field.Name = row.Field;
+        field.Decimal = row.Decimals;
+        field.Increment = row.Increment;
+        field.MaxValue = row.Max;
+        field.MinValue = row.Min;
+        field.ValueType = row.Kind == unit::TParameterKind::Volts ? vtFloat : vtInteger;
+        field.Value = row.DesignValue;
+    }
+    return fields;
+}
+inline constexpr std::array<TSpinField, unit::kParameterCount> kSpinFields = SpinFieldsOf();
 
 // The functions the Execute button sends, in command order.
 inline constexpr std::array<const char*, 8> kFunctions{{

@@ -100,8 +100,8 @@ void TTarvenik_Control_Form::FinishPoll(bool answered) {
         PollStep(17);
 
         const bool loaded = ParametersLoaded();
-        for (QWidget* control : {SpinEdit35, SpinEdit36, SpinEdit37, SpinEdit38, SpinEdit39})
-            control->setEnabled(loaded);
+        for (const auto& controls : ParameterControls())
+            (this->*controls.second)->setEnabled(loaded);
         CheckBox2->setEnabled(true);
         EnableControls();
         PollStep(18);

@@ -144,16 +144,11 @@ void TTarvenik_Control_Form::BuildControls() {
     Panel1->setFrameShadow(QFrame::Sunken);
     Panel1->setLineWidth(1);
 
-    Label1 = MakeLabel(this, "Label1");
-    Label2 = MakeLabel(this, "Label2");
-    Label3 = MakeLabel(this, "Label3");
-    Label4 = MakeLabel(this, "Label4");
-    Label5 = MakeLabel(this, "Label5");
-    SpinEdit35 = MakeSpinEdit(this, "SpinEdit35");
-    SpinEdit36 = MakeSpinEdit(this, "SpinEdit36");
-    SpinEdit37 = MakeSpinEdit(this, "SpinEdit37");
-    SpinEdit38 = MakeSpinEdit(this, "SpinEdit38");
-    SpinEdit39 = MakeSpinEdit(this, "SpinEdit39");
+    // The labels first: creation order is the stacking order the design has.
+    for (std::size_t i = 0; i < unit::kParameterCount; ++i)
+        this->*ParameterControls()[i].first = MakeLabel(this, unit::kParameters[i].Label);
+    for (std::size_t i = 0; i < unit::kParameterCount; ++i)
+        this->*ParameterControls()[i].second = MakeSpinEdit(this, unit::kParameters[i].Field);
     CheckBox1 = MakeCaptioned<QCheckBox>(this, "CheckBox1");
     CheckBox2 = MakeCaptioned<QCheckBox>(this, "CheckBox2");
     Label41 = MakeLabel(this, "Label41");
@@ -416,21 +411,23 @@ void TTarvenik_Control_Form::GoButtonClick(void*) {
 void TTarvenik_Control_Form::LoadParameterFields() {
     const TDataBlock& data_block = session_->LoadedBlock();
     const int unitScale = ScaleOf(data_block);
-    SpinEdit35->SetValue(data_block[block::kPollPeriod]);
-    SpinEdit36->SetValue(RawToVolts(data_block[block::kThreshold0], unitScale));
-    SpinEdit37->SetValue(RawToVolts(data_block[block::kThreshold1], unitScale));
-    SpinEdit38->SetValue(data_block[block::kOs2Length]);
-    SpinEdit39->SetValue(data_block[block::kOs2Delay]);
+    for (std::size_t i = 0; i < unit::kParameterCount; ++i) {
+        const unit::TParameter& row = unit::kParameters[i];
+        const std::uint8_t raw = data_block[static_cast<std::size_t>(row.Byte)];
+        (this->*ParameterControls()[i].second)
+            ->SetValue(row.Kind == unit::TParameterKind::Volts ? RawToVolts(raw, unitScale) : raw);
+    }
 }
 
 // What the fields hold, to be written into the unit's own block (the thresholds at its scale).
 unit::TParameterChange TTarvenik_Control_Form::StoreParameterFields() const {
     unit::TParameterChange change;
-    change.PollPeriod = SpinEdit35->IntegerValue() & 0xFF;
-    change.Threshold0Volts = SpinEdit36->Value();
-    change.Threshold1Volts = SpinEdit37->Value();
-    change.Os2Length = SpinEdit38->IntegerValue() & 0xFF;
-    change.Os2Delay = SpinEdit39->IntegerValue() & 0xFF;
+    for (std::size_t i = 0; i < unit::kParameterCount; ++i) {
+        const TNumSpinEdit* field = this->*ParameterControls()[i].second;
+        change.Values[i] = unit::kParameters[i].Kind == unit::TParameterKind::Volts
+                               ? field->Value()
+                               : static_cast<long double>(field->IntegerValue() & 0xFF);
+    }
     return change;
 }
 
@@ -457,9 +454,9 @@ void TTarvenik_Control_Form::init_app() {
     for (QLabel* readout : {Label41, Label42, Label45, Label46, Label47, Label48})
         readout->clear();
 
-    for (QWidget* control : std::initializer_list<QWidget*>{SpinEdit35, SpinEdit36, SpinEdit37,
-                                                            SpinEdit38, SpinEdit39, CheckBox2})
-        control->setEnabled(false);
+    for (const auto& controls : ParameterControls())
+        (this->*controls.second)->setEnabled(false);
+    CheckBox2->setEnabled(false);
 
     framework::TCanvas* canvas = Image->Canvas();
     canvas->Pen.Color = framework::clWhite;

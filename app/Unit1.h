@@ -7,6 +7,7 @@
 #include "framework/BoundEvent.h"
 #include "framework/Image.h"
 #include "unit/Block.h"
+#include "unit/ParameterTable.h"
 #include "unit/Record.h"
 #include "unit/Session.h"
 #include "widgets/NumSpin.h"
@@ -16,9 +17,11 @@
 #include <QString>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QCheckBox;
@@ -65,6 +68,18 @@ public:
     TNumSpinEdit* SpinEdit37 = nullptr;
     TNumSpinEdit* SpinEdit38 = nullptr;
     TNumSpinEdit* SpinEdit39 = nullptr;
+    // The parameters' labels and fields, in the order of the parameter table.
+    using TLabelMember = QLabel* TTarvenik_Control_Form::*;
+    using TFieldMember = TNumSpinEdit* TTarvenik_Control_Form::*;
+    static constexpr std::array<std::pair<TLabelMember, TFieldMember>, unit::kParameterCount>
+    ParameterControls() {
+        using F = TTarvenik_Control_Form;
+        return {{{&F::Label1, &F::SpinEdit35},
+                 {&F::Label2, &F::SpinEdit36},
+                 {&F::Label3, &F::SpinEdit37},
+                 {&F::Label4, &F::SpinEdit38},
+                 {&F::Label5, &F::SpinEdit39}}};
+    }
     QCheckBox* CheckBox1 = nullptr;
     QCheckBox* CheckBox2 = nullptr;
     QLabel* Label41 = nullptr;

@@ -51,11 +51,10 @@ void PutParameters(const TDataBlock& data, bool json, std::ostream& out) {
     PutLines(out, lines);
 }
 
-// The unit's side of a set: the five parameters it holds must be those it was sent.
+// The unit's side of a set: the parameters it holds must be those it was sent.
 bool Kept(const TDataBlock& sent, const TDataBlock& held) {
-    for (const int index : {block::kPollPeriod, block::kThreshold0, block::kThreshold1,
-                            block::kOs2Length, block::kOs2Delay})
-        if (sent[static_cast<std::size_t>(index)] != held[static_cast<std::size_t>(index)])
+    for (const unit::TParameter& row : unit::kParameters)
+        if (sent[static_cast<std::size_t>(row.Byte)] != held[static_cast<std::size_t>(row.Byte)])
             return false;
     return true;
 }
@@ -73,7 +72,7 @@ QString AskedVoltsText(long double volts) {
     return PrintfFixed(volts, 6, QLocale::c());
 }
 
-// Each threshold given, checked against what the unit can hold at the block's scale before
+// Each value in volts given, checked against what the unit can hold at the block's scale before
 // anything is written; answers the notes on values the unit's step changes.
 QStringList CheckThresholds(const unit::TParameterChange& change, const TDataBlock& data) {
     const int scaleValue = ScaleOf(data);
@@ -81,21 +80,24 @@ QStringList CheckThresholds(const unit::TParameterChange& change, const TDataBlo
                               .arg(PrintfFixed(RawToVolts(1, scaleValue), 4, QLocale::c()))
                               .arg(scaleValue);
     QStringList notes;
-    for (const auto& [name, volts] : {std::pair{"threshold0", change.Threshold0Volts},
-                                      std::pair{"threshold1", change.Threshold1Volts}}) {
-        if (!volts)
+    for (std::size_t i = 0; i < unit::kParameterCount; ++i) {
+        const unit::TParameter& row = unit::kParameters[i];
+        const std::optional<long double>& volts = change.Values[i];
+        if (row.Kind != unit::TParameterKind::Volts || !volts)
             continue;
+        // Named as the option is, without its dashes.
+        const QString name = QLatin1String(row.Option).mid(2);
         const QString asked = AskedVoltsText(*volts);
-        const unit::TThresholdFit fit = unit::FitThreshold(*volts, scaleValue);
+        const unit::TThresholdFit fit = unit::FitThreshold(row, *volts, scaleValue);
         if (!fit.Holdable) {
-            const unit::TCountRange range = unit::HoldableCounts(scaleValue);
+            const unit::TCountRange range = unit::HoldableCounts(row, scaleValue);
             auto voltsOf = [&](int count) {
                 return PrintfFixed(RawToVolts(static_cast<std::uint8_t>(count), scaleValue), 2,
                                    QLocale::c());
             };
             throw TValueRefused{QStringLiteral("%1: %2 V cannot be held at scale %3: the unit "
                                                "holds %4 to %5 V there (%6)")
-                                    .arg(QLatin1String(name), asked)
+                                    .arg(name, asked)
                                     .arg(scaleValue)
                                     .arg(voltsOf(range.Lowest), voltsOf(range.Highest), steps)};
         }
@@ -103,7 +105,7 @@ QStringList CheckThresholds(const unit::TParameterChange& change, const TDataBlo
         const QString stored = PrintfFixed(fit.StoredVolts, 2, QLocale::c());
         if (stored != asked)
             notes << QStringLiteral("%1: %2 V is stored as %3 V (%4)")
-                         .arg(QLatin1String(name), asked, stored, steps);
+                         .arg(name, asked, stored, steps);
     }
     return notes;
 }

@@ -79,7 +79,8 @@ bool ParseCount(const QString& name, const QString& text, long long low, long lo
 }
 
 // Volts with a decimal point (or none): digits, at most one point, nothing else.
-bool ParseVolts(const QString& name, const QString& text, long double& out, QString& error) {
+bool ParseVolts(const QString& name, const QString& text, long double low, long double high,
+                long double& out, QString& error) {
     const QByteArray latin = text.toLatin1();
     bool digits = false;
     bool plain = latin.size() <= 32;
@@ -97,10 +98,10 @@ bool ParseVolts(const QString& name, const QString& text, long double& out, QStr
                                         std::chars_format::fixed);
     const bool parsed = plain && digits && points <= 1 && result.ec == std::errc() &&
                         result.ptr == latin.constData() + latin.size() && std::isfinite(value);
-    if (!parsed || value < unit::kThresholdMinVolts || value > unit::kThresholdMaxVolts) {
+    if (!parsed || value < low || value > high) {
         error = QStringLiteral("%1 takes volts from %2 to %3, not '%4'")
-                    .arg(name, PrintfFixed(unit::kThresholdMinVolts, 2, QLocale::c()),
-                         PrintfFixed(unit::kThresholdMaxVolts, 2, QLocale::c()), text);
+                    .arg(name, PrintfFixed(low, 2, QLocale::c()),
+                         PrintfFixed(high, 2, QLocale::c()), text);
         return false;
     }
     out = value;
@@ -229,41 +230,46 @@ bool CommandOption(TArgs& args, const QString& name, std::optional<QString>& inl
         }
     }
     if (command == TCommand::Set) {
-        unit::TParameterChange& change = options.Change;
-        struct TInteger {
-            const char* Name;
-            std::optional<int>* Target;
-            int Min;
-            int Max;
-        };
-        const std::array<TInteger, 3> integers{{
-            {"--poll-period", &change.PollPeriod, unit::kPollPeriodMin, unit::kPollPeriodMax},
-            {"--os2-length", &change.Os2Length, unit::kOs2LengthMin, unit::kOs2LengthMax},
-            {"--os2-delay", &change.Os2Delay, unit::kOs2DelayMin, unit::kOs2DelayMax},
-        }};
-        for (const TInteger& entry : integers) {
-            if (name != QLatin1String(entry.Name))
+        for (std::size_t i = 0; i < unit::kParameterCount; ++i) {
+            const unit::TParameter& row = unit::kParameters[i];
+            if (name != QLatin1String(row.Option))
                 continue;
-            if (!args.Value(name, inlineValue, value, error) ||
-                !ParseCount(name, value, entry.Min, entry.Max, number, error))
+            if (!args.Value(name, inlineValue, value, error))
                 return false;
-            *entry.Target = static_cast<int>(number);
-            return true;
-        }
-        for (auto [optionName, target] : {std::pair{"--threshold0", &change.Threshold0Volts},
-                                          std::pair{"--threshold1", &change.Threshold1Volts}}) {
-            if (name != QLatin1String(optionName))
-                continue;
-            long double volts = 0;
-            if (!args.Value(name, inlineValue, value, error) ||
-                !ParseVolts(name, value, volts, error))
-                return false;
-            *target = volts;
+            long double parameter = 0;
+            if (row.Kind == unit::TParameterKind::Volts) {
+                if (!ParseVolts(name, value, row.Min, row.Max, parameter, error))
+                    return false;
+            } else {
+                if (!ParseCount(name, value, static_cast<long long>(row.Min),
+                                static_cast<long long>(row.Max), number, error))
+                    return false;
+                parameter = static_cast<long double>(number);
+            }
+            options.Change.Values[i] = parameter;
             return true;
         }
     }
     error = QStringLiteral("unknown option '%1'").arg(name);
     return false;
+}
+
+// The count of parameters as the usage text spells it.
+QString NumberWord(std::size_t count) {
+    static constexpr std::array<const char*, 10> kWords{"no",   "one", "two",   "three", "four",
+                                                        "five", "six", "seven", "eight", "nine"};
+    static_assert(unit::kParameterCount < kWords.size());
+    return QLatin1String(kWords[std::min(count, kWords.size() - 1)]);
+}
+
+QString SetOptions() {
+    QString options;
+    for (const unit::TParameter& row : unit::kParameters)
+        options += QStringLiteral(" [%1 %2]")
+                       .arg(QLatin1String(row.Option), row.Kind == unit::TParameterKind::Volts
+                                                           ? QLatin1String("V")
+                                                           : QLatin1String("N"));
+    return options;
 }
 
 } // namespace
@@ -287,8 +293,11 @@ QString UsageText() {
                           one record per read, every MS milliseconds (default 500); --all: every
                           attached unit, one record each per period; FORMAT: plain, csv, jsonl
                           or prometheus (FILE replaced whole each period)
-  params [--json]         the five parameters as the unit holds them (command 1, then a read)
-  set [--poll-period N] [--threshold0 V] [--threshold1 V] [--os2-length N] [--os2-delay N]
+  params [--json]         the )") +
+           NumberWord(unit::kParameterCount) +
+           QStringLiteral(R"( parameters as the unit holds them (command 1, then a read)
+  set)") + SetOptions() +
+           QStringLiteral(R"(
                           read the parameters back (command 1), change only those given, save
                           them (command 2), read back again and print what the unit now holds
   run FUNCTION            one of: normal, read, save, reset, os1-test-0, os1-test-1, os2-test-0,

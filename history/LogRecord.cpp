@@ -1,14 +1,17 @@
 #include "history/LogRecord.h"
 
 #include "unit/Block.h"
+#include "unit/ParameterTable.h"
 
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace history {
 
@@ -74,10 +77,26 @@ std::optional<double> Number(QByteArrayView text) {
     return value;
 }
 
-constexpr const char* kByteColumns[kKeptBytes] = {
-    "poll_period",     "threshold0_v", "threshold1_v", "os2_length",    "os2_delay",
-    nullptr /*scale*/, "os1_min_v",    "os1_max_v",    "os2_voltage_v", "position",
-    "os2_pulse_time",  "os1_time_1",   "os1_time_0",   "os1_state"};
+// The column of each kept byte: the parameters' by their table, the measurements' here; the
+// scale has a column of its own.
+constexpr std::array<const char*, kKeptBytes> ByteColumnsOf() {
+    std::array<const char*, kKeptBytes> columns{};
+    const std::pair<int, const char*> measurements[] = {{block::kOs1Min, "os1_min_v"},
+                                                        {block::kOs1Max, "os1_max_v"},
+                                                        {block::kOs2Voltage, "os2_voltage_v"},
+                                                        {block::kPosition, "position"},
+                                                        {block::kOs2PulseTime, "os2_pulse_time"},
+                                                        {block::kOs1Time1, "os1_time_1"},
+                                                        {block::kOs1Time0, "os1_time_0"},
+                                                        {block::kOs1State, "os1_state"}};
+    for (const auto& [byte, name] : measurements)
+        columns[static_cast<std::size_t>(byte - kFirstKeptByte)] = name;
+    for (const unit::TParameter& row : unit::kParameters)
+        if (row.Byte >= kFirstKeptByte && row.Byte < kFirstKeptByte + kKeptBytes)
+            columns[static_cast<std::size_t>(row.Byte - kFirstKeptByte)] = row.Name;
+    return columns;
+}
+constexpr std::array<const char*, kKeptBytes> kByteColumns = ByteColumnsOf();
 
 QString Text(QByteArrayView bytes) {
     return QString::fromUtf8(bytes);

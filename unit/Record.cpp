@@ -1,5 +1,7 @@
 #include "unit/Record.h"
 
+#include "unit/ParameterTable.h"
+
 #include <QLocale>
 
 #include <cstdlib>
@@ -86,7 +88,7 @@ QString TimeText(const QDateTime& time) {
 
 std::vector<TField> FieldsOf(const TDataBlock& data) {
     using namespace Qt::StringLiterals;
-    return {
+    std::vector<TField> fields{
         {"os1_min_v"_L1, Volts(data, block::kOs1Min), false, "Lowest OS1 voltage"_L1},
         {"os1_max_v"_L1, Volts(data, block::kOs1Max), false, "Highest OS1 voltage"_L1},
         {"os2_voltage_v"_L1, Volts(data, block::kOs2Voltage), false, "OS2 pulse voltage"_L1},
@@ -99,12 +101,14 @@ std::vector<TField> FieldsOf(const TDataBlock& data) {
         {"os1_state"_L1, Count(data, block::kOs1State), false, "Current OS1 state"_L1},
         {"position"_L1, Count(data, block::kPosition), false, "Position value"_L1},
         {"scale"_L1, QString::number(ScaleOf(data)), false, "Raw count that stands for 1.1 V"_L1},
-        {"poll_period"_L1, Count(data, block::kPollPeriod), true, "Poll period parameter"_L1},
-        {"threshold0_v"_L1, Volts(data, block::kThreshold0), true, "Threshold 0"_L1},
-        {"threshold1_v"_L1, Volts(data, block::kThreshold1), true, "Threshold 1"_L1},
-        {"os2_length"_L1, Count(data, block::kOs2Length), true, "OS2 signal length parameter"_L1},
-        {"os2_delay"_L1, Count(data, block::kOs2Delay), true, "OS2 signal delay parameter"_L1},
     };
+    fields.reserve(fields.size() + kParameterCount);
+    for (const TParameter& row : kParameters)
+        fields.push_back(
+            {QLatin1String(row.Name),
+             row.Kind == TParameterKind::Volts ? Volts(data, row.Byte) : Count(data, row.Byte),
+             true, QLatin1String(row.Help)});
+    return fields;
 }
 
 QString CsvHeader(TLayout layout) {

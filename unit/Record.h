@@ -4,14 +4,14 @@
 // ends, a header line, no traces) or as one line of JSON (with both traces and the raw block).
 //
 // Fields, in this order after `time`: os1_min_v, os1_max_v, os2_voltage_v, os2_pulse_time,
-// os1_time_1, os1_time_0, os1_state, position, scale, poll_period, threshold0_v, threshold1_v,
-// os2_length, os2_delay. Volts have two decimals and a decimal point, rounded as the window shows
-// them, at the block's own scale; counts are decimal integers. CSV ends every line with an `event`
-// column, empty in a record of a read, then `serial` and `location` of the unit the record is
-// of (empty when it has none); an event record (such as the unit going away) has only `time`,
-// `event`, `serial` and `location`. The identity came last, so a file begun without it can be
-// continued in its own layout (TLayout::WithoutIdentity). JSON gives `serial` and `location` as
-// the last keys, null when the unit has none.
+// os1_time_1, os1_time_0, os1_state, position, scale, then the operating parameters by their names
+// in the order of unit/ParameterTable.h (poll_period first). Volts have two decimals and a
+// decimal point, rounded as the window shows them, at the block's own scale; counts are decimal
+// integers. CSV ends every line with an `event` column, empty in a record of a read, then `serial`
+// and `location` of the unit the record is of (empty when it has none); an event record (such as
+// the unit going away) has only `time`, `event`, `serial` and `location`. The identity came last,
+// so a file begun without it can be continued in its own layout (TLayout::WithoutIdentity). JSON
+// gives `serial` and `location` as the last keys, null when the unit has none.
 
 #include "unit/Block.h"
 
@@ -35,7 +35,7 @@ enum class TLayout { Current, WithoutIdentity };
 struct TField {
     QLatin1String Name;
     QString Text;
-    bool Parameter; // one of the five operating parameters
+    bool Parameter; // one of the operating parameters
     // What the value is, for a monitoring system's description of it.
     QLatin1String Help{};
 };
