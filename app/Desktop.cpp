@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QImage>
+#include <QImageReader>
+#include <QPixmap>
 
 namespace desktop {
 
@@ -9,9 +12,16 @@ QString ApplicationName(bool demo) {
     return QString::fromLatin1(demo ? kDemoDesktopFile : kDesktopFile);
 }
 
+QIcon BuiltInIcon() {
+    // Read as the PNG it is: a reader left to find the format loads every image format plugin to
+    // ask whether it reads the file.
+    QImageReader reader(QString::fromLatin1(kBuiltInIcon), "PNG");
+    reader.setAutoDetectImageFormat(false);
+    return QIcon(QPixmap::fromImage(reader.read()));
+}
+
 QIcon PanelIcon() {
-    return QIcon::fromTheme(QString::fromLatin1(kIconName),
-                            QIcon(QString::fromLatin1(kBuiltInIcon)));
+    return QIcon::fromTheme(QString::fromLatin1(kIconName), BuiltInIcon());
 }
 
 void Identify(bool demo) {
@@ -19,7 +29,15 @@ void Identify(bool demo) {
     QCoreApplication::setOrganizationName(QStringLiteral("tarvenik"));
     QCoreApplication::setApplicationName(ApplicationName(demo));
     QGuiApplication::setDesktopFileName(ApplicationName(demo));
-    QGuiApplication::setWindowIcon(PanelIcon());
+    // The theme lookup reads the whole hicolor index and probes hundreds of paths, longer than
+    // building the window; the same picture built in stands until the window is on screen.
+    QGuiApplication::setWindowIcon(BuiltInIcon());
+}
+
+void AdoptThemeIcon() {
+    const QString name = QString::fromLatin1(kIconName);
+    if (QIcon::hasThemeIcon(name))
+        QGuiApplication::setWindowIcon(QIcon::fromTheme(name));
 }
 
 } // namespace desktop

@@ -18,10 +18,14 @@ inline constexpr const char* kBuiltInIcon = ":/tarvenik/tarvenik.png";
 // The application and desktop file name of the real panel or its demo copy.
 QString ApplicationName(bool demo);
 
+// The built-in copy of the icon.
+QIcon BuiltInIcon();
 // The panel's icon from the installed theme, else the built-in copy.
 QIcon PanelIcon();
 
-// Needs a QGuiApplication; call before the window is made.
+// Needs a QGuiApplication; call before the window is made. The window icon is the built-in copy.
 void Identify(bool demo);
+// The theme's icon, when the theme has one, becomes the window icon; for after the first frame.
+void AdoptThemeIcon();
 
 } // namespace desktop

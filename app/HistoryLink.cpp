@@ -28,6 +28,8 @@ qint64 THistoryLink::Now() const {
 }
 
 void THistoryLink::Polled(bool answered, bool silent) {
+    if (!Recording)
+        return;
     if (answered)
         store_->Measurement(Now(), form_.State.data_block, form_.HeldIdentity);
     else
@@ -38,6 +40,8 @@ void THistoryLink::Polled(bool answered, bool silent) {
 }
 
 void THistoryLink::Gap(history::TGapReason reason) {
+    if (!Recording)
+        return;
     store_->Gap(Now(), reason);
     if (window_)
         window_->LiveChanged();

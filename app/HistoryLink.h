@@ -40,6 +40,9 @@ public:
     QAction* OpenAction = nullptr;
     // Milliseconds since the epoch; the system clock unless a test puts its own in.
     std::function<qint64()> Clock;
+    // Off: polls and gaps are not kept. Only the poll benchmark turns it off, to weigh what
+    // keeping them costs.
+    bool Recording = true;
 
 private:
     qint64 Now() const;

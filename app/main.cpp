@@ -3,6 +3,8 @@
 #include "app/CommandLine.h"
 #include "app/DesignFont.h"
 #include "app/Desktop.h"
+#include "app/FirstFrame.h"
+#include "app/FontWarmUp.h"
 #include "app/Placement.h"
 #include "app/PollLog.h"
 #include "app/Translation.h"
@@ -50,6 +52,8 @@ int main(int argc, char** argv) {
         break;
     }
 
+    // The font configuration is read while the application connects to the display.
+    startup::TFontWarmUp fontWarmUp;
     // Qt's own options are not the program's: Qt is given the program name only, and the demo
     // copy (a file named tarvenik too) is given its own, which names its window's X11 instance.
     static char panelName[] = "tarvenik";
@@ -57,6 +61,7 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {demo ? demoName : panelName, nullptr};
     QApplication application(qtArgc, qtArgv);
+    fontWarmUp.Wait();
     QApplication::setFont(design::DesignFont());
     // Lets a desktop match the window to its menu entry, and tell the demo from the panel.
     desktop::Identify(demo);
@@ -86,6 +91,7 @@ int main(int argc, char** argv) {
         framework::TStopSignals stopSignals;
         QObject::connect(&stopSignals, &framework::TStopSignals::Stop, &window, &QWidget::close);
         window.show();
+        startup::AfterFirstFrame(window, [] { desktop::AdoptThemeIcon(); });
         result = QApplication::exec();
         design::RememberPosition(settings, window.pos());
     } // the window and its destroy handler go here, while the global still names it

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the Debian packages a task needs, when they are missing.
 # Usage: scripts/deps.sh run|demo|install|build|deb|test|windows
-#   run, demo  build and start the program: compiler, CMake, Qt, Qt's lrelease, libjpeg, libudev
+#   run, demo  build and start the program: compiler, CMake, Qt, Qt's lrelease, libjpeg, libudev,
+#              fontconfig
 #   install    that, and rsvg-convert for the icon's PNG sizes
 #   build      the whole tree, tests and benchmarks included
 #   deb        the Debian package and the tools that check it
@@ -12,9 +13,9 @@
 #              for Windows from Debian's sources needs (a deb-src entry is added for them)
 set -eu
 
-program="cmake ninja-build g++ pkg-config qt6-base-dev qt6-l10n-tools libjpeg62-turbo-dev libudev-dev fonts-wine"
+program="cmake ninja-build g++ pkg-config qt6-base-dev qt6-l10n-tools libjpeg62-turbo-dev libudev-dev libfontconfig-dev fonts-wine"
 icons="librsvg2-bin"
-testlibs="libgtest-dev libgmock-dev libbenchmark-dev python3"
+testlibs="libgtest-dev libgmock-dev libbenchmark-dev libxcb1-dev python3"
 deb="debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream $icons"
 testing="clang libclang-rt-14-dev qemu-system-x86 busybox-static xz-utils cpio prometheus-node-exporter xvfb dbus at-spi2-core python3-pyatspi man-db"
 # Qt for Windows is built with the host's Qt tools of the same version (qt6-base-dev-tools).

@@ -44,6 +44,7 @@ void BM_PollCycle(benchmark::State& state) {
     unit.Reset();
     const bool fixed = state.range(0) != 0;
     const bool historyShown = state.range(0) == 2;
+    const bool historyOff = state.range(0) == 3;
     if (fixed) {
         const TDataBlock b = BusyBlock();
         unit.SetFixedBlock(0, b.data());
@@ -58,9 +59,11 @@ void BM_PollCycle(benchmark::State& state) {
         state.SkipWithError("no unit");
         return;
     }
-    // 2: the history window open and following, redrawn after each poll.
+    // 2: the history window open and following, redrawn after each poll. 3: nothing recorded, to
+    // weigh the recording against 1.
     if (historyShown)
         form.History->Open();
+    form.History->Recording = !historyOff;
     // A cycle asks the exchange thread for the block and ends when its answer has been applied.
     for (auto _ : state) {
         form.TimerTimer(form.Timer);
@@ -70,10 +73,11 @@ void BM_PollCycle(benchmark::State& state) {
     form.CheckBox1->setChecked(false);
     unit.Reset();
     state.SetLabel(historyShown ? "fixed busy block, history shown"
+                   : historyOff ? "fixed busy block, history not recorded"
                    : fixed      ? "fixed busy block"
                                 : "live virtual unit");
 }
-BENCHMARK(BM_PollCycle)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PollCycle)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond);
 
 // How late the window's event loop runs while the unit stalls every request for 5 s: connecting
 // (the read-back), then polling on its own timer as the program does. A 10 ms timer on the

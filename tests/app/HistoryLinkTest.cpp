@@ -94,6 +94,22 @@ TEST_F(HistoryLinkTest, AnUnpluggedUnitIsAGap) {
     EXPECT_EQ(store.At(1).Gap, static_cast<std::uint8_t>(history::TGapReason::Unplugged));
 }
 
+// The benchmark's switch: off, neither polls nor gaps are kept; on again, the next poll is.
+TEST_F(HistoryLinkTest, NothingIsKeptWhileRecordingIsOff) {
+    SetFixedBlock(Measured(40));
+    Connect();
+    form->History->Recording = false;
+    Poll();
+    EXPECT_TRUE(form->History->Store().Empty());
+    form->History->Recording = true;
+    Poll();
+    EXPECT_EQ(form->History->Store().Size(), 1u);
+    form->History->Recording = false;
+    UnplugNow(0);
+    Poll();
+    EXPECT_EQ(form->History->Store().Size(), 1u) << "the unplugged unit was kept as a gap";
+}
+
 TEST_F(HistoryLinkTest, ExportsOfTheLiveRangeReadBackToTheSameValues) {
     Connect();
     for (std::uint8_t v : {10, 60, 120, 250}) {

@@ -24,8 +24,9 @@ inline TDataBlock Block(std::uint8_t os1Min, std::uint8_t os1Max = 100) {
     return b;
 }
 
+// A golden file of data/, built into the test.
 inline QString Data(const char* name) {
-    return QStringLiteral(HISTORY_TEST_DATA "/") + QLatin1String(name);
+    return QStringLiteral(":/history-data/") + QLatin1String(name);
 }
 
 } // namespace historytest
