@@ -130,10 +130,10 @@ check-kernel: build
 # ThreadSanitizer build: only the tests whose code runs threads (the HID read
 # thread, its delivery mailbox and its stop; the overlapped reads and their
 # cancellation across threads; the virtual unit's stall; the window's exchange
-# thread; the tool's watches).
+# thread).
 TSAN := build/tsan
 TSAN_TESTS := hid_platform_tests hid_virtual_tests hid_stub_tests platform_virtual_tests \
-  unit_exchange_tests app_panel_tests cli_tests
+  unit_exchange_tests app_panel_tests
 TSAN_EMPTY :=
 TSAN_SPACE := $(TSAN_EMPTY) $(TSAN_EMPTY)
 

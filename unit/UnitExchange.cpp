@@ -154,12 +154,14 @@ TUnitExchange::TUnitExchange(QObject* parent) : QObject(parent) {
 }
 
 void TUnitExchange::Start() {
+    if (thread_.joinable())
+        thread_.detach(); // left with the request it was given up on
     shared_ = std::make_shared<TShared>();
     shared_->receiver = this;
-    std::thread([shared = shared_]() mutable {
+    thread_ = std::thread([shared = shared_]() mutable {
         TShared& state = *shared;
         state.Serve(std::move(shared));
-    }).detach();
+    });
 }
 
 void TUnitExchange::CheckDeadline() {
@@ -244,8 +246,12 @@ TUnitExchange::~TUnitExchange() {
     shared_->ending = true;
     shared_->jobs.clear();
     shared_->wake.notify_all();
-    if (shared_->done.wait_for(guard, kAbandonAfter, [&] { return shared_->threadEnded; }))
+    if (shared_->done.wait_for(guard, kAbandonAfter, [&] { return shared_->threadEnded; })) {
+        guard.unlock();
+        thread_.join(); // ended: no thread outlives the exchange
         return;
+    }
+    thread_.detach();
     // The unit keeps a request waiting: its thread is left to it, with the services it is in.
     Hid::PinServicesForProcess();
     ++abandonedRequests;

@@ -28,6 +28,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace unit {
@@ -115,6 +116,7 @@ private:
                           const TReportBuffer& report, bool replacing);
 
     std::shared_ptr<TShared> shared_;
+    std::thread thread_; // the one serving shared_
     std::uint64_t nextTicket_ = 1;
     std::map<std::uint64_t, TApply> waiting_;      // asked, answer not yet come
     std::map<std::uint64_t, TUnitAnswer> givenUp_; // answers made for requests given up
