@@ -21,8 +21,11 @@ std::string ProgramFolder() {
     return platform::ProgramFolder();
 }
 
-void NoteMissingExport(const char* name) {
-    qCWarning(lcHid) << "the service module lacks the export" << name;
+void NoteMissingExport(const char* name, bool required) {
+    if (required)
+        qCWarning(lcHid) << "the service module lacks the export" << name;
+    else
+        qCDebug(lcHid) << "the service module lacks the optional export" << name;
 }
 
 #ifdef _WIN32

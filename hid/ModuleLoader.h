@@ -40,8 +40,9 @@ void CloseModule(TModuleHandle& module);
 // The address of an export, or null (also without a loaded library).
 void* FindExport(const TModuleHandle& module, const char* name);
 
-// Logs an export that a loaded library lacks.
-void NoteMissingExport(const char* name);
+// Logs an export that a loaded library lacks: a warning for a required one; for an optional one,
+// which the system's own library may well lack, a debug line.
+void NoteMissingExport(const char* name, bool required = true);
 
 // Fills one table entry by export name; `ok` is and-ed with "found". A
 // missing export is logged.
@@ -51,6 +52,14 @@ void ResolveEntry(const TModuleHandle& module, F& entry, const char* name, bool&
     if (entry == nullptr && module.Loaded())
         NoteMissingExport(name);
     ok = ok && entry != nullptr;
+}
+
+// Fills one entry of an export the library may lack.
+template <typename F>
+void ResolveOptionalEntry(const TModuleHandle& module, F& entry, const char* name) {
+    entry = reinterpret_cast<F>(FindExport(module, name));
+    if (entry == nullptr && module.Loaded())
+        NoteMissingExport(name, false);
 }
 
 // The folder of the running program file, without a trailing slash; empty

@@ -51,6 +51,19 @@
     REQUIRED(void, DevNodeNotifyClose, (int fd))
 #endif
 
+// Where a device is attached, on Windows: the location of the HID interface's parent node (the
+// USB device) from the configuration manager's calls, which SetupApi.dll exports as well. On Linux
+// DevNodeGetLocationString of the HID module says it.
+#ifdef _WIN32
+#define SETUPSVC_LOCATION_EXPORTS(OPTIONAL)                                                        \
+    OPTIONAL(CONFIGRET, CM_Get_Parent, (PDEVINST pdnDevInst, DEVINST dnDevInst, ULONG ulFlags))    \
+    OPTIONAL(CONFIGRET, CM_Get_DevNode_Registry_PropertyW,                                         \
+             (DEVINST dnDevInst, ULONG ulProperty, PULONG pulRegDataType, PVOID Buffer,            \
+              PULONG pulLength, ULONG ulFlags))
+#else
+#define SETUPSVC_LOCATION_EXPORTS(OPTIONAL)
+#endif
+
 #define SETUPSVC_EXPORTS(REQUIRED, OPTIONAL)                                                       \
     REQUIRED(HDEVINFO, SetupDiGetClassDevsA,                                                       \
              (const GUID* ClassGuid, PCSTR Enumerator, HWND hwndParent, DWORD Flags))              \
@@ -64,7 +77,8 @@
               DWORD DeviceInterfaceDetailDataSize, DWORD * RequiredSize,                           \
               PSP_DEVINFO_DATA DeviceInfoData))                                                    \
     REQUIRED(BOOL, SetupDiDestroyDeviceInfoList, (HDEVINFO DeviceInfoSet))                         \
-    SETUPSVC_NOTIFY_EXPORTS(REQUIRED)
+    SETUPSVC_NOTIFY_EXPORTS(REQUIRED)                                                              \
+    SETUPSVC_LOCATION_EXPORTS(OPTIONAL)
 
 // What a list is expanded with.
 #define SERVICE_EXPORT_SKIP(result, name, parameters)
@@ -88,8 +102,8 @@ extern "C" BOOLEAN WINAPI DevNodeGetLocationString(HANDLE HidDeviceObject, PVOID
 #endif
 
 // A module of ours on Windows (TARVENIK_SERVICE_MODULE) exports the system's names: declared once
-// more, marked for export. Such a module also defines _SETUPAPI_, so that setupapi.h declares them
-// without the import.
+// more, marked for export. Such a module also defines _SETUPAPI_ and _CFGMGR32_, so that setupapi.h
+// and cfgmgr32.h declare them without the import.
 #if defined(_WIN32) && defined(TARVENIK_SERVICE_MODULE)
 #define SERVICE_EXPORT_DLLEXPORT(result, name, parameters)                                         \
     __declspec(dllexport) result WINAPI name parameters;

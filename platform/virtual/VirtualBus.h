@@ -30,6 +30,11 @@ std::vector<InterfaceSnapshot> presentInterfaces();
 
 enum class StringKind { Product, Manufacturer, Serial, Location };
 
+// The unit whose node is present with this DevInst, -1 for none.
+int unitWithDevInst(DWORD devInst);
+// Where a unit is attached (its port): the same for every plug, on both systems.
+std::string unitLocation(int number);
+
 // Each answers a Windows error code, ERROR_SUCCESS when done. A handle is an
 // open file of a unit's node; one of an unplugged unit gives
 // ERROR_DEVICE_NOT_CONNECTED, any other file ERROR_INVALID_HANDLE.
