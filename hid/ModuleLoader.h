@@ -1,10 +1,12 @@
 #pragma once
 // Loading a service library at run time and resolving its exports by name.
 //
-// On Windows the library is loaded by its system name ("HID.dll",
-// "SetupApi.dll"); on Linux by its module file name ("libhidsvc.so",
+// On Linux the library is loaded by its module file name ("libhidsvc.so",
 // "libsetupsvc.so"), first from the folder of the program file, then through
-// the dynamic loader's ordinary search (docs/hid-modules.md).
+// the dynamic loader's ordinary search (docs/hid-modules.md). On Windows from
+// the program's folder under the project's own name (OwnModuleName: the demo's
+// "hidsvc.dll", "setupsvc.dll"), then under the system's name ("HID.dll",
+// "SetupApi.dll"), then the system's own.
 
 #include <string>
 
@@ -33,6 +35,10 @@ private:
 // Whatever the library does to the floating-point control state as it loads
 // is undone.
 bool OpenModule(TModuleHandle& module, const char* windowsName, const char* linuxFileName);
+
+// The Windows file name of one of the project's own modules, made from its Linux name:
+// "libsetupsvc.so" gives "setupsvc.dll".
+std::string OwnModuleName(const std::string& linuxFileName);
 
 // Unloads the library if it is loaded.
 void CloseModule(TModuleHandle& module);

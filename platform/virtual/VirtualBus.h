@@ -1,7 +1,7 @@
 #pragma once
 // The virtual units as the two modules see them: plugged or not, the device
 // node of each, the node-change notifications and the exchange log. Lives in
-// the setup module (libsetupsvc.so, setupapi.dll); the HID module of the same
+// the setup module (libsetupsvc.so, setupsvc.dll); the HID module of the same
 // pair calls in here, so both modules share one state. Every call is
 // thread-safe.
 

@@ -26,7 +26,7 @@ const unsigned char kInput[8] = {1, 2, 3, 4, 5, 6, 7, 0xFE};
 struct TPair : testsupport::THidServices, testsupport::TSetupServices {
     TPair() {
         const std::string folder = platform::ProgramFolder();
-        for (auto [module, name] : {std::pair{&setup, "\\setupapi.dll"}, {&hid, "\\hid.dll"}}) {
+        for (auto [module, name] : {std::pair{&setup, "\\setupsvc.dll"}, {&hid, "\\hidsvc.dll"}}) {
             const std::string file = folder + name;
             *module = LoadLibraryExW(std::wstring(file.begin(), file.end()).c_str(), nullptr,
                                      LOAD_WITH_ALTERED_SEARCH_PATH);
