@@ -9,6 +9,7 @@
 #include "app/Unit1.h"
 #include "framework/Arguments.h"
 #include "framework/FileName.h"
+#include "framework/RunningMark.h"
 #include "framework/StopSignals.h"
 #include "imaging/jpeg.h"
 #include "unit/Edition.h"
@@ -57,6 +58,8 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {demo ? demoName : panelName, nullptr};
     QApplication application(qtArgc, qtArgv);
+    // The uninstaller waits while the panel runs.
+    const framework::TRunningMark running;
     QApplication::setFont(design::DesignFont());
     // Lets a desktop match the window to its menu entry, and tell the demo from the panel.
     desktop::Identify(demo);

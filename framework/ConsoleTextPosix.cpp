@@ -1,0 +1,10 @@
+#include "framework/ConsoleText.h"
+
+namespace framework {
+
+struct TConsoleText::TStreams {};
+
+TConsoleText::TConsoleText() = default;
+TConsoleText::~TConsoleText() = default;
+
+} // namespace framework
