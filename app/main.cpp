@@ -8,6 +8,7 @@
 #include "app/Translation.h"
 #include "app/Unit1.h"
 #include "framework/Arguments.h"
+#include "framework/ConsoleText.h"
 #include "framework/FileName.h"
 #include "framework/RunningMark.h"
 #include "framework/StopSignals.h"
@@ -34,6 +35,8 @@ int main(int argc, char** argv) {
         QStringList{QStringLiteral("tarvenik")} + framework::CommandLineArguments(argc, argv);
     const bool demo = unit::DemoEdition();
     const TCommandLine commandLine = ParseCommandLine(arguments, demo);
+    if (commandLine.Action != TCommandLine::TAction::Run)
+        framework::ReachStartingConsole();
     switch (commandLine.Action) {
     case TCommandLine::TAction::Help:
     case TCommandLine::TAction::Version:

@@ -21,6 +21,11 @@ private:
     std::string held_; // the start of a character whose last bytes have not come yet
 };
 
+// For a window program (the panel on Windows, which starts with no console): when its standard
+// output and error lead nowhere, they are given the console of the program that started it, if
+// that has one, so that `tarvenik --help` in a command prompt shows its text. Nothing on Linux.
+void ReachStartingConsole();
+
 class TConsoleText {
 public:
     TConsoleText();

@@ -4,6 +4,8 @@ namespace framework {
 
 struct TConsoleText::TStreams {};
 
+void ReachStartingConsole() {}
+
 TConsoleText::TConsoleText() = default;
 TConsoleText::~TConsoleText() = default;
 

@@ -1,5 +1,6 @@
 #include "framework/ConsoleText.h"
 
+#include <cstdio>
 #include <iostream>
 #include <streambuf>
 
@@ -51,6 +52,22 @@ bool IsConsole(HANDLE handle) {
 }
 
 } // namespace
+
+void ReachStartingConsole() {
+    const auto nowhere = [](DWORD which) {
+        const HANDLE handle = GetStdHandle(which);
+        return handle == nullptr || handle == INVALID_HANDLE_VALUE;
+    };
+    const bool out = nowhere(STD_OUTPUT_HANDLE);
+    const bool err = nowhere(STD_ERROR_HANDLE);
+    if ((!out && !err) || !AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    // Only what led nowhere: a redirection to a file or a pipe stays.
+    if (out)
+        std::freopen("CONOUT$", "w", stdout);
+    if (err)
+        std::freopen("CONOUT$", "w", stderr);
+}
 
 struct TConsoleText::TStreams {
     struct TRedirect {
