@@ -93,6 +93,17 @@ TEST(CliProgram, TheAdviceOnAFailureIsThisSystems) {
 #endif
 }
 
+// The panel is a window program on Windows, which starts without a console: what it prints for
+// --version and a wrong option still reaches the pipe its starter gave it.
+TEST(CliProgram, ThePanelsVersionAndItsComplaintsReachAPipe) {
+    TResult r = RunProgram(QStringLiteral(TARVENIK_DEMO_PANEL), {"--version"});
+    EXPECT_EQ(r.Status, 0) << r.Err.toStdString();
+    EXPECT_TRUE(r.Out.startsWith("tarvenik")) << r.Out.toStdString();
+    r = RunProgram(QStringLiteral(TARVENIK_DEMO_PANEL), {"--no-such-option"});
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_TRUE(r.Err.startsWith("tarvenik: ")) << r.Err.toStdString();
+}
+
 // On Windows the C library would write "\n" as "\r\n", and a record's "\r\n" as "\r\r\n".
 TEST(CliProgram, CsvOnStandardOutputEndsEachRecordWithOneCarriageReturn) {
     const TResult r = RunProgram(kProgram, {"watch", "--csv", "--count", "2", "--interval", "0"});
