@@ -11,9 +11,18 @@
 
 #include "platform/win32/WinTypes.h"
 
-// libhidsvc.so ("HID.dll"). DevNodeGetLocationString is the modules' own: where the device is
-// attached (the USB port path), a string that survives a replug into the same port. HID.dll has
-// no such export, so its entry stays null there.
+// libhidsvc.so ("HID.dll"). DevNodeGetLocationString is the Linux modules' own: where the device
+// is attached (the USB port path), a string that survives a replug into the same port. HID.dll
+// has no such export: on Windows the location comes from SetupApi.dll (below), and the demo's
+// pair answers it there too, as the system does.
+#ifdef _WIN32
+#define HIDSVC_LOCATION_EXPORTS(OPTIONAL)
+#else
+#define HIDSVC_LOCATION_EXPORTS(OPTIONAL)                                                          \
+    OPTIONAL(BOOLEAN, DevNodeGetLocationString,                                                    \
+             (HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength))
+#endif
+
 #define HIDSVC_EXPORTS(REQUIRED, OPTIONAL)                                                         \
     REQUIRED(void, HidD_GetHidGuid, (LPGUID HidGuid))                                              \
     REQUIRED(BOOLEAN, HidD_GetAttributes, (HANDLE HidDeviceObject, PHIDD_ATTRIBUTES Attributes))   \
@@ -37,8 +46,7 @@
              (HANDLE HidDeviceObject, PVOID ReportBuffer, ULONG ReportBufferLength))               \
     OPTIONAL(BOOLEAN, HidD_SetOutputReport,                                                        \
              (HANDLE HidDeviceObject, PVOID ReportBuffer, ULONG ReportBufferLength))               \
-    OPTIONAL(BOOLEAN, DevNodeGetLocationString,                                                    \
-             (HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength))
+    HIDSVC_LOCATION_EXPORTS(OPTIONAL)
 
 // libsetupsvc.so ("SetupApi.dll"). On Linux it also stands in for the WM_DEVICECHANGE broadcast:
 // a descriptor that turns readable when device nodes change, the DevNodeNotify* exports.
@@ -95,10 +103,6 @@ extern "C" {
 HIDSVC_EXPORTS(SERVICE_EXPORT_PROTOTYPE, SERVICE_EXPORT_PROTOTYPE)
 SETUPSVC_EXPORTS(SERVICE_EXPORT_PROTOTYPE, SERVICE_EXPORT_PROTOTYPE)
 } // extern "C"
-#elif !defined(TARVENIK_SERVICE_MODULE)
-// The modules' own export, which no system header declares.
-extern "C" BOOLEAN WINAPI DevNodeGetLocationString(HANDLE HidDeviceObject, PVOID Buffer,
-                                                   ULONG BufferLength);
 #endif
 
 // A module of ours on Windows (TARVENIK_SERVICE_MODULE) exports the system's names: declared once

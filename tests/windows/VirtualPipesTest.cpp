@@ -204,6 +204,11 @@ struct TEvents {
         Reports.emplace_back(data, data + size);
     }
     void DataError(THidDevice*, uint32_t error) { Errors.push_back(error); }
+    // A device is open to the handler of its arrival.
+    void Located(THidDevice* device) {
+        Locations.push_back(device->GetLocationText().toStdString());
+    }
+    std::vector<std::string> Locations;
 };
 
 } // namespace
@@ -231,23 +236,18 @@ TEST_F(VirtualPipes, TheControllerFollowsPlugAndUnplugThroughTheBroadcast) {
 // location of the interface node's parent, and stays with the port over an unplug and a plug.
 TEST_F(VirtualPipes, EachUnitTellsItsPortThroughTheSetupServices) {
     THidDeviceController controller(nullptr);
+    TEvents events;
+    controller.SetOnArrival(THidPlugEvent(&events, &TEvents::Located));
     testsupport::DeliverPosted();
     ASSERT_EQ(VirtualUnit().Plug(2), 0);
     ASSERT_TRUE(testsupport::PumpUntil([&] { return controller.DeviceCount() == 2; }));
-    const auto locations = [&] {
-        std::vector<std::string> seen;
-        for (int i = 0; i < controller.DeviceCount(); ++i)
-            seen.push_back(controller.DeviceAt(i)->GetLocationText().toStdString());
-        std::sort(seen.begin(), seen.end());
-        return seen;
-    };
-    EXPECT_EQ(locations(), (std::vector<std::string>{"virtual-1", "virtual-3"}));
+    EXPECT_EQ(events.Locations, (std::vector<std::string>{"virtual-1", "virtual-3"}));
 
     ASSERT_EQ(VirtualUnit().Unplug(2), 0);
     ASSERT_TRUE(testsupport::PumpUntil([&] { return controller.DeviceCount() == 1; }));
     ASSERT_EQ(VirtualUnit().Plug(2), 0);
     ASSERT_TRUE(testsupport::PumpUntil([&] { return controller.DeviceCount() == 2; }));
-    EXPECT_EQ(locations(), (std::vector<std::string>{"virtual-1", "virtual-3"}));
+    EXPECT_EQ(events.Locations, (std::vector<std::string>{"virtual-1", "virtual-3", "virtual-3"}));
 }
 
 // The interface's own node has no location, and an unknown node is refused, as on Windows.
