@@ -10,7 +10,9 @@
 #include "app/Translation.h"
 #include "app/Unit1.h"
 #include "framework/Arguments.h"
+#include "framework/ConsoleText.h"
 #include "framework/FileName.h"
+#include "framework/RunningMark.h"
 #include "framework/StopSignals.h"
 #include "imaging/jpeg.h"
 #include "unit/Edition.h"
@@ -35,6 +37,8 @@ int main(int argc, char** argv) {
         QStringList{QStringLiteral("tarvenik")} + framework::CommandLineArguments(argc, argv);
     const bool demo = unit::DemoEdition();
     const TCommandLine commandLine = ParseCommandLine(arguments, demo);
+    if (commandLine.Action != TCommandLine::TAction::Run)
+        framework::ReachStartingConsole();
     switch (commandLine.Action) {
     case TCommandLine::TAction::Help:
     case TCommandLine::TAction::Version:
@@ -62,6 +66,8 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {demo ? demoName : panelName, nullptr};
     QApplication application(qtArgc, qtArgv);
     fontWarmUp.Wait();
+    // The uninstaller waits while the panel runs.
+    const framework::TRunningMark running;
     QApplication::setFont(design::DesignFont());
     // Lets a desktop match the window to its menu entry, and tell the demo from the panel.
     desktop::Identify(demo);

@@ -1,6 +1,7 @@
 #include "cli/UnitLink.h"
 
 #include "cli/CliLogging.h"
+#include "cli/SystemTexts.h"
 
 #include <chrono>
 #include <thread>
@@ -20,8 +21,7 @@ QString FailureText(TFailure failure, const std::string& path) {
     case TFailure::None:
         break;
     case TFailure::NoServices:
-        return QStringLiteral("the HID modules (libsetupsvc.so, libhidsvc.so) cannot be loaded: "
-                              "reinstall the program");
+        return NoServicesText();
     case TFailure::NoUnit:
         // Without a path asked for, someone may have no unit at all: the demo is named.
         return path.empty() ? QStringLiteral("no Tarvenik unit found (tarvenik-cli-demo is the "
@@ -29,9 +29,7 @@ QString FailureText(TFailure failure, const std::string& path) {
                             : QStringLiteral("no Tarvenik unit found at %1")
                                   .arg(QString::fromStdString(path));
     case TFailure::NoAccess:
-        return QStringLiteral(
-                   "no access to %1: install the udev rule (see tarvenik(1), DEVICE ACCESS)")
-            .arg(QString::fromStdString(path));
+        return NoAccessText(QString::fromStdString(path));
     case TFailure::NotAnswering:
         return QStringLiteral("the unit stopped answering");
     case TFailure::NoAnswer:

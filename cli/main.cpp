@@ -3,6 +3,8 @@
 
 #include "cli/Commands.h"
 #include "framework/Arguments.h"
+#include "framework/ConsoleText.h"
+#include "framework/RunningMark.h"
 #include "unit/OutputSignals.h"
 #include "unit/UnitExchange.h"
 
@@ -23,6 +25,10 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
     QCoreApplication application(qtArgc, qtArgv);
+    // The uninstaller waits while a watch runs.
+    const framework::TRunningMark running;
+    // Russian words reach a Windows console as such, not in its code page.
+    const framework::TConsoleText console;
 
     const QStringList arguments = framework::CommandLineArguments(argc, argv);
     cli::TIo io{.Out = std::cout, .Err = std::cerr};

@@ -20,6 +20,8 @@ if(WIN32)
   set(TARVENIK_INSTALL_PRIVATEDIR "." CACHE STRING "Unused on Windows: the system's modules")
   set(TARVENIK_INSTALL_DEMODIR "demo" CACHE STRING
       "Folder of the demo programs and the virtual module pair, relative to the install prefix")
+  # Each program carries an icon, a version record and a manifest (windres).
+  enable_language(RC)
 endif()
 include(GNUInstallDirs)
 
@@ -51,7 +53,55 @@ function(tarvenik_path_from_bin out folder)
   set(${out} "${relative}" PARENT_SCOPE)
 endfunction()
 
-# tarvenik_add_program(<name> SOURCES ... [LIBS ...] [DEMO_COMMAND <command>])
+# The Windows programs' icon, rendered from the SVG by rsvg-convert and packed by icotool
+# (Debian: librsvg2-bin, icoutils); one target, for the resource files of every program.
+if(WIN32)
+  find_program(RSVG_CONVERT rsvg-convert REQUIRED)
+  find_program(TARVENIK_ICOTOOL icotool REQUIRED)
+  set(TARVENIK_WINDOWS_ICON ${CMAKE_BINARY_DIR}/windows-icon/tarvenik.ico)
+  set(icon_pngs)
+  foreach(size 16 24 32 48 64 256)
+    set(png ${CMAKE_BINARY_DIR}/windows-icon/tarvenik-${size}.png)
+    add_custom_command(OUTPUT ${png}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/windows-icon
+      COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} -o ${png}
+              ${PROJECT_SOURCE_DIR}/packaging/icons/tarvenik.svg
+      DEPENDS ${PROJECT_SOURCE_DIR}/packaging/icons/tarvenik.svg
+      VERBATIM)
+    list(APPEND icon_pngs ${png})
+  endforeach()
+  # The largest size is kept as PNG inside the icon, as Windows expects it.
+  list(POP_BACK icon_pngs largest)
+  add_custom_command(OUTPUT ${TARVENIK_WINDOWS_ICON}
+    COMMAND ${TARVENIK_ICOTOOL} -c -o ${TARVENIK_WINDOWS_ICON} ${icon_pngs} -r ${largest}
+    DEPENDS ${icon_pngs} ${largest}
+    VERBATIM)
+  add_custom_target(windows_icon DEPENDS ${TARVENIK_WINDOWS_ICON})
+endif()
+
+# tarvenik_windows_resource(<target> <name> <description>): the icon, version record and
+# manifest of a Windows program.
+function(tarvenik_windows_resource target name description)
+  if(NOT WIN32)
+    return()
+  endif()
+  set(TARVENIK_RC_NAME ${name})
+  set(TARVENIK_RC_FILE ${name}.exe)
+  set(TARVENIK_RC_DESCRIPTION "${description}")
+  set(TARVENIK_RC_ICON ${TARVENIK_WINDOWS_ICON})
+  set(TARVENIK_RC_MANIFEST ${PROJECT_SOURCE_DIR}/packaging/windows/tarvenik.manifest)
+  set(TARVENIK_RC_VERSION_COMMAS
+      "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},0,0")
+  set(rc ${CMAKE_BINARY_DIR}/windows-resources/${target}.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/windows-program.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+  set_source_files_properties(${rc} TARGET_DIRECTORY ${target} PROPERTIES
+    OBJECT_DEPENDS "${TARVENIK_WINDOWS_ICON};${TARVENIK_RC_MANIFEST}")
+  add_dependencies(${target} windows_icon)
+endfunction()
+
+# tarvenik_add_program(<name> SOURCES ... [LIBS ...] [DEMO_COMMAND <command>] [GUI]
+#                      [DESCRIPTION <text>])
 #
 # A program that talks to the unit through the module pair, built twice from one set of objects:
 #   <name>        in bin/ of the build tree, beside the real pair; installed into
@@ -62,9 +112,10 @@ endfunction()
 #                 pair is installed too.
 # Each executable gets its own unit::DemoEdition() (unit/Edition.h), true in the demo copy.
 # DEMO_COMMAND installs a launcher of that name into ${CMAKE_INSTALL_BINDIR} that starts the demo
-# copy from wherever the tree was installed.
+# copy from wherever the tree was installed. GUI makes a window program on Windows (no console
+# beside it); DESCRIPTION names it in its Windows version record.
 function(tarvenik_add_program name)
-  cmake_parse_arguments(P "" "DEMO_COMMAND" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(P "GUI" "DEMO_COMMAND;DESCRIPTION" "SOURCES;LIBS" ${ARGN})
   add_library(${name}_objects OBJECT ${P_SOURCES})
   target_link_libraries(${name}_objects PUBLIC ${P_LIBS})
   set_target_properties(${name}_objects PROPERTIES AUTOMOC ON)
@@ -83,6 +134,8 @@ function(tarvenik_add_program name)
 
   add_executable(${name} ${CMAKE_BINARY_DIR}/editions/${name}_real.cpp)
   target_link_libraries(${name} PRIVATE ${name}_objects)
+  set_target_properties(${name} PROPERTIES WIN32_EXECUTABLE ${P_GUI})
+  tarvenik_windows_resource(${name} ${name} "${P_DESCRIPTION}")
   # Linked with the installed RUNPATH already: otherwise CMake pads the build tree's RUNPATH
   # with empty entries to make room for it, and glibc searches an empty entry as the current
   # folder, for the program's libraries and for the modules alike. In the build tree the
@@ -101,7 +154,9 @@ function(tarvenik_add_program name)
   endif()
   add_executable(${name}_demo ${CMAKE_BINARY_DIR}/editions/${name}_demo.cpp)
   target_link_libraries(${name}_demo PRIVATE ${name}_objects)
+  tarvenik_windows_resource(${name}_demo ${name} "${P_DESCRIPTION} (demo)")
   set_target_properties(${name}_demo PROPERTIES
+    WIN32_EXECUTABLE ${P_GUI}
     OUTPUT_NAME ${name}
     RUNTIME_OUTPUT_DIRECTORY ${TARVENIK_DEMO_DIR})
   add_dependencies(${name}_demo demo_modules)

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 namespace framework {
 
@@ -56,14 +57,24 @@ private:
 // Gives a file just created under a private name the permissions a plain file of the user gets.
 void GivePlainFilePermissions(QFileDevice& file);
 
+// What MoveOver does between two tries while another program holds `to` open: empty for a short
+// wait; a test gives its own, to let the holder go at a moment of its choosing.
+using TReplacePause = std::function<void(int triesSoFar)>;
+// Windows refuses to replace a file that another program has open (a collector reading the
+// metrics file, a scanner looking at a new picture) until it closes it: MoveOver tries this many
+// times in all, about a second with the default pause. Linux replaces an open file at once.
+inline constexpr int kReplaceTries = 40;
+
 // Puts `from` in the place of `to` in one step, replacing a file of that name: no reader ever
 // sees a part-written `to`. False, with the system's reason in `why`, when it fails.
-bool MoveOver(const QString& from, const QString& to, QString& why);
+bool MoveOver(const QString& from, const QString& to, QString& why,
+              const TReplacePause& pause = {});
 
 // Writes `bytes` into a new file beside `path` (PartNameBeside) and then puts it in place of
 // `path` (MoveOver), so a reader of `path` sees the old contents or all of the new. The part file
 // is created exclusively and never through a link, so nothing planted in a shared folder can
 // send the bytes elsewhere. On failure no part file is left behind.
-bool WriteInPlaceOf(const QString& path, const QByteArray& bytes, QString& why);
+bool WriteInPlaceOf(const QString& path, const QByteArray& bytes, QString& why,
+                    const TReplacePause& pause = {});
 
 } // namespace framework

@@ -108,14 +108,15 @@ void GivePlainFilePermissions(QFileDevice& file) {
     ::fchmod(file.handle(), 0666 & ~mask);
 }
 
-bool MoveOver(const QString& from, const QString& to, QString& why) {
+bool MoveOver(const QString& from, const QString& to, QString& why, const TReplacePause&) {
     if (::rename(FileNameBytes(from).constData(), FileNameBytes(to).constData()) == 0)
         return true;
     why = SystemReason(errno);
     return false;
 }
 
-bool WriteInPlaceOf(const QString& path, const QByteArray& bytes, QString& why) {
+bool WriteInPlaceOf(const QString& path, const QByteArray& bytes, QString& why,
+                    const TReplacePause& pause) {
     // A name taken meanwhile is a clash of random names or a planted one: another name is drawn.
     constexpr int kAttempts = 16;
     QString part;
@@ -151,7 +152,7 @@ bool WriteInPlaceOf(const QString& path, const QByteArray& bytes, QString& why) 
         ::unlink(partName.constData());
         return false;
     }
-    if (!MoveOver(part, path, why)) {
+    if (!MoveOver(part, path, why, pause)) {
         ::unlink(partName.constData());
         return false;
     }

@@ -28,6 +28,9 @@ HANDLE Handle(std::intptr_t handle) {
 constexpr DWORD kLockOffsetHigh = 0x7fffffff;
 constexpr DWORD kLockOffsetLow = 0xfffffff0;
 
+// A reader of a small file is done within a few of these.
+constexpr DWORD kReplacePauseMilliseconds = 25;
+
 } // namespace
 
 bool TAppendFile::Open(const QString& path) {
@@ -110,15 +113,31 @@ void GivePlainFilePermissions(QFileDevice&) {
     // A new file takes the folder's access rights on Windows already.
 }
 
-bool MoveOver(const QString& from, const QString& to, QString& why) {
-    if (MoveFileExW(Wide(QDir::toNativeSeparators(from)), Wide(QDir::toNativeSeparators(to)),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    why = SystemReason();
-    return false;
+bool MoveOver(const QString& from, const QString& to, QString& why, const TReplacePause& pause) {
+    const QString source = QDir::toNativeSeparators(from);
+    const QString target = QDir::toNativeSeparators(to);
+    for (int tries = 1;; ++tries) {
+        if (MoveFileExW(Wide(source), Wide(target),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD error = GetLastError();
+        // A holder of the target shows as a refused access or a sharing violation; anything else
+        // will not change by waiting.
+        const bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+                          error == ERROR_LOCK_VIOLATION;
+        if (!held || tries >= kReplaceTries) {
+            why = SystemReason(error);
+            return false;
+        }
+        if (pause)
+            pause(tries);
+        else
+            Sleep(kReplacePauseMilliseconds);
+    }
 }
 
-bool WriteInPlaceOf(const QString& path, const QByteArray& bytes, QString& why) {
+bool WriteInPlaceOf(const QString& path, const QByteArray& bytes, QString& why,
+                    const TReplacePause& pause) {
     // A name taken meanwhile is a clash of random names or a planted one: another name is drawn.
     constexpr int kAttempts = 16;
     QString part;
@@ -156,7 +175,7 @@ bool WriteInPlaceOf(const QString& path, const QByteArray& bytes, QString& why) 
         QFile::remove(part);
         return false;
     }
-    if (!MoveOver(part, path, why)) {
+    if (!MoveOver(part, path, why, pause)) {
         QFile::remove(part);
         return false;
     }

@@ -36,9 +36,8 @@ bool resolveAll() {
     HIDSVC_EXPORTS(RESOLVE_ENTRY, SERVICE_EXPORT_SKIP)
 #undef RESOLVE_ENTRY
     if (systemHasReportCalls()) {
-        bool optional = true;
 #define RESOLVE_OPTIONAL(result, name, parameters)                                                 \
-    ModuleLoader::ResolveEntry(module, name, #name, optional);
+    ModuleLoader::ResolveOptionalEntry(module, name, #name);
         HIDSVC_EXPORTS(SERVICE_EXPORT_SKIP, RESOLVE_OPTIONAL)
 #undef RESOLVE_OPTIONAL
     }

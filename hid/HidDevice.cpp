@@ -2,6 +2,7 @@
 
 #include "hid/HidControllerClass.h"
 
+#include "hid/DeviceLocation.h"
 #include "hid/Hid.h"
 #include "hid/HidDeliveryMailbox.h"
 #include "platform/win32/FileIo.h"
@@ -170,7 +171,11 @@ QString THidDevice::GetSerialNumberText() {
 }
 
 QString THidDevice::GetLocationText() {
-    return FetchText(LocationText_, Hid::DevNodeGetLocationString);
+    if (LocationText_.isEmpty() && OpenMainHandle()) {
+        LocationText_ = hidlocation::DeviceLocation(MainHandle_, InterfaceInfo_.InstanceHandle);
+        CloseMainHandle();
+    }
+    return LocationText_;
 }
 
 PHIDP_PREPARSED_DATA THidDevice::EnsurePreparsedData() {

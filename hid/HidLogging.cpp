@@ -2,7 +2,7 @@
 
 #include "platform/win32/FileIo.h"
 
-Q_LOGGING_CATEGORY(lcHid, "tarvenik.hid")
+Q_LOGGING_CATEGORY(lcHid, "tarvenik.hid", QtInfoMsg)
 
 namespace hidlog {
 

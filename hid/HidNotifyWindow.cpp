@@ -32,7 +32,7 @@ LRESULT CALLBACK SystemWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     if (msg == WM_DEVICECHANGE) {
         if (auto* window =
                 reinterpret_cast<THidNotifyWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
-            window->SendMessage(msg, wParam, lParam);
+            window->Announce(msg, wParam, lParam);
         return TRUE;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -108,6 +108,16 @@ LRESULT THidNotifyWindow::SendMessage(UINT Msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(this, Msg, wParam, lParam);
 }
 
+void THidNotifyWindow::Announce(UINT Msg, WPARAM wParam, LPARAM lParam) {
+    const bool nodeChange = Msg == WM_DEVICECHANGE && wParam == DBT_DEVNODES_CHANGED;
+    if (nodeChange) {
+        if (NodeChangeQueued_)
+            return;
+        NodeChangeQueued_ = true;
+    }
+    PostMessage(Msg, wParam, lParam);
+}
+
 bool THidNotifyWindow::Watching() const {
     return SystemWindow_ != nullptr || (Notifier_ && Notifier_->isEnabled());
 }
@@ -115,6 +125,10 @@ bool THidNotifyWindow::Watching() const {
 bool THidNotifyWindow::event(QEvent* event) {
     if (event->type() == TWindowMessageEvent::type()) {
         const auto* message = static_cast<TWindowMessageEvent*>(event);
+        // A change announced from here on may come after the scan below has looked: it gets one
+        // of its own.
+        if (message->Msg == WM_DEVICECHANGE && message->WParam == DBT_DEVNODES_CHANGED)
+            NodeChangeQueued_ = false;
         SendMessage(message->Msg, message->WParam, message->LParam);
         return true;
     }

@@ -31,6 +31,11 @@ public:
     // when the window ends are dropped.
     void PostMessage(UINT Msg, WPARAM wParam, LPARAM lParam);
     LRESULT SendMessage(UINT Msg, WPARAM wParam, LPARAM lParam);
+    // A change the system announces: the handler gets it from the event loop, never inside the
+    // announcement (the system asks its broadcast to be answered at once, and a rescan opens
+    // every HID device). A node change announced again before the handler got the first comes
+    // once: the system announces one plug several times.
+    void Announce(UINT Msg, WPARAM wParam, LPARAM lParam);
     // True while node-change notifications are watched.
     bool Watching() const;
     // The hidden system window on Windows, null elsewhere.
@@ -45,5 +50,6 @@ private:
     TWindowProc Handler_;
     int NotifyFd_ = -1;
     HWND SystemWindow_ = nullptr;
+    bool NodeChangeQueued_ = false;
     std::unique_ptr<QSocketNotifier> Notifier_;
 };

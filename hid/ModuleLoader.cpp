@@ -21,8 +21,20 @@ std::string ProgramFolder() {
     return platform::ProgramFolder();
 }
 
-void NoteMissingExport(const char* name) {
-    qCWarning(lcHid) << "the service module lacks the export" << name;
+std::string OwnModuleName(const std::string& linuxFileName) {
+    std::string name = linuxFileName;
+    if (name.rfind("lib", 0) == 0)
+        name.erase(0, 3);
+    if (name.size() > 3 && name.compare(name.size() - 3, 3, ".so") == 0)
+        name.replace(name.size() - 3, 3, ".dll");
+    return name;
+}
+
+void NoteMissingExport(const char* name, bool required) {
+    if (required)
+        qCWarning(lcHid) << "the service module lacks the export" << name;
+    else
+        qCDebug(lcHid) << "the service module lacks the optional export" << name;
 }
 
 #ifdef _WIN32
@@ -39,21 +51,27 @@ std::wstring Widened(const std::string& utf8) {
 
 } // namespace
 
-bool OpenModule(TModuleHandle& module, const char* windowsName, const char* /*linuxFileName*/) {
+bool OpenModule(TModuleHandle& module, const char* windowsName, const char* linuxFileName) {
     if (module.handle_ == nullptr) {
         // A missing library must not pop up a system dialog, and some libraries change the
         // floating-point control state as they load; the program's arithmetic keeps its own.
         const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
         std::fenv_t environment;
         const bool saved = std::fegetenv(&environment) == 0;
-        // The module beside the program by its full path: SetupApi.dll is a known system library,
-        // which loading by name takes from the system folder even with a file of that name here.
-        // Its own dependencies are then looked for beside it too.
+        // Beside the program, by full path: first a module pair of the project's own under its
+        // own name (the demo's virtual pair, setupsvc.dll and hidsvc.dll), which shadows nothing
+        // the system or Qt load by the system's names; then a module of the system's name (a
+        // known system library such as SetupApi.dll would be taken from the system folder by
+        // name). Its own dependencies are then looked for beside it too.
         const std::string folder = ProgramFolder();
         DWORD besideError = ERROR_SUCCESS;
         if (!folder.empty()) {
-            const std::wstring besideProgram = Widened(folder + "\\" + windowsName);
-            if (GetFileAttributesW(besideProgram.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            for (const std::string& name :
+                 {OwnModuleName(linuxFileName), std::string(windowsName)}) {
+                const std::wstring besideProgram = Widened(folder + "\\" + name);
+                if (module.handle_ != nullptr ||
+                    GetFileAttributesW(besideProgram.c_str()) == INVALID_FILE_ATTRIBUTES)
+                    continue;
                 module.handle_ =
                     LoadLibraryExW(besideProgram.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
                 if (module.handle_ == nullptr)

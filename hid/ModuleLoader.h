@@ -1,10 +1,12 @@
 #pragma once
 // Loading a service library at run time and resolving its exports by name.
 //
-// On Windows the library is loaded by its system name ("HID.dll",
-// "SetupApi.dll"); on Linux by its module file name ("libhidsvc.so",
+// On Linux the library is loaded by its module file name ("libhidsvc.so",
 // "libsetupsvc.so"), first from the folder of the program file, then through
-// the dynamic loader's ordinary search (docs/hid-modules.md).
+// the dynamic loader's ordinary search (docs/hid-modules.md). On Windows from
+// the program's folder under the project's own name (OwnModuleName: the demo's
+// "hidsvc.dll", "setupsvc.dll"), then under the system's name ("HID.dll",
+// "SetupApi.dll"), then the system's own.
 
 #include <string>
 
@@ -34,14 +36,19 @@ private:
 // is undone.
 bool OpenModule(TModuleHandle& module, const char* windowsName, const char* linuxFileName);
 
+// The Windows file name of one of the project's own modules, made from its Linux name:
+// "libsetupsvc.so" gives "setupsvc.dll".
+std::string OwnModuleName(const std::string& linuxFileName);
+
 // Unloads the library if it is loaded.
 void CloseModule(TModuleHandle& module);
 
 // The address of an export, or null (also without a loaded library).
 void* FindExport(const TModuleHandle& module, const char* name);
 
-// Logs an export that a loaded library lacks.
-void NoteMissingExport(const char* name);
+// Logs an export that a loaded library lacks: a warning for a required one; for an optional one,
+// which the system's own library may well lack, a debug line.
+void NoteMissingExport(const char* name, bool required = true);
 
 // Fills one table entry by export name; `ok` is and-ed with "found". A
 // missing export is logged.
@@ -51,6 +58,14 @@ void ResolveEntry(const TModuleHandle& module, F& entry, const char* name, bool&
     if (entry == nullptr && module.Loaded())
         NoteMissingExport(name);
     ok = ok && entry != nullptr;
+}
+
+// Fills one entry of an export the library may lack.
+template <typename F>
+void ResolveOptionalEntry(const TModuleHandle& module, F& entry, const char* name) {
+    entry = reinterpret_cast<F>(FindExport(module, name));
+    if (entry == nullptr && module.Loaded())
+        NoteMissingExport(name, false);
 }
 
 // The folder of the running program file, without a trailing slash; empty

@@ -19,10 +19,13 @@ int useCount = 0;
 bool resolveAll() {
     bool ok = true;
 #define RESOLVE_ENTRY(result, name, parameters) ModuleLoader::ResolveEntry(module, name, #name, ok);
+#define RESOLVE_OPTIONAL(result, name, parameters)                                                 \
+    ModuleLoader::ResolveOptionalEntry(module, name, #name);
 #define RESOLVE_ALIAS(alias, name) ModuleLoader::ResolveEntry(module, alias, #name, ok);
-    SETUPSVC_EXPORTS(RESOLVE_ENTRY, RESOLVE_ENTRY)
+    SETUPSVC_EXPORTS(RESOLVE_ENTRY, RESOLVE_OPTIONAL)
     SETUPAPI_ALIASES(RESOLVE_ALIAS)
 #undef RESOLVE_ENTRY
+#undef RESOLVE_OPTIONAL
 #undef RESOLVE_ALIAS
     return ok;
 }

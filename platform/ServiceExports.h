@@ -11,9 +11,18 @@
 
 #include "platform/win32/WinTypes.h"
 
-// libhidsvc.so ("HID.dll"). DevNodeGetLocationString is the modules' own: where the device is
-// attached (the USB port path), a string that survives a replug into the same port. HID.dll has
-// no such export, so its entry stays null there.
+// libhidsvc.so ("HID.dll"). DevNodeGetLocationString is the Linux modules' own: where the device
+// is attached (the USB port path), a string that survives a replug into the same port. HID.dll
+// has no such export: on Windows the location comes from SetupApi.dll (below), and the demo's
+// pair answers it there too, as the system does.
+#ifdef _WIN32
+#define HIDSVC_LOCATION_EXPORTS(OPTIONAL)
+#else
+#define HIDSVC_LOCATION_EXPORTS(OPTIONAL)                                                          \
+    OPTIONAL(BOOLEAN, DevNodeGetLocationString,                                                    \
+             (HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength))
+#endif
+
 #define HIDSVC_EXPORTS(REQUIRED, OPTIONAL)                                                         \
     REQUIRED(void, HidD_GetHidGuid, (LPGUID HidGuid))                                              \
     REQUIRED(BOOLEAN, HidD_GetAttributes, (HANDLE HidDeviceObject, PHIDD_ATTRIBUTES Attributes))   \
@@ -37,8 +46,7 @@
              (HANDLE HidDeviceObject, PVOID ReportBuffer, ULONG ReportBufferLength))               \
     OPTIONAL(BOOLEAN, HidD_SetOutputReport,                                                        \
              (HANDLE HidDeviceObject, PVOID ReportBuffer, ULONG ReportBufferLength))               \
-    OPTIONAL(BOOLEAN, DevNodeGetLocationString,                                                    \
-             (HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength))
+    HIDSVC_LOCATION_EXPORTS(OPTIONAL)
 
 // libsetupsvc.so ("SetupApi.dll"). On Linux it also stands in for the WM_DEVICECHANGE broadcast:
 // a descriptor that turns readable when device nodes change, the DevNodeNotify* exports.
@@ -49,6 +57,19 @@
     REQUIRED(int, DevNodeNotifyOpen, (void))                                                       \
     REQUIRED(int, DevNodeNotifyRead, (int fd))                                                     \
     REQUIRED(void, DevNodeNotifyClose, (int fd))
+#endif
+
+// Where a device is attached, on Windows: the location of the HID interface's parent node (the
+// USB device) from the configuration manager's calls, which SetupApi.dll exports as well. On Linux
+// DevNodeGetLocationString of the HID module says it.
+#ifdef _WIN32
+#define SETUPSVC_LOCATION_EXPORTS(OPTIONAL)                                                        \
+    OPTIONAL(CONFIGRET, CM_Get_Parent, (PDEVINST pdnDevInst, DEVINST dnDevInst, ULONG ulFlags))    \
+    OPTIONAL(CONFIGRET, CM_Get_DevNode_Registry_PropertyW,                                         \
+             (DEVINST dnDevInst, ULONG ulProperty, PULONG pulRegDataType, PVOID Buffer,            \
+              PULONG pulLength, ULONG ulFlags))
+#else
+#define SETUPSVC_LOCATION_EXPORTS(OPTIONAL)
 #endif
 
 #define SETUPSVC_EXPORTS(REQUIRED, OPTIONAL)                                                       \
@@ -64,7 +85,8 @@
               DWORD DeviceInterfaceDetailDataSize, DWORD * RequiredSize,                           \
               PSP_DEVINFO_DATA DeviceInfoData))                                                    \
     REQUIRED(BOOL, SetupDiDestroyDeviceInfoList, (HDEVINFO DeviceInfoSet))                         \
-    SETUPSVC_NOTIFY_EXPORTS(REQUIRED)
+    SETUPSVC_NOTIFY_EXPORTS(REQUIRED)                                                              \
+    SETUPSVC_LOCATION_EXPORTS(OPTIONAL)
 
 // What a list is expanded with.
 #define SERVICE_EXPORT_SKIP(result, name, parameters)
@@ -81,15 +103,11 @@ extern "C" {
 HIDSVC_EXPORTS(SERVICE_EXPORT_PROTOTYPE, SERVICE_EXPORT_PROTOTYPE)
 SETUPSVC_EXPORTS(SERVICE_EXPORT_PROTOTYPE, SERVICE_EXPORT_PROTOTYPE)
 } // extern "C"
-#elif !defined(TARVENIK_SERVICE_MODULE)
-// The modules' own export, which no system header declares.
-extern "C" BOOLEAN WINAPI DevNodeGetLocationString(HANDLE HidDeviceObject, PVOID Buffer,
-                                                   ULONG BufferLength);
 #endif
 
 // A module of ours on Windows (TARVENIK_SERVICE_MODULE) exports the system's names: declared once
-// more, marked for export. Such a module also defines _SETUPAPI_, so that setupapi.h declares them
-// without the import.
+// more, marked for export. Such a module also defines _SETUPAPI_ and _CFGMGR32_, so that setupapi.h
+// and cfgmgr32.h declare them without the import.
 #if defined(_WIN32) && defined(TARVENIK_SERVICE_MODULE)
 #define SERVICE_EXPORT_DLLEXPORT(result, name, parameters)                                         \
     __declspec(dllexport) result WINAPI name parameters;

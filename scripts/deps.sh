@@ -9,8 +9,9 @@
 #   test       everything `make test` runs: all of the above, clang, qemu for the kernel tests,
 #              node_exporter for the Prometheus check, an X server, D-Bus and the AT-SPI registry
 #              with pyatspi for the screen-reader test, and the Windows build's packages
-#   windows    the Windows build: MinGW-w64, wine, NSIS, and what building Qt and libjpeg-turbo
-#              for Windows from Debian's sources needs (a deb-src entry is added for them)
+#   windows    the Windows build: MinGW-w64, wine, NSIS, the icon's tools, and what building Qt
+#              and libjpeg-turbo for Windows from Debian's sources needs (a deb-src entry is
+#              added for them)
 set -eu
 
 program="cmake ninja-build g++ pkg-config qt6-base-dev qt6-l10n-tools libjpeg62-turbo-dev libudev-dev libfontconfig-dev fonts-wine"
@@ -21,6 +22,7 @@ testing="clang libclang-rt-14-dev qemu-system-x86 busybox-static xz-utils cpio p
 # Qt for Windows is built with the host's Qt tools of the same version (qt6-base-dev-tools).
 windows="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools fonts-wine \
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis \
+  librsvg2-bin icoutils \
   dpkg-dev nasm zip libgtest-dev fonts-dejavu-core"
 
 mode="${1:-build}"

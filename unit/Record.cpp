@@ -174,9 +174,7 @@ QString PlainText(const QString& text) {
         const char16_t u = c.unicode();
         const bool reorders = u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E) ||
                               (u >= 0x2066 && u <= 0x2069);
-        if (u == u'\\')
-            plain += QStringLiteral("\\\\");
-        else if (u == u'\t')
+        if (u == u'\t')
             plain += QStringLiteral("\\t");
         else if (u == u'\n')
             plain += QStringLiteral("\\n");

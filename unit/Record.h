@@ -64,8 +64,8 @@ QString JsonObject(const std::vector<TField>& fields);
 
 // A text a unit gave (its serial, strings, path) for a plain line a person reads in a terminal:
 // what the terminal would act on (C0 and C1 controls, DEL, line and paragraph separators, marks
-// that turn the line's direction) as `\t`, `\n`, `\r`, `\xHH` or `\uHHHH`, and a backslash
-// doubled so the escapes stay unambiguous. The rest is left as it is.
+// that turn the line's direction) as `\t`, `\n`, `\r`, `\xHH` or `\uHHHH`. The rest, a backslash
+// too, is left as it is: a Windows device path is shown as `--device` takes it.
 QString PlainText(const QString& text);
 
 } // namespace unit

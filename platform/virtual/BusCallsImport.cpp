@@ -31,7 +31,7 @@ const HidBusCalls* resolveCalls() {
     const auto slash = path.find_last_of(L"\\/");
     if (slash == std::wstring::npos)
         return nullptr;
-    path.replace(slash + 1, std::wstring::npos, L"setupapi.dll");
+    path.replace(slash + 1, std::wstring::npos, L"setupsvc.dll");
     // Kept loaded for as long as this module is: the units live there.
     const HMODULE setup = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (setup == nullptr)

@@ -52,9 +52,12 @@ BOOLEAN HidD_GetSerialNumberString(HANDLE HidDeviceObject, PVOID Buffer, ULONG B
     return copyString(HidDeviceObject, virtualunit::StringKind::Serial, Buffer, BufferLength);
 }
 
+// Linux's own call (HIDSVC_LOCATION_EXPORTS); Windows asks SetupApi (LocationExportsWindows.cpp).
+#ifndef _WIN32
 BOOLEAN DevNodeGetLocationString(HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength) {
     return copyString(HidDeviceObject, virtualunit::StringKind::Location, Buffer, BufferLength);
 }
+#endif
 
 BOOLEAN HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DATA* PreparsedData) {
     if (PreparsedData == nullptr)

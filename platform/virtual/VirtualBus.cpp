@@ -251,6 +251,19 @@ std::vector<InterfaceSnapshot> presentInterfaces() {
     return b.present();
 }
 
+int unitWithDevInst(DWORD devInst) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    for (int i = 0; i < kUnitCount; ++i)
+        if (b.unit(i).node && b.unit(i).devInst == devInst)
+            return i;
+    return -1;
+}
+
+std::string unitLocation(int number) {
+    return locationOf(number);
+}
+
 int checkHandle(HANDLE handle) {
     return withUnit(handle, false, [](Bus&, int) { return ERROR_SUCCESS; });
 }

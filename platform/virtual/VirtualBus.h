@@ -1,7 +1,7 @@
 #pragma once
 // The virtual units as the two modules see them: plugged or not, the device
 // node of each, the node-change notifications and the exchange log. Lives in
-// the setup module (libsetupsvc.so, setupapi.dll); the HID module of the same
+// the setup module (libsetupsvc.so, setupsvc.dll); the HID module of the same
 // pair calls in here, so both modules share one state. Every call is
 // thread-safe.
 
@@ -29,6 +29,11 @@ struct InterfaceSnapshot {
 std::vector<InterfaceSnapshot> presentInterfaces();
 
 enum class StringKind { Product, Manufacturer, Serial, Location };
+
+// The unit whose node is present with this DevInst, -1 for none.
+int unitWithDevInst(DWORD devInst);
+// Where a unit is attached (its port): the same for every plug, on both systems.
+std::string unitLocation(int number);
 
 // Each answers a Windows error code, ERROR_SUCCESS when done. A handle is an
 // open file of a unit's node; one of an unplugged unit gives

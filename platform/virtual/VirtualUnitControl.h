@@ -1,6 +1,6 @@
 #pragma once
 // Control of the virtual units, exported by the virtual setup module
-// (libsetupsvc.so on Linux, setupapi.dll on Windows): plug
+// (libsetupsvc.so on Linux, setupsvc.dll on Windows): plug
 // and unplug them, change what they answer, queue input reports and read the
 // log of feature reports. Tests and the demo steer the virtual units with it.
 //
@@ -109,9 +109,9 @@ struct VirtualUnitControl {
 };
 
 #ifdef _WIN32
-// By its full path, as the program loads it: by name, SetupApi.dll is the system's.
+// By its full path, as the program loads it.
 inline void* openSetupModule() {
-    const std::string file = platform::ProgramFolder() + "\\setupapi.dll";
+    const std::string file = platform::ProgramFolder() + "\\setupsvc.dll";
     const int size =
         MultiByteToWideChar(CP_UTF8, 0, file.data(), static_cast<int>(file.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(size), L'\0');

@@ -10,6 +10,7 @@
 // The system's own declarations. MinGW-w64's hidsdi.h (with hidpi.h) has no C linkage of its own.
 #include <windows.h>
 
+#include <cfgmgr32.h>
 #include <dbt.h>
 #include <setupapi.h>
 extern "C" {

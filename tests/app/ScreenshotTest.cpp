@@ -157,7 +157,7 @@ TEST_F(Screenshots, AFolderThatCannotBeWrittenSendsThePictureToThePicturesFolder
     QDir(fallback).removeRecursively();
 }
 
-#ifndef _WIN32 // the install tree of the Linux layout; Windows keeps the program-folder rule
+#ifndef _WIN32 // the install tree of the Linux layout; Windows has its own below
 TEST_F(Screenshots, AnInstalledProgramNeverWritesIntoItsInstallTreeEvenWhereItCould) {
     const QDir fallback(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) +
                         "/Tarvenik");
@@ -194,6 +194,38 @@ TEST_F(Screenshots, AnInstalledProgramNeverWritesIntoItsInstallTreeEvenWhereItCo
         form->make_screen_short();
         EXPECT_EQ(QDir(programFolder).entryList({"*.jpg"}, QDir::Files).size(), 1);
         ASSERT_TRUE(QDir(programFolder).removeRecursively());
+    }
+    QDir(fallback).removeRecursively();
+}
+#else
+// An elevated panel could write into C:\Program Files\Tarvenik, and the uninstaller would leave
+// the pictures there: the setup program's tree (its uninstaller at the top, the demo below) is
+// never written; the same programs unpacked from the .zip keep their pictures beside them.
+TEST_F(Screenshots, AnInstalledProgramNeverWritesIntoItsInstallTreeEvenWhereItCould) {
+    const QDir fallback(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) +
+                        "/Tarvenik");
+    const QString top = folder.filePath("Program Files/Tarvenik");
+    const QString demo = top + "/" + installlayout::kDemoFolder;
+    ASSERT_TRUE(QDir().mkpath(demo));
+    QFile uninstaller(top + "/" + installlayout::kUninstaller);
+    ASSERT_TRUE(uninstaller.open(QIODevice::WriteOnly));
+    uninstaller.close();
+    for (const QString& programFolder : {top, demo}) {
+        QDir(fallback).removeRecursively();
+        form->ScreenshotHooks.Folder = [programFolder] { return programFolder; };
+        form->make_screen_short();
+        EXPECT_TRUE(QDir(programFolder).entryList({"*.jpg"}, QDir::Files).isEmpty())
+            << programFolder.toStdString();
+        EXPECT_EQ(fallback.entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    // Unpacked from the .zip: no uninstaller.
+    ASSERT_TRUE(QFile::remove(top + "/" + installlayout::kUninstaller));
+    for (const QString& programFolder : {top, demo}) {
+        form->ScreenshotHooks.Folder = [programFolder] { return programFolder; };
+        form->make_screen_short();
+        EXPECT_EQ(QDir(programFolder).entryList({"*.jpg"}, QDir::Files).size(), 1)
+            << programFolder.toStdString();
     }
     QDir(fallback).removeRecursively();
 }

@@ -2,6 +2,8 @@
 // signal in the middle of a watch into a file. The child loads its own copy of the virtual
 // modules (it sits beside them in demo/), so these tests do not steer its unit.
 
+#include "cli/UnitLink.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -69,6 +71,37 @@ TEST(CliProgram, ExitStatusAndTheLineOnStderr) {
             << r.Err.toStdString();
     }
 #endif
+}
+
+// The advice on a failure names the files and the remedy of the system the tool runs on: Windows
+// has neither .so files nor a udev rule.
+TEST(CliProgram, TheAdviceOnAFailureIsThisSystems) {
+    const QString noServices = cli::FailureText(cli::TFailure::NoServices, {});
+    const QString noAccess = cli::FailureText(cli::TFailure::NoAccess, "unit-node");
+    EXPECT_TRUE(noAccess.startsWith("no access to unit-node: ")) << noAccess.toStdString();
+    EXPECT_TRUE(noServices.endsWith("cannot be loaded: reinstall the program"));
+#ifdef _WIN32
+    EXPECT_TRUE(noServices.contains("HID.dll")) << noServices.toStdString();
+    for (const QString& text : {noServices, noAccess}) {
+        EXPECT_FALSE(text.contains(".so")) << text.toStdString();
+        EXPECT_FALSE(text.contains("udev")) << text.toStdString();
+        EXPECT_FALSE(text.contains("tarvenik(1)")) << text.toStdString();
+    }
+#else
+    EXPECT_TRUE(noServices.contains("libhidsvc.so")) << noServices.toStdString();
+    EXPECT_TRUE(noAccess.contains("udev rule")) << noAccess.toStdString();
+#endif
+}
+
+// The panel is a window program on Windows, which starts without a console: what it prints for
+// --version and a wrong option still reaches the pipe its starter gave it.
+TEST(CliProgram, ThePanelsVersionAndItsComplaintsReachAPipe) {
+    TResult r = RunProgram(QStringLiteral(TARVENIK_DEMO_PANEL), {"--version"});
+    EXPECT_EQ(r.Status, 0) << r.Err.toStdString();
+    EXPECT_TRUE(r.Out.startsWith("tarvenik")) << r.Out.toStdString();
+    r = RunProgram(QStringLiteral(TARVENIK_DEMO_PANEL), {"--no-such-option"});
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_TRUE(r.Err.startsWith("tarvenik: ")) << r.Err.toStdString();
 }
 
 // On Windows the C library would write "\n" as "\r\n", and a record's "\r\n" as "\r\r\n".

@@ -9,6 +9,9 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <memory>
+#include <vector>
+
 namespace {
 
 const QString kFolderName = QStringLiteral(u"Messwerte Jörg Ωмега");
@@ -85,6 +88,57 @@ TEST(Files, ReplacingPutsTheNewFileInPlaceOfAnOldOne) {
     EXPECT_FALSE(framework::MoveOver(part, target, why));
     EXPECT_FALSE(why.isEmpty());
     EXPECT_EQ(Contents(target), QByteArray("second"));
+}
+
+// A collector reading the metrics file, or a scanner a new picture, holds it open for a moment:
+// Windows refuses to replace it meanwhile, and the replacement is tried again until the reader
+// lets go. (Linux replaces an open file at once; the reader keeps the old one.)
+TEST(Files, AFileHeldByAReaderIsReplacedOnceTheReaderLetsGo) {
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const QString target = QDir(temp.path()).filePath(QStringLiteral(u"metrics é.prom"));
+    QString why;
+    ASSERT_TRUE(framework::WriteInPlaceOf(target, "old\n", why)) << why.toStdString();
+    auto reader = std::make_unique<QFile>(target);
+    ASSERT_TRUE(reader->open(QIODevice::ReadOnly));
+    std::vector<int> pauses;
+    const auto letGoOnThird = [&](int tries) {
+        pauses.push_back(tries);
+        if (tries == 3)
+            reader.reset();
+    };
+    ASSERT_TRUE(framework::WriteInPlaceOf(target, "new\n", why, letGoOnThird)) << why.toStdString();
+    EXPECT_EQ(Contents(target), QByteArray("new\n"));
+    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+#ifdef _WIN32
+    EXPECT_EQ(pauses, (std::vector<int>{1, 2, 3}));
+#else
+    EXPECT_TRUE(pauses.empty());
+#endif
+}
+
+// A reader that never lets go: the tries end, bounded, and the old file stays whole.
+TEST(Files, AReaderThatNeverLetsGoEndsTheTriesWithTheOldFileWhole) {
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const QString target = QDir(temp.path()).filePath(QStringLiteral("picture.jpg"));
+    QString why;
+    ASSERT_TRUE(framework::WriteInPlaceOf(target, "old", why)) << why.toStdString();
+    QFile reader(target);
+    ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+    int pauses = 0;
+    const bool replaced = framework::WriteInPlaceOf(target, "new", why, [&](int) { ++pauses; });
+#ifdef _WIN32
+    EXPECT_FALSE(replaced);
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_EQ(pauses, framework::kReplaceTries - 1);
+    EXPECT_EQ(Contents(target), QByteArray("old"));
+#else
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(pauses, 0);
+    EXPECT_EQ(Contents(target), QByteArray("new"));
+#endif
+    EXPECT_EQ(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"picture.jpg"});
 }
 
 TEST(Files, AFileWrittenInPlaceOfAnotherLeavesNoPartAndTheirNamesCannotBeGuessed) {

@@ -124,6 +124,34 @@ TEST_F(VirtualUnitTest, ANodeChangeDuringARescanIsOnlyPassedOn) {
     EXPECT_EQ(controller.DeviceCount(), 1);
 }
 
+namespace {
+
+struct TAnnouncedChanges {
+    std::vector<LPARAM> Seen;
+    LRESULT Handle(UINT Msg, WPARAM wParam, LPARAM lParam) {
+        if (Msg == WM_DEVICECHANGE && wParam == DBT_DEVNODES_CHANGED)
+            Seen.push_back(lParam);
+        return 0;
+    }
+};
+
+} // namespace
+
+// One plug is announced several times: the announcements in a row give one run of the handler,
+// from the event loop, and one after that run gives another.
+TEST(NotifyWindowAnnouncements, SeveralNodeChangesInARowReachTheHandlerOnce) {
+    TAnnouncedChanges changes;
+    THidNotifyWindow window(TWindowProc(&changes, &TAnnouncedChanges::Handle));
+    for (int i = 0; i < 3; ++i)
+        window.Announce(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, i);
+    EXPECT_TRUE(changes.Seen.empty());
+    DeliverPosted();
+    EXPECT_EQ(changes.Seen, std::vector<LPARAM>{0});
+    window.Announce(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 7);
+    DeliverPosted();
+    EXPECT_EQ(changes.Seen, (std::vector<LPARAM>{0, 7}));
+}
+
 TEST_F(VirtualUnitTest, CheckOutLendsADeviceOnceAndRefusesBadIndices) {
     auto controller = MakeController();
     PlugAndRescan(1);

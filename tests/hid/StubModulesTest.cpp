@@ -7,6 +7,7 @@
 #include "hid/Hid.h"
 #include "hid/HidNotifyWindow.h"
 #include "hid/ModuleLoader.h"
+#include "tests/support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -169,6 +170,18 @@ TEST_F(StubModulesTest, TheInterfaceClassComesFromTheHidServicesAndOptionalCalls
     EXPECT_EQ(Hid::HidD_GetInputReport, nullptr);
     EXPECT_EQ(Hid::HidD_SetOutputReport, nullptr);
     EXPECT_NE(controller.NotifyWindow(), nullptr);
+}
+
+// The system's HID.dll has none of the modules' own optional calls: their lack is no fault, and
+// a load that finds only them missing logs nothing at the default level.
+TEST_F(StubModulesTest, OptionalCallsThatTheServicesLackAreNotLogged) {
+    SetPaths(MakeFile("good"));
+    testsupport::TLogCapture log;
+    THidDeviceController& controller = MakeController();
+    EXPECT_TRUE(Hid::HidApiAvailable());
+    EXPECT_EQ(Hid::HidD_GetInputReport, nullptr);
+    EXPECT_EQ(controller.DeviceCount(), 1);
+    EXPECT_TRUE(log.Lines.isEmpty()) << log.Lines.join('\n').toStdString();
 }
 
 TEST_F(StubModulesTest, AHeldDeviceGivesBackItsPreparsedDataBeforeTheHidServicesGo) {

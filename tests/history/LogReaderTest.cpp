@@ -149,8 +149,9 @@ TEST(LogReader, AFileAppendedToWhileOpenIsReadOn) {
     ASSERT_EQ(store->Size(), 2u);
     EXPECT_EQ(Byte(store->At(1), block::kOs2PulseTime), 18);
 
-    // Written anew (shorter): read again from its start.
-    QFile::remove(path);
+    // Written anew (shorter): read again from its start. Cut rather than removed, as a writer
+    // can do while the reader holds it open (Windows refuses to remove an open file).
+    ASSERT_TRUE(QFile::resize(path, 0));
     Append(path, kHeader);
     ASSERT_TRUE(reader.ReadMore());
     EXPECT_TRUE(reader.Restarted());

@@ -62,8 +62,8 @@ struct LoadedModules {
 };
 
 #ifdef _WIN32
-// Windows itself has its HID.dll and SetupApi.dll loaded too: a module of that name from the
-// wanted folder is the one looked for.
+// The demo's pair carries names of its own (hidsvc.dll, setupsvc.dll), which nothing of the system
+// loads: a module of that name from the wanted folder is the one looked for.
 LoadedModules ModulesFrom(const QString& wanted) {
     LoadedModules found;
     HMODULE modules[1024];
@@ -76,9 +76,9 @@ LoadedModules ModulesFrom(const QString& wanted) {
         const QFileInfo file(QString::fromWCharArray(path, static_cast<int>(length)));
         if (file.canonicalPath() != wanted)
             continue;
-        if (file.fileName().compare(QLatin1String("hid.dll"), Qt::CaseInsensitive) == 0)
+        if (file.fileName().compare(QLatin1String("hidsvc.dll"), Qt::CaseInsensitive) == 0)
             found.hidsvc = wanted;
-        else if (file.fileName().compare(QLatin1String("setupapi.dll"), Qt::CaseInsensitive) == 0)
+        else if (file.fileName().compare(QLatin1String("setupsvc.dll"), Qt::CaseInsensitive) == 0)
             found.setupsvc = wanted;
     }
     return found;

@@ -38,8 +38,8 @@ inline void* openModule(const std::string& file) {
 inline std::string loadError() {
     return "error " + std::to_string(GetLastError());
 }
-const char* const kHidModule = "\\hid.dll";
-const char* const kSetupModule = "\\setupapi.dll";
+const char* const kHidModule = "\\hidsvc.dll";
+const char* const kSetupModule = "\\setupsvc.dll";
 #else
 inline void* openModule(const std::string& file) {
     return dlopen(file.c_str(), RTLD_NOW);

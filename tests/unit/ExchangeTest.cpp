@@ -3,6 +3,7 @@
 #include "unit/Exchange.h"
 #include "hid/HidControllerClass.h"
 #include "tests/support/VirtualUnit.h"
+#include "unit/Identity.h"
 
 #include <gtest/gtest.h>
 
@@ -35,6 +36,23 @@ protected:
     TDataBlock data{};
     TReportBuffer report{};
 };
+
+// The block goes in one feature report of 252 bytes: a collection with a shorter one is no unit
+// to exchange with, and says why; the virtual unit's is long enough.
+TEST_F(Exchange, AFeatureReportTooShortForTheBlockIsRefusedWithItsReason) {
+    HIDP_CAPS caps{};
+    caps.FeatureReportByteLength = 65;
+    EXPECT_EQ(unit::BlockCarriageProblem(caps),
+              "its feature report holds 65 bytes, the unit's block needs 252");
+    caps.FeatureReportByteLength = 0; // capabilities that could not be read
+    EXPECT_FALSE(unit::BlockCarriageProblem(caps).isEmpty());
+    caps.FeatureReportByteLength = 252;
+    EXPECT_TRUE(unit::BlockCarriageProblem(caps).isEmpty());
+
+    unit->QueryCapabilities(caps);
+    EXPECT_EQ(caps.FeatureReportByteLength, 252);
+    EXPECT_TRUE(unit::IsTarvenikUnit(*unit));
+}
 
 TEST_F(Exchange, AStalledUnitIsNoAnswerARefusingOneAFailure) {
     using unit::ExchangeResult;

@@ -41,7 +41,10 @@ TEST(Record, PlainTextEscapesWhatATerminalWouldActOnAndKeepsTheRest) {
     EXPECT_EQ(unit::PlainText(QStringLiteral(u"VU1000 Ölfeld Ω-7 \"x\"")),
               QStringLiteral(u"VU1000 Ölfeld Ω-7 \"x\""));
     EXPECT_EQ(unit::PlainText(QString()), QString());
-    EXPECT_EQ(unit::PlainText(QStringLiteral(u"\t\n\r\\")), QStringLiteral(R"(\t\n\r\\)"));
+    EXPECT_EQ(unit::PlainText(QStringLiteral(u"\t\n\r")), QStringLiteral(R"(\t\n\r)"));
+    // A Windows device path stays as --device takes it.
+    EXPECT_EQ(unit::PlainText(QStringLiteral(u"\\\\?\\hid#vid_16c0")),
+              QStringLiteral(u"\\\\?\\hid#vid_16c0"));
     EXPECT_EQ(unit::PlainText(QString(QChar(0)) + QChar(0x1f) + QChar(0x7f)),
               QStringLiteral(R"(\x00\x1f\x7f)"));
     // C1 controls (CSI among them) and the line and paragraph separators.

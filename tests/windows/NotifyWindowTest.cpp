@@ -55,6 +55,27 @@ TEST(NotifyWindow, ABroadcastDeviceChangeReachesTheHandlerOnTheWindowsThread) {
     EXPECT_EQ(recorder.threads[0], std::this_thread::get_id());
 }
 
+// The system asks for its broadcast to be answered at once and announces one plug several times:
+// the handler (the controller's rescan, which opens every HID device) runs afterwards, from the
+// event loop, once for the lot; a change announced after it has run gets a run of its own.
+TEST(NotifyWindow, SeveralBroadcastsInARowGiveOneRunOfTheHandlerAfterThem) {
+    TRecorder recorder;
+    THidNotifyWindow window(TWindowProc(&recorder, &TRecorder::Handle));
+    ASSERT_NE(window.SystemWindow(), nullptr);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(SendMessageW(window.SystemWindow(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0),
+                  TRUE);
+        EXPECT_TRUE(recorder.messages.empty()) << "the handler ran inside broadcast " << i;
+    }
+    QCoreApplication::sendPostedEvents();
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_EQ(recorder.messages[0].WParam, static_cast<WPARAM>(DBT_DEVNODES_CHANGED));
+
+    SendMessageW(window.SystemWindow(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(recorder.messages.size(), 2u);
+}
+
 TEST(NotifyWindow, NoMessageReachesAWindowThatHasGone) {
     TRecorder recorder;
     HWND hwnd = nullptr;

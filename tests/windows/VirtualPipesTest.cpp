@@ -26,7 +26,7 @@ const unsigned char kInput[8] = {1, 2, 3, 4, 5, 6, 7, 0xFE};
 struct TPair : testsupport::THidServices, testsupport::TSetupServices {
     TPair() {
         const std::string folder = platform::ProgramFolder();
-        for (auto [module, name] : {std::pair{&setup, "\\setupapi.dll"}, {&hid, "\\hid.dll"}}) {
+        for (auto [module, name] : {std::pair{&setup, "\\setupsvc.dll"}, {&hid, "\\hidsvc.dll"}}) {
             const std::string file = folder + name;
             *module = LoadLibraryExW(std::wstring(file.begin(), file.end()).c_str(), nullptr,
                                      LOAD_WITH_ALTERED_SEARCH_PATH);
@@ -204,6 +204,11 @@ struct TEvents {
         Reports.emplace_back(data, data + size);
     }
     void DataError(THidDevice*, uint32_t error) { Errors.push_back(error); }
+    // A device is open to the handler of its arrival.
+    void Located(THidDevice* device) {
+        Locations.push_back(device->GetLocationText().toStdString());
+    }
+    std::vector<std::string> Locations;
 };
 
 } // namespace
@@ -225,6 +230,53 @@ TEST_F(VirtualPipes, TheControllerFollowsPlugAndUnplugThroughTheBroadcast) {
 
     ASSERT_EQ(VirtualUnit().Unplug(2), 0);
     ASSERT_TRUE(testsupport::PumpUntil([&] { return controller.DeviceCount() == 1; }));
+}
+
+// Windows' HID.dll has no location call: the port comes from the configuration manager, as the
+// location of the interface node's parent, and stays with the port over an unplug and a plug.
+TEST_F(VirtualPipes, EachUnitTellsItsPortThroughTheSetupServices) {
+    THidDeviceController controller(nullptr);
+    TEvents events;
+    controller.SetOnArrival(THidPlugEvent(&events, &TEvents::Located));
+    testsupport::DeliverPosted();
+    ASSERT_EQ(VirtualUnit().Plug(2), 0);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return controller.DeviceCount() == 2; }));
+    EXPECT_EQ(events.Locations, (std::vector<std::string>{"virtual-1", "virtual-3"}));
+
+    ASSERT_EQ(VirtualUnit().Unplug(2), 0);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return controller.DeviceCount() == 1; }));
+    ASSERT_EQ(VirtualUnit().Plug(2), 0);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return controller.DeviceCount() == 2; }));
+    EXPECT_EQ(events.Locations, (std::vector<std::string>{"virtual-1", "virtual-3", "virtual-3"}));
+}
+
+// The interface's own node has no location, and an unknown node is refused, as on Windows.
+TEST_F(VirtualPipes, OnlyThePortNodeHasALocation) {
+    auto getParent = reinterpret_cast<decltype(&::CM_Get_Parent)>(
+        reinterpret_cast<void (*)()>(GetProcAddress(Pair().setup, "CM_Get_Parent")));
+    auto property = reinterpret_cast<decltype(&::CM_Get_DevNode_Registry_PropertyW)>(
+        reinterpret_cast<void (*)()>(
+            GetProcAddress(Pair().setup, "CM_Get_DevNode_Registry_PropertyW")));
+    ASSERT_NE(getParent, nullptr);
+    ASSERT_NE(property, nullptr);
+    THidDeviceController controller(nullptr);
+    testsupport::DeliverPosted();
+    ASSERT_EQ(controller.DeviceCount(), 1);
+    const DEVINST node = controller.DeviceAt(0)->InterfaceInfo().InstanceHandle;
+    ULONG type = 0;
+    ULONG bytes = 0;
+    EXPECT_EQ(property(node, CM_DRP_LOCATION_PATHS, &type, nullptr, &bytes, 0), CR_NO_SUCH_VALUE);
+    DEVINST port = 0;
+    ASSERT_EQ(getParent(&port, node, 0), CR_SUCCESS);
+    bytes = 4; // too small: the size needed comes back
+    wchar_t text[32] = {};
+    EXPECT_EQ(property(port, CM_DRP_LOCATION_INFORMATION, &type, text, &bytes, 0), CR_BUFFER_SMALL);
+    EXPECT_EQ(bytes, sizeof(L"Port_#0001.Hub_#0001"));
+    bytes = sizeof text;
+    ASSERT_EQ(property(port, CM_DRP_LOCATION_INFORMATION, &type, text, &bytes, 0), CR_SUCCESS);
+    EXPECT_EQ(type, static_cast<ULONG>(REG_SZ));
+    EXPECT_EQ(std::wstring(text), L"Port_#0001.Hub_#0001");
+    EXPECT_EQ(getParent(&port, node + 1000, 0), CR_INVALID_DEVNODE);
 }
 
 // A device checked out and reading: its reports arrive (the demo's live traces), and when the

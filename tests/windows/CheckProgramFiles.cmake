@@ -1,0 +1,35 @@
+# The programs as Windows starts them: the panel a window program (subsystem 2: no console
+# window opens beside it), the tool a console program (subsystem 3, so a command prompt waits for
+# it and shows its output), each with an icon, a version record and an application manifest.
+#
+# cmake -DOBJDUMP=<objdump> -DGUI=<exe;...> -DCONSOLE=<exe;...> -P CheckProgramFiles.cmake
+set(failures 0)
+function(check_program file subsystem)
+  execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE headers RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(SEND_ERROR "${file}: ${OBJDUMP} failed")
+    return()
+  endif()
+  set(good TRUE)
+  if(NOT headers MATCHES "\nSubsystem[ \t]+0000000${subsystem}[ \t]")
+    set(good FALSE)
+    string(REGEX MATCH "\nSubsystem[^\n]*" found "${headers}")
+    message(SEND_ERROR "${file}: subsystem ${subsystem} wanted, found: ${found}")
+  endif()
+  # Resource types at the top level of the directory: 0x0e group icon, 0x10 version, 0x18 manifest.
+  foreach(type 00000e 000010 000018)
+    if(NOT headers MATCHES "\n[0-9a-f]+   Entry: ID: 0x${type},")
+      message(SEND_ERROR "${file}: no resource of type 0x${type}")
+      set(good FALSE)
+    endif()
+  endforeach()
+  if(good)
+    message(STATUS "${file}: subsystem ${subsystem}, icon, version record and manifest")
+  endif()
+endfunction()
+foreach(file ${GUI})
+  check_program(${file} 2)
+endforeach()
+foreach(file ${CONSOLE})
+  check_program(${file} 3)
+endforeach()
