@@ -92,6 +92,8 @@ public:
     }
 
     ~Bus() {
+        // A program that gave up on a stalled request may still have a thread in it.
+        std::lock_guard lock(mutex);
         for (int i = 0; i < kUnitCount; ++i)
             unplug(i);
     }
