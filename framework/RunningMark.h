@@ -20,7 +20,7 @@ public:
     static bool Held(const wchar_t* name = kRunningMarkName);
 
 private:
-    void* handle_ = nullptr;
+    [[maybe_unused]] void* handle_ = nullptr; // the system's mark; none off Windows
 };
 
 } // namespace framework
