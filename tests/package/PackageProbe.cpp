@@ -54,7 +54,7 @@ const Texts kRussian{QStringLiteral("Устройство обнаруженно
                      QStringLiteral("Период опроса")};
 const Texts kEnglish{QStringLiteral("Device found :)"), QStringLiteral("Connect"),
                      QStringLiteral("Poll period")};
-constexpr int kReadsWanted = 3; // the read-back on connecting and two polls
+constexpr int kReadsWanted = 4; // the read-back's two reads on connecting, and two polls
 
 // The folder each loaded module file came from, by file name.
 struct LoadedModules {
