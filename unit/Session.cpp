@@ -134,6 +134,13 @@ void TUnitSession::Release() {
     lent_.reset(); // back to the controller, which takes a vanished one out of its list
 }
 
+void TUnitSession::Lend(THidDevice* device) {
+    Release();
+    held_ = device;
+    if (held_ != nullptr)
+        heldEntry_ = EntryOf(*held_);
+}
+
 bool TUnitSession::StillAttached() {
     if (held_ == nullptr)
         return false;

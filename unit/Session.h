@@ -68,6 +68,9 @@ public:
     bool Offer(THidDevice* device, int index);
     // Gives the held unit back.
     void Release();
+    // Holds a device checked out by its caller, who keeps it and gives it back after the session
+    // has gone: a unit found by other means than its strings (a test's own device).
+    void Lend(THidDevice* device);
     bool Holding() const { return held_ != nullptr; }
     THidDevice* HeldDevice() const { return held_; }
     // The unit held, or the last one held.

@@ -62,7 +62,7 @@ TEST(UhidSilentPanel, TheWindowRunsOnWhileTheKernelTimesTheUnitOutAndRecovers) {
     THidDevice* device = nullptr;
     ASSERT_TRUE(controller->CheckOutAt(index, device));
     std::unique_ptr<THidDevice> lent(device); // given back after the window has gone
-    form->State.held_device = device;
+    form->Session().Lend(device);
 
     int answered = 0;
     form->OnPollRead = [&answered](const TDataBlock&) { ++answered; };
