@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "framework/SystemAdvice.h"
 #include "unit/Version.h"
 
 #include <QCommandLineParser>
@@ -9,8 +10,10 @@ TCommandLine ParseCommandLine(const QStringList& arguments, bool demo) {
     parser.setApplicationDescription(
         QStringLiteral("The Tarvenik control panel: polls the unit, draws its traces, edits its "
                        "parameters and runs its functions.\n"
-                       "No unit at hand? tarvenik-demo starts the same panel beside a virtual "
-                       "unit.\nManual: tarvenik(1)."));
+                       "No unit at hand? %1 starts the same panel beside a virtual unit.\n"
+                       "Manual: %2.")
+            .arg(framework::DemoPlace(QStringLiteral("tarvenik")),
+                 framework::ManualPlace(QStringLiteral("tarvenik"))));
     // Not addHelpOption: its --help-all lists Qt's own options, which the program does not take.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Displays help on the options."));

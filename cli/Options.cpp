@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include "framework/FileName.h"
+#include "framework/SystemAdvice.h"
 #include "unit/Block.h"
 
 #include <algorithm>
@@ -304,9 +305,11 @@ QString UsageText() {
                           os2-test-1 (the selector's eight items and their command codes)
   -h, --help, --version
 Exit status: 0 done, 1 the unit failed (the cause on stderr), 2 a usage error.
-No unit at hand? tarvenik-cli-demo is the same tool beside a virtual unit.
-Manual: tarvenik-cli(1).
-)");
+No unit at hand? %1 is the same tool beside a virtual unit.
+Manual: %2.
+)")
+               .arg(framework::DemoPlace(QStringLiteral("tarvenik-cli")),
+                    framework::ManualPlace(QStringLiteral("tarvenik-cli")));
 }
 
 TParsed ParseArguments(const QStringList& arguments) {

@@ -2,6 +2,7 @@
 
 #include "cli/CliLogging.h"
 #include "cli/SystemTexts.h"
+#include "framework/SystemAdvice.h"
 
 #include <chrono>
 #include <thread>
@@ -24,8 +25,9 @@ QString FailureText(TFailure failure, const std::string& path) {
         return NoServicesText();
     case TFailure::NoUnit:
         // Without a path asked for, someone may have no unit at all: the demo is named.
-        return path.empty() ? QStringLiteral("no Tarvenik unit found (tarvenik-cli-demo is the "
-                                             "same tool beside a virtual unit)")
+        return path.empty() ? QStringLiteral("no Tarvenik unit found (%1 is the same tool "
+                                             "beside a virtual unit)")
+                                  .arg(framework::DemoPlace(QStringLiteral("tarvenik-cli")))
                             : QStringLiteral("no Tarvenik unit found at %1")
                                   .arg(QString::fromStdString(path));
     case TFailure::NoAccess:

@@ -174,10 +174,13 @@ endfunction()
 
 # tarvenik_install_man(<page>): installs a manual page into section 1 with the date of its .TH
 # line taken from the newest entry of debian/changelog, so that every page carries the date of
-# the release it describes.
+# the release it describes. Windows has no man pages: there the page becomes doc/<name>.html
+# (mandoc, Debian: mandoc), which the help texts and the Start menu name; the demo launchers'
+# pages describe Linux commands and are left out.
 function(tarvenik_install_man page)
-  if(WIN32)
-    return() # no manual pages on Windows: the README goes beside the programs
+  get_filename_component(name ${page} NAME)
+  if(WIN32 AND name MATCHES "-demo\\.1$")
+    return()
   endif()
   set(changelog ${PROJECT_SOURCE_DIR}/debian/changelog)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${changelog} ${page})
@@ -204,10 +207,23 @@ function(tarvenik_install_man page)
   string(REGEX REPLACE "\n\\.TH ([^ \n]+) ([0-9]) (\"[^\"\n]*\"|[^ \n]+)" "\n.TH \\1 \\2 ${date}"
          text "\n${text}")
   string(SUBSTRING "${text}" 1 -1 text)
-  get_filename_component(name ${page} NAME)
   set(dated ${CMAKE_BINARY_DIR}/man/${name})
   file(WRITE ${dated}.new "${text}")
   file(COPY_FILE ${dated}.new ${dated} ONLY_IF_DIFFERENT)
   file(REMOVE ${dated}.new)
-  install(FILES ${dated} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  if(NOT WIN32)
+    install(FILES ${dated} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    return()
+  endif()
+  find_program(TARVENIK_MANDOC mandoc REQUIRED)
+  get_filename_component(stem ${page} NAME_WE)
+  set(html ${CMAKE_BINARY_DIR}/doc/${stem}.html)
+  add_custom_command(OUTPUT ${html}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/doc
+    COMMAND ${TARVENIK_MANDOC} -Thtml -Ios=Tarvenik ${dated} > ${html}
+    DEPENDS ${dated}
+    VERBATIM)
+  add_custom_target(manual_${stem} ALL DEPENDS ${html})
+  add_dependencies(programs manual_${stem})
+  install(FILES ${html} DESTINATION doc)
 endfunction()

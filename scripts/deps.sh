@@ -23,7 +23,7 @@ testing="clang libclang-rt-14-dev qemu-system-x86 busybox-static xz-utils cpio p
 windows="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools fonts-wine \
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis \
   librsvg2-bin icoutils \
-  dpkg-dev nasm zip libgtest-dev fonts-dejavu-core"
+  dpkg-dev nasm zip libgtest-dev fonts-dejavu-core mandoc xvfb locales"
 
 mode="${1:-build}"
 case "$mode" in

@@ -1,6 +1,7 @@
 #include "unit/Session.h"
 
 #include "hid/HidControllerClass.h"
+#include "framework/SystemAdvice.h"
 #include "hid/HidLogging.h"
 #include "unit/Identity.h"
 #include "unit/UnitLogging.h"
@@ -110,7 +111,7 @@ bool TUnitSession::Hold() {
                 choiceProblem_.clear();
                 qCWarning(lcUnit).noquote()
                     << "no read-write access to the unit at" << QString::fromStdString(deniedPath_)
-                    << "-" << denied.AccessReason << "- is the udev rule installed?";
+                    << "-" << denied.AccessReason << "-" << framework::AccessQuestion();
             } else if (!any.Problem.isEmpty()) {
                 choiceProblem_ = any.Problem;
             }
