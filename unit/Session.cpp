@@ -1,7 +1,7 @@
 #include "unit/Session.h"
 
-#include "hid/HidControllerClass.h"
 #include "framework/SystemAdvice.h"
+#include "hid/HidControllerClass.h"
 #include "hid/HidLogging.h"
 #include "unit/Identity.h"
 #include "unit/UnitLogging.h"
