@@ -181,9 +181,9 @@ private:
         }
         if (caption_ == texts_.found && reads_ >= kReadsWanted && box_->isChecked())
             finish(true, QStringLiteral("connected to the virtual unit, %1 feature reads, "
-                                        "caption \"%2\", icon, %3.desktop")
+                                        "caption \"%2\", icon, %3.desktop, platform %4")
                              .arg(reads_)
-                             .arg(caption_, desktopFile_));
+                             .arg(caption_, desktopFile_, QGuiApplication::platformName()));
     }
 
     QString waitingFor() const {
