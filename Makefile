@@ -181,7 +181,8 @@ check-windows: windows
 check-kernel-wine: windows build
 	@deployed=$$(ls -d $(WINDOWS)/package/tarvenik-*/ | head -n 1) && [ -n "$$deployed" ] && \
 	cmake --build $(NORMAL) --target kernel_wine_tests -j $(JOBS) && \
-	TARVENIK_KERNEL_WINE=$$deployed tests/kernel/run $(NORMAL)
+	TARVENIK_KERNEL_WINE=$$deployed TARVENIK_KERNEL_WINE_PROBES=$(WINDOWS)/probes \
+	  tests/kernel/run $(NORMAL)
 
 clean:
 	rm -rf build
