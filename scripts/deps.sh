@@ -7,9 +7,9 @@
 #   build      the whole tree, tests and benchmarks included
 #   deb        the Debian package and the tools that check it
 #   test       everything `make test` runs: all of the above, clang, qemu and debootstrap for the
-#              kernel tests,
-#              node_exporter for the Prometheus check, an X server, D-Bus and the AT-SPI registry
-#              with pyatspi for the screen-reader test, and the Windows build's packages
+#              kernel tests, node_exporter for the Prometheus check, an X server, D-Bus and the
+#              AT-SPI registry with pyatspi for the screen-reader test, and the Windows build's
+#              packages
 #   windows    the Windows build: MinGW-w64, wine, NSIS, the icon's tools, and what building Qt
 #              and libjpeg-turbo for Windows from Debian's sources needs (a deb-src entry is
 #              added for them)

@@ -9,7 +9,8 @@
 // product ("Mirdal-vk Tarvenik"), and the manufacturer string from an attribute the hidraw node
 // does not have, so it says "hidraw". The programs rightly take no such device for the unit, so
 // what is checked here is the way there: the device's HID interface made and taken away by wine's
-// stack, the programs running, and nothing sent to a device that is not the unit.
+// stack, the texts the program's HID layer reads from it (hid_list_probe.exe), the programs
+// running, and nothing sent to a device that is not the unit.
 
 #include "support/SetReportRecorder.h"
 #include "support/Sysfs.h"
@@ -17,6 +18,9 @@
 #include "support/UsbGadget.h"
 
 #include <gtest/gtest.h>
+
+#include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <csignal>
@@ -117,10 +121,17 @@ bool UdevRecorded(const std::string& node) {
     return waitUntil(kernelTimeoutMs, [&] { return std::filesystem::exists(record); });
 }
 
-// Ends what wine left running, so that the next test starts it afresh.
-void StopWine() {
-    std::system("chroot /winroot /usr/bin/env WINEPREFIX=/wine/prefix /usr/lib/wine/wineserver -k");
-}
+// Ends what wine left running at the end of a test, however it ends, so that the next starts wine
+// afresh, with its trace going where that test looks.
+struct TWineSession {
+    TWineSession() = default;
+    TWineSession(const TWineSession&) = delete;
+    TWineSession& operator=(const TWineSession&) = delete;
+    ~TWineSession() {
+        std::system(
+            "chroot /winroot /usr/bin/env WINEPREFIX=/wine/prefix /usr/lib/wine/wineserver -k");
+    }
+};
 
 UsbGadget MakeUnit() {
     return UsbGadget{{0x1209, 0x7A50, 0x0107, "Mirdal-vk", "Tarvenik", "0003"}};
@@ -129,6 +140,7 @@ UsbGadget MakeUnit() {
 } // namespace
 
 TEST(WineOnKernel, TheToolRunsAndWinesBusReachesTheUsbUnitButNamesItOtherwise) {
+    const TWineSession session;
     UsbGadget gadget = MakeUnit();
     // A HID device with no USB strings beside it, which is not to be taken for a unit either.
     UhidUnit uhid{{0x7A5E, 0x0C01, 0x0213, "Mirdal-vk Tarvenik", "wine-test"}};
@@ -149,16 +161,29 @@ TEST(WineOnKernel, TheToolRunsAndWinesBusReachesTheUsbUnitButNamesItOtherwise) {
     EXPECT_NE(r.Err.find(std::string(gadgetInterface) + "263&0003&"), std::string::npos);
     EXPECT_NE(r.Err.find("hid#vid_7a5e&pid_0c01#0&wine-test&"), std::string::npos);
 
+    // What the program's HID layer reads from the gadget through hid.dll and setupapi.dll.
+    r = RunWine("hid_list_probe.exe");
+    ASSERT_EQ(r.Status, 0) << Messages(r.Err);
+    const QStringList devices = QString::fromStdString(r.Out).split('\n', Qt::SkipEmptyParts);
+    const QStringList found = devices.filter("\t1209:7a50\t");
+    ASSERT_EQ(found.size(), 1) << r.Out;
+    // The program writes in text mode: its lines end in CR LF.
+    const QStringList texts = QString(found[0]).remove('\r').split('\t');
+    ASSERT_EQ(texts.size(), 6) << r.Out;
+    // No location either: wine's parent node of the HID device has neither location paths nor
+    // location information.
+    EXPECT_EQ(texts.mid(2), (QStringList{"hidraw", "Mirdal-vk Tarvenik", "0003", ""}));
+
     r = RunWine("tarvenik-cli.exe read --json");
     EXPECT_EQ(r.Status, 1) << Messages(r.Err);
     EXPECT_EQ(r.Out, "");
     EXPECT_TRUE(recorder.next(0).empty()) << "a report went to a device not taken for the unit";
     EXPECT_TRUE(uhid.getRequests().empty()) << "the uhid device was asked for its report";
-    StopWine();
 }
 
 // The panel runs off screen under wine meanwhile, keeping wine's services up.
 TEST(WineOnKernel, UdevdBringsAnUnplugAndAReplugToWinesBusWhileThePanelRuns) {
+    const TWineSession session;
     const std::string errors = "/tmp/wine-panel.err";
     const pid_t panel = fork();
     ASSERT_GE(panel, 0);
@@ -191,7 +216,6 @@ TEST(WineOnKernel, UdevdBringsAnUnplugAndAReplugToWinesBusWhileThePanelRuns) {
 
     kill(-panel, SIGKILL);
     waitpid(panel, nullptr, 0);
-    StopWine();
     EXPECT_TRUE(started) << "wine's bus did not start\n" << Messages(trace());
     EXPECT_TRUE(seen) << "the plugged unit did not reach wine's bus\n" << Messages(trace());
     EXPECT_TRUE(gone) << "the unplug did not reach wine's bus\n" << Messages(trace());
