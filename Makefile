@@ -175,9 +175,10 @@ check-windows: windows
 	tests/installer/check-installer $(WINDOWS)/dist/tarvenik-*-setup.exe \
 	  $(WINDOWS)/tests/tarvenikprobe.dll
 
-# The Windows tool under wine's own HID stack, on the kernel VM, against USB units: wine runs in
-# a Debian root made with debootstrap (tests/kernel/make-wine-root, cached as a disk image in the
-# user's cache folder) with the folder `make windows` deploys.
+# The Windows programs under wine's own HID stack, on the kernel VM, against a USB unit: wine runs
+# in a Debian root made with debootstrap (tests/kernel/make-wine-root, cached as a disk image in
+# the user's cache folder) with the folder `make windows` deploys. Wine 8.0 names the unit
+# otherwise than Windows does, so the programs do not take it for one (tests/kernel/README.md).
 check-kernel-wine: windows build
 	@deployed=$$(ls -d $(WINDOWS)/package/tarvenik-*/ | head -n 1) && [ -n "$$deployed" ] && \
 	cmake --build $(NORMAL) --target kernel_wine_tests -j $(JOBS) && \
