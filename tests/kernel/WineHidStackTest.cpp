@@ -123,11 +123,11 @@ bool UdevRecorded(const std::string& node) {
 
 // Ends what wine left running at the end of a test, however it ends, so that the next starts wine
 // afresh, with its trace going where that test looks.
-struct TWineSession {
-    TWineSession() = default;
-    TWineSession(const TWineSession&) = delete;
-    TWineSession& operator=(const TWineSession&) = delete;
-    ~TWineSession() {
+struct TWineStop {
+    TWineStop() = default;
+    TWineStop(const TWineStop&) = delete;
+    TWineStop& operator=(const TWineStop&) = delete;
+    ~TWineStop() {
         std::system(
             "chroot /winroot /usr/bin/env WINEPREFIX=/wine/prefix /usr/lib/wine/wineserver -k");
     }
@@ -140,7 +140,7 @@ UsbGadget MakeUnit() {
 } // namespace
 
 TEST(WineOnKernel, TheToolRunsAndWinesBusReachesTheUsbUnitButNamesItOtherwise) {
-    const TWineSession session;
+    const TWineStop stopWine;
     UsbGadget gadget = MakeUnit();
     // A HID device with no USB strings beside it, which is not to be taken for a unit either.
     UhidUnit uhid{{0x7A5E, 0x0C01, 0x0213, "Mirdal-vk Tarvenik", "wine-test"}};
@@ -183,7 +183,7 @@ TEST(WineOnKernel, TheToolRunsAndWinesBusReachesTheUsbUnitButNamesItOtherwise) {
 
 // The panel runs off screen under wine meanwhile, keeping wine's services up.
 TEST(WineOnKernel, UdevdBringsAnUnplugAndAReplugToWinesBusWhileThePanelRuns) {
-    const TWineSession session;
+    const TWineStop stopWine;
     const std::string errors = "/tmp/wine-panel.err";
     const pid_t panel = fork();
     ASSERT_GE(panel, 0);
