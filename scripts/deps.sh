@@ -6,9 +6,10 @@
 #   install    that, and rsvg-convert for the icon's PNG sizes
 #   build      the whole tree, tests and benchmarks included
 #   deb        the Debian package and the tools that check it
-#   test       everything `make test` runs: all of the above, clang, qemu for the kernel tests,
-#              node_exporter for the Prometheus check, an X server, D-Bus and the AT-SPI registry
-#              with pyatspi for the screen-reader test, and the Windows build's packages
+#   test       everything `make test` runs: all of the above, clang, qemu and debootstrap for the
+#              kernel tests, node_exporter for the Prometheus check, an X server, D-Bus and the
+#              AT-SPI registry with pyatspi for the screen-reader test, and the Windows build's
+#              packages
 #   windows    the Windows build: MinGW-w64, wine, NSIS, the icon's tools, and what building Qt
 #              and libjpeg-turbo for Windows from Debian's sources needs (a deb-src entry is
 #              added for them)
@@ -18,7 +19,7 @@ program="cmake ninja-build g++ pkg-config qt6-base-dev qt6-l10n-tools libjpeg62-
 icons="librsvg2-bin"
 testlibs="libgtest-dev libgmock-dev libbenchmark-dev libxcb1-dev python3"
 deb="debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream $icons"
-testing="clang libclang-rt-14-dev qemu-system-x86 busybox-static xz-utils cpio prometheus-node-exporter xvfb dbus at-spi2-core python3-pyatspi man-db"
+testing="clang libclang-rt-14-dev qemu-system-x86 busybox-static xz-utils cpio debootstrap e2fsprogs prometheus-node-exporter xvfb dbus at-spi2-core python3-pyatspi man-db"
 # Qt for Windows is built with the host's Qt tools of the same version (qt6-base-dev-tools).
 windows="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools fonts-wine \
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis \
