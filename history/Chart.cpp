@@ -17,8 +17,6 @@ namespace history {
 namespace {
 
 constexpr qint64 kDefaultSpan = 10 * 60'000; // ten minutes
-// A following chart leaves this share of its span free after the latest measurement.
-constexpr double kLead = 0.02;
 
 } // namespace
 
@@ -35,15 +33,18 @@ THistoryChart::THistoryChart(QWidget* parent) : QWidget(parent) {
 
 void THistoryChart::SetStore(const THistoryStore* store) {
     store_ = store;
+    reduction_.Forget();
     Refresh();
 }
 
 void THistoryChart::Refresh() {
     if (follow_ && store_ && !store_->Empty()) {
-        const qint64 span = Span();
-        const qint64 latest = store_->At(store_->Size() - 1).Time;
-        view_.To = latest + static_cast<qint64>(static_cast<double>(span) * kLead) + 1;
-        view_.From = view_.To - span;
+        // Moved by whole columns, so the reduction drawn is kept and only new points are added.
+        const TRange range =
+            FollowRange(store_->At(store_->Size() - 1).Time, Span(),
+                        PlotColumns(LayoutChart(size(), font()), devicePixelRatioF()));
+        view_.From = range.From;
+        view_.To = range.To;
     }
     Changed();
 }
@@ -146,7 +147,11 @@ void THistoryChart::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setFont(font());
     static const THistoryStore kEmpty(1);
-    RenderChart(painter, size(), devicePixelRatioF(), store_ ? *store_ : kEmpty, view_);
+    const THistoryStore& store = store_ ? *store_ : kEmpty;
+    const double dpr = devicePixelRatioF();
+    const int columns = PlotColumns(LayoutChart(size(), font()), dpr);
+    RenderChart(painter, size(), dpr, store, view_,
+                reduction_.Update(store, view_.From, view_.To, columns));
     if (hasFocus()) {
         painter.setPen(QPen(palette().color(QPalette::Highlight), 0, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);
