@@ -129,7 +129,8 @@ QString THistoryChart::RangeDescription() const {
     if (!store_) {
         return text + QLatin1Char(' ') + QCoreApplication::translate("history", "Нет измерений.");
     }
-    const auto stats = Stats(*store_, view_.From, view_.To);
+    // The drawing's own totals: a screen reader's description costs a poll no pass over a day.
+    const auto& stats = Reduction().Totals;
     if (stats[0].Count == 0)
         return text + QLatin1Char(' ') + QCoreApplication::translate("history", "Нет измерений.");
     for (int s = 0; s < kSeriesCount; ++s) {
@@ -143,15 +144,18 @@ QString THistoryChart::RangeDescription() const {
     return text;
 }
 
+const TReduction& THistoryChart::Reduction() const {
+    static const THistoryStore kEmpty(1);
+    const int columns = PlotColumns(LayoutChart(size(), font()), devicePixelRatioF());
+    return reduction_.Update(store_ ? *store_ : kEmpty, view_.From, view_.To, columns);
+}
+
 void THistoryChart::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setFont(font());
     static const THistoryStore kEmpty(1);
-    const THistoryStore& store = store_ ? *store_ : kEmpty;
-    const double dpr = devicePixelRatioF();
-    const int columns = PlotColumns(LayoutChart(size(), font()), dpr);
-    RenderChart(painter, size(), dpr, store, view_,
-                reduction_.Update(store, view_.From, view_.To, columns));
+    const TReduction& reduction = Reduction();
+    RenderChart(painter, size(), devicePixelRatioF(), store_ ? *store_ : kEmpty, view_, reduction);
     if (hasFocus()) {
         painter.setPen(QPen(palette().color(QPalette::Highlight), 0, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);

@@ -63,7 +63,9 @@ private:
 
     const THistoryStore* store_ = nullptr;
     TChartView view_;
-    TLiveReduction reduction_; // kept from poll to poll
+    // Kept from poll to poll; the description reads its totals too (a cache, hence mutable).
+    mutable TLiveReduction reduction_;
+    const TReduction& Reduction() const;
     bool follow_ = true;
     std::optional<QPointF> dragFrom_;
     qint64 dragRangeFrom_ = 0;
