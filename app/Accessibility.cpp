@@ -37,18 +37,21 @@ void TTarvenik_Control_Form::NameControls() {
          std::initializer_list<QAbstractButton*>{CheckBox1, CheckBox2, GoButton})
         button->setAccessibleName(button->text());
     FuncComboBox->setAccessibleName(tr("Функция"));
-    // A screen reader may choose a function by selecting its item in the closed list; the
-    // selector takes it, as a click on the item would. While the list is open the selection is
-    // only the highlight, which Enter or a click confirms as before.
+    Image->setAccessibleName(tr("Осциллограмма"));
+    if (!DescriptionClock)
+        DescriptionClock = SteadyMilliseconds;
+}
+
+// A screen reader may choose a function by selecting its item in the closed list; the selector
+// takes it, as a click on the item would. While the list is open the selection is only the
+// highlight, which Enter or a click confirms as before.
+void TTarvenik_Control_Form::ConnectFunctionSelection() {
     QAbstractItemView* list = FuncComboBox->view();
     connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, list] {
         const QModelIndexList rows = list->selectionModel()->selectedRows();
         if (!list->isVisible() && FuncComboBox->isEnabled() && rows.size() == 1)
             FuncComboBox->setCurrentIndex(rows.front().row());
     });
-    Image->setAccessibleName(tr("Осциллограмма"));
-    if (!DescriptionClock)
-        DescriptionClock = SteadyMilliseconds;
 }
 
 void TTarvenik_Control_Form::DescribeOscillogram(bool now) {

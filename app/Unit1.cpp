@@ -3,6 +3,7 @@
 #include "app/AppLogging.h"
 #include "app/Design.h"
 #include "app/DesignFont.h"
+#include "app/FirstFrame.h"
 #include "app/HistoryLink.h"
 #include "app/Placement.h"
 #include "app/PlainItemDelegate.h"
@@ -84,7 +85,7 @@ void SetFontColor(QLabel* label, framework::TColor color) {
 
 } // namespace
 
-TTarvenik_Control_Form::TTarvenik_Control_Form(QWidget* parent)
+TTarvenik_Control_Form::TTarvenik_Control_Form(QWidget* parent, TUnitStart start)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
@@ -99,7 +100,12 @@ TTarvenik_Control_Form::TTarvenik_Control_Form(QWidget* parent)
     BuildControls();
     SetTabOrder();
     NameControls();
-    MakeController();
+    if (start == TUnitStart::AtOnce)
+        Session();
+    else
+        // The modules load and the scan runs after the frame; until then every control that
+        // reaches the unit is disabled or, like the connect box, makes the session itself.
+        startup::AfterFirstFrame(*this, [this] { Session(); });
     WireEvents();
     History = new THistoryLink(*this);
     OnCreate(this);
@@ -125,6 +131,25 @@ void TTarvenik_Control_Form::MakeController() {
     session_ = std::make_unique<unit::TUnitSession>();
     HidDeviceController = session_->Controller();
     session_->ConfigureController(QStringLiteral("HidDeviceController"), 10);
+}
+
+unit::TUnitSession& TTarvenik_Control_Form::Session() {
+    if (!session_) {
+        MakeController();
+        // The function list is enabled only with a unit's parameters, so its popup comes with
+        // the session.
+        PrepareFunctionList();
+    }
+    return *session_;
+}
+
+void TTarvenik_Control_Form::PrepareFunctionList() {
+    if (functionListReady_)
+        return;
+    functionListReady_ = true;
+    FuncComboBox->setItemDelegate(
+        new TPlainItemDelegate(design::kFunctionItemHeight, FuncComboBox));
+    ConnectFunctionSelection();
 }
 
 void TTarvenik_Control_Form::BuildControls() {
@@ -160,8 +185,6 @@ void TTarvenik_Control_Form::BuildControls() {
 
     FuncComboBox = Place(new QComboBox(this), "FuncComboBox");
     FuncComboBox->setEditable(false);
-    FuncComboBox->setItemDelegate(
-        new TPlainItemDelegate(design::kFunctionItemHeight, FuncComboBox));
     for (const char* function : design::kFunctions)
         FuncComboBox->addItem(Translated(function));
 
@@ -244,15 +267,15 @@ bool TTarvenik_Control_Form::Get_Tarvenik_Dev() {
     unit::TUnitChoice choice;
     if (!WantedSerial.isEmpty())
         choice.Serial = WantedSerial;
-    session_->SetChoice(choice);
-    const bool held = session_->Hold();
-    State.held_device = session_->HeldDevice();
-    unitAccessDenied_ = session_->AccessDenied();
-    if (session_->Holding())
-        HeldIdentity = {session_->Held().Serial, session_->Held().Location};
+    Session().SetChoice(choice);
+    const bool held = Session().Hold();
+    State.held_device = Session().HeldDevice();
+    unitAccessDenied_ = Session().AccessDenied();
+    if (Session().Holding())
+        HeldIdentity = {Session().Held().Serial, Session().Held().Location};
     // Two units the choice can't tell apart are refused; said once, not at every poll.
-    if (session_->ChoiceProblem() != choiceProblem_) {
-        choiceProblem_ = session_->ChoiceProblem();
+    if (Session().ChoiceProblem() != choiceProblem_) {
+        choiceProblem_ = Session().ChoiceProblem();
         if (!choiceProblem_.isEmpty())
             qCWarning(lcPoll).noquote() << choiceProblem_;
     }
@@ -264,21 +287,21 @@ bool TTarvenik_Control_Form::UnitAccessDenied() const {
 }
 
 bool TTarvenik_Control_Form::HidDeviceControllerEnumerate(THidDevice* HidDev, int Idx) {
-    return session_->Offer(HidDev, Idx);
+    return Session().Offer(HidDev, Idx);
 }
 
 bool TTarvenik_Control_Form::UnitBusy() const {
-    return session_->Busy();
+    return session_ && session_->Busy();
 }
 
 bool TTarvenik_Control_Form::ParametersLoaded() const {
-    return session_->ParametersLoaded();
+    return session_ && session_->ParametersLoaded();
 }
 
 // Every answer is noted before it is applied: the failure log, and the caption of a unit that has
 // fallen silent or speaks again.
 bool TTarvenik_Control_Form::send_data(std::uint8_t command, const unit::TParameterChange& change) {
-    return session_->AskCommand(command, change, [this](const unit::TUnitAnswer& answer) {
+    return Session().AskCommand(command, change, [this](const unit::TUnitAnswer& answer) {
         NoteAnswer(answer);
         State.report_buf = answer.Report;
     });
@@ -286,7 +309,7 @@ bool TTarvenik_Control_Form::send_data(std::uint8_t command, const unit::TParame
 
 // A failed read leaves the block all zero: the cleared buffer is copied all the same.
 void TTarvenik_Control_Form::get_data(std::function<void(bool answered)> then) {
-    session_->AskRead([this, then = std::move(then)](const unit::TUnitAnswer& answer) {
+    Session().AskRead([this, then = std::move(then)](const unit::TUnitAnswer& answer) {
         NoteAnswer(answer);
         State.data_block = answer.Block;
         State.report_buf = answer.Report;
@@ -300,7 +323,7 @@ void TTarvenik_Control_Form::get_data(std::function<void(bool answered)> then) {
 void TTarvenik_Control_Form::ReadParametersBack() {
     if (readBackAsked_)
         return;
-    readBackAsked_ = session_->AskReadBack([this](const unit::TUnitAnswer& answer) {
+    readBackAsked_ = Session().AskReadBack([this](const unit::TUnitAnswer& answer) {
         readBackAsked_ = false;
         NoteAnswer(answer);
         State.report_buf = answer.Report;
@@ -353,7 +376,7 @@ void TTarvenik_Control_Form::CheckBox1Click(void*) {
         Timer->stop();
         // Takes effect at once, even while a request waits on a silent unit: its answer and
         // whatever was asked after it are dropped.
-        session_->DropAll();
+        Session().DropAll();
         readBackAsked_ = false;
         History->Gap(history::TGapReason::Unticked);
         unitSilent_ = false;
@@ -409,7 +432,7 @@ void TTarvenik_Control_Form::GoButtonClick(void*) {
 
 // The fields show the parameters of the read-back, converted at the scale of the block it read.
 void TTarvenik_Control_Form::LoadParameterFields() {
-    const TDataBlock& data_block = session_->LoadedBlock();
+    const TDataBlock& data_block = Session().LoadedBlock();
     const int unitScale = ScaleOf(data_block);
     for (std::size_t i = 0; i < unit::kParameterCount; ++i) {
         const unit::TParameter& row = unit::kParameters[i];
@@ -434,7 +457,7 @@ unit::TParameterChange TTarvenik_Control_Form::StoreParameterFields() const {
 // Execute and the fields wait for the parameters of the unit held: until they are read back,
 // nothing the fields hold can reach it.
 void TTarvenik_Control_Form::EnableControls() {
-    const bool loaded = session_->ParametersLoaded();
+    const bool loaded = Session().ParametersLoaded();
     GoButton->setEnabled(loaded);
     FuncComboBox->setEnabled(loaded);
 }

@@ -44,7 +44,12 @@ struct TScreenshotHooks {
 class TTarvenik_Control_Form : public QWidget {
     Q_OBJECT
 public:
-    explicit TTarvenik_Control_Form(QWidget* parent = nullptr);
+    // When the unit's services (the HID modules, their device scan) and the function list's popup
+    // are made: at once, or once the window has painted its first frame (the program's start-up:
+    // neither shows in that frame). Whatever needs them earlier makes them then.
+    enum class TUnitStart { AtOnce, AfterFirstFrame };
+    explicit TTarvenik_Control_Form(QWidget* parent = nullptr,
+                                    TUnitStart start = TUnitStart::AtOnce);
     ~TTarvenik_Control_Form() override;
 
     // Controls, as designed. The window owns them all.
@@ -137,8 +142,8 @@ public:
     void get_data(std::function<void(bool answered)> then);
     // True once the parameters of the unit held now have been read back and shown in the fields.
     bool ParametersLoaded() const;
-    // The window's unit session.
-    unit::TUnitSession& Session() { return *session_; }
+    // The window's unit session, made on first use.
+    unit::TUnitSession& Session();
     // True while a request asked of the unit has not been answered yet.
     bool UnitBusy() const;
 
@@ -200,6 +205,9 @@ private:
     void ShowConnectedCaption();
     template <typename Stages> void Guarded(Stages&& stages);
     void NameControls();
+    // The function list's item height and its hook for a screen reader; they make its popup.
+    void PrepareFunctionList();
+    void ConnectFunctionSelection();
     // `now`: describe at once (the reset), not only when a second has passed.
     void DescribeOscillogram(bool now = false);
 
@@ -210,7 +218,8 @@ private:
     bool exchangeFailing_ = false;  // the last exchange failed and was logged
     bool unitSilent_ = false;       // the last request to the unit timed out
     bool readBackAsked_ = false;    // a read-back of the parameters waits for its answer
-    QString choiceProblem_;         // the last search's, logged once
+    bool functionListReady_ = false;
+    QString choiceProblem_; // the last search's, logged once
     // The one way to the unit: controller, held unit, exchange thread, parameters.
     std::unique_ptr<unit::TUnitSession> session_;
 };

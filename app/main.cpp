@@ -84,7 +84,8 @@ int main(int argc, char** argv) {
     {
         // Only the position is kept: the window's size is fixed.
         QSettings settings;
-        TTarvenik_Control_Form window;
+        // The HID modules and the first device scan wait for the first frame.
+        TTarvenik_Control_Form window(nullptr, TTarvenik_Control_Form::TUnitStart::AfterFirstFrame);
         Tarvenik_Control_Form = &window;
         window.WantedSerial = commandLine.Serial;
         window.RememberedPlace = [&settings] { return design::RememberedPosition(settings); };

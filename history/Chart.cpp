@@ -17,8 +17,6 @@ namespace history {
 namespace {
 
 constexpr qint64 kDefaultSpan = 10 * 60'000; // ten minutes
-// A following chart leaves this share of its span free after the latest measurement.
-constexpr double kLead = 0.02;
 
 } // namespace
 
@@ -35,15 +33,18 @@ THistoryChart::THistoryChart(QWidget* parent) : QWidget(parent) {
 
 void THistoryChart::SetStore(const THistoryStore* store) {
     store_ = store;
+    reduction_.Forget();
     Refresh();
 }
 
 void THistoryChart::Refresh() {
     if (follow_ && store_ && !store_->Empty()) {
-        const qint64 span = Span();
-        const qint64 latest = store_->At(store_->Size() - 1).Time;
-        view_.To = latest + static_cast<qint64>(static_cast<double>(span) * kLead) + 1;
-        view_.From = view_.To - span;
+        // Moved by whole columns, so the reduction drawn is kept and only new points are added.
+        const TRange range =
+            FollowRange(store_->At(store_->Size() - 1).Time, Span(),
+                        PlotColumns(LayoutChart(size(), font()), devicePixelRatioF()));
+        view_.From = range.From;
+        view_.To = range.To;
     }
     Changed();
 }
@@ -128,7 +129,8 @@ QString THistoryChart::RangeDescription() const {
     if (!store_) {
         return text + QLatin1Char(' ') + QCoreApplication::translate("history", "Нет измерений.");
     }
-    const auto stats = Stats(*store_, view_.From, view_.To);
+    // The drawing's own totals: a screen reader's description costs a poll no pass over a day.
+    const auto& stats = Reduction().Totals;
     if (stats[0].Count == 0)
         return text + QLatin1Char(' ') + QCoreApplication::translate("history", "Нет измерений.");
     for (int s = 0; s < kSeriesCount; ++s) {
@@ -142,11 +144,18 @@ QString THistoryChart::RangeDescription() const {
     return text;
 }
 
+const TReduction& THistoryChart::Reduction() const {
+    static const THistoryStore kEmpty(1);
+    const int columns = PlotColumns(LayoutChart(size(), font()), devicePixelRatioF());
+    return reduction_.Update(store_ ? *store_ : kEmpty, view_.From, view_.To, columns);
+}
+
 void THistoryChart::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setFont(font());
     static const THistoryStore kEmpty(1);
-    RenderChart(painter, size(), devicePixelRatioF(), store_ ? *store_ : kEmpty, view_);
+    const TReduction& reduction = Reduction();
+    RenderChart(painter, size(), devicePixelRatioF(), store_ ? *store_ : kEmpty, view_, reduction);
     if (hasFocus()) {
         painter.setPen(QPen(palette().color(QPalette::Highlight), 0, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);

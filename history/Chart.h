@@ -4,6 +4,7 @@
 // on following it. While it follows, new measurements move the range along.
 
 #include "history/ChartRender.h"
+#include "history/Reduce.h"
 #include "history/Store.h"
 
 #include <QWidget>
@@ -62,6 +63,9 @@ private:
 
     const THistoryStore* store_ = nullptr;
     TChartView view_;
+    // Kept from poll to poll; the description reads its totals too (a cache, hence mutable).
+    mutable TLiveReduction reduction_;
+    const TReduction& Reduction() const;
     bool follow_ = true;
     std::optional<QPointF> dragFrom_;
     qint64 dragRangeFrom_ = 0;

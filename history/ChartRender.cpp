@@ -301,14 +301,23 @@ std::optional<std::size_t> NearestMeasurement(const THistoryStore& store, qint64
     return best;
 }
 
+int PlotColumns(const TChartLayout& layout, double dpr) {
+    return std::max(1, static_cast<int>(std::floor(layout.Plot.width() * dpr)));
+}
+
 void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore& store,
                  const TChartView& view) {
+    const int columns = PlotColumns(LayoutChart(size, painter.font()), dpr);
+    RenderChart(painter, size, dpr, store, view, Reduce(store, view.From, view.To, columns));
+}
+
+void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore& store,
+                 const TChartView& view, const TReduction& reduction) {
     const TChartLayout layout = LayoutChart(size, painter.font());
     painter.fillRect(QRectF(QPointF(0, 0), size), Qt::white);
     painter.setRenderHint(QPainter::Antialiasing, false);
     const QRectF& plot = layout.Plot;
-    const int columns = std::max(1, static_cast<int>(std::floor(plot.width() * dpr)));
-    const TReduction reduction = Reduce(store, view.From, view.To, columns);
+    const int columns = reduction.Columns;
     DrawLegend(painter, layout, reduction, view);
     const TValueRange volts = RangeOf(reduction, view, true);
     const TValueRange counts = RangeOf(reduction, view, false);

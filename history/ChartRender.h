@@ -37,9 +37,16 @@ TChartLayout LayoutChart(QSizeF size, const QFont& font);
 // The series a legend entry at `point` stands for, if any.
 std::optional<int> LegendEntryAt(const TChartLayout& layout, QPointF point);
 
+// The pixel columns of the plot: one per device pixel.
+int PlotColumns(const TChartLayout& layout, double dpr);
+
 // `dpr`: device pixels per logical pixel of the target.
 void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore& store,
                  const TChartView& view);
+// The same with the reduction of the view's range into PlotColumns columns already made (a chart
+// keeps it from one poll to the next).
+void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore& store,
+                 const TChartView& view, const TReduction& reduction);
 
 // The index of the measurement nearest to `time` within `tolerance` milliseconds, if any.
 std::optional<std::size_t> NearestMeasurement(const THistoryStore& store, qint64 time,

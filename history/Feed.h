@@ -18,6 +18,7 @@ enum class TGapReason : std::uint8_t {
     FailedRead = 2, // a read the unit refused
     NoAnswer = 3,   // the unit let the request time out
     Unplugged = 4,  // the unit went away
+    NoRecords = 5,  // a log stops for a while: the program stopped, or wrote nothing
 };
 
 // The log's word for a gap reason ("unplugged", "no-answer", ...), and back; an unknown word is a

@@ -32,6 +32,7 @@ void TLogReader::Reset() {
     records_ = malformed_ = 0;
     units_.clear();
     stores_.clear();
+    breaks_.clear();
 }
 
 const THistoryStore* TLogReader::Store(const QString& serial) const {
@@ -156,6 +157,18 @@ bool TLogReader::Line(QByteArrayView raw, bool whole) {
         if (TakeFirstLine(line))
             return true;
     }
+    if (format_ == TFormat::Csv && line.startsWith("time")) {
+        // A header again: the output of another run was appended (`watch --csv >> file`).
+        if (auto layout = TCsvLayout::FromHeader(line)) {
+            layout_ = std::move(layout);
+            for (auto& [serial, store] : stores_)
+                if (!store->Empty())
+                    store->Gap(store->At(store->Size() - 1).Time, TGapReason::NoRecords);
+            for (auto& [serial, breaks] : breaks_)
+                breaks.Break();
+            return true;
+        }
+    }
     std::optional<TLogLine> record =
         format_ == TFormat::Csv ? layout_->Parse(line) : ParseJsonLine(line);
     if (!record) {
@@ -173,7 +186,13 @@ bool TLogReader::Line(QByteArrayView raw, bool whole) {
         return true;
     }
     ++records_;
-    StoreOf(record->Unit.Serial).Append(record->Point, record->Unit);
+    THistoryStore& store = StoreOf(record->Unit.Serial);
+    TRunBreaks& breaks = breaks_[record->Unit.Serial];
+    if (record->Point.IsGap())
+        breaks.Break();
+    else if (const auto end = breaks.Record(record->Point.Time))
+        store.Gap(*end, TGapReason::NoRecords);
+    store.Append(record->Point, record->Unit);
     return true;
 }
 

@@ -3,8 +3,11 @@
 // read in chunks and each line parsed as it comes. A line that is no record is skipped and
 // counted. A file that is still being written to is read on from where it stopped: ReadMore()
 // takes what was appended since, and a file cut shorter or replaced is read again from its start.
+// Where one run of the programs ends and another begins in the same file (a header line again, or
+// a silence TRunBreaks tells), the lines break.
 
 #include "history/LogRecord.h"
+#include "history/RunBreaks.h"
 #include "history/Store.h"
 
 #include <QFile>
@@ -61,6 +64,7 @@ private:
     bool restarted_ = false;
     std::vector<QString> units_;
     std::map<QString, std::unique_ptr<THistoryStore>> stores_;
+    std::map<QString, TRunBreaks> breaks_;
 };
 
 } // namespace history

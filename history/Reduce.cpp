@@ -25,6 +25,57 @@ std::array<float, kSeriesCount> ValuesOf(const TKeptBytes& bytes) {
     return values;
 }
 
+// One point into its column.
+void Take(TReduction& out, const TPoint& point) {
+    const auto column = static_cast<std::size_t>(out.ColumnOf(point.Time));
+    if (point.IsGap()) {
+        out.HasGap[column] = 1;
+        return;
+    }
+    const bool first = out.HasData[column] == 0;
+    out.HasData[column] = 1;
+    ++out.Points[column];
+    const auto values = ValuesOf(point.Bytes);
+    for (std::size_t s = 0; s < kSeriesCount; ++s) {
+        const float value = values[s];
+        TColumnValues& c = out.Series[s][column];
+        if (first) {
+            c = {value, value, value, value, value};
+        } else {
+            c.Min = std::min(c.Min, value);
+            c.Max = std::max(c.Max, value);
+            c.Last = value;
+            c.Sum += value;
+        }
+    }
+}
+
+// The range's min, max and mean, from its columns: a few thousand of them, whatever the points.
+void TotalsFromColumns(TReduction& out) {
+    for (std::size_t s = 0; s < kSeriesCount; ++s) {
+        TSeriesStats total;
+        double sum = 0;
+        const auto& columns = out.Series[s];
+        for (std::size_t c = 0; c < static_cast<std::size_t>(out.Columns); ++c) {
+            if (!out.HasData[c])
+                continue;
+            const TColumnValues& v = columns[c];
+            if (total.Count == 0) {
+                total.Min = v.Min;
+                total.Max = v.Max;
+            } else {
+                total.Min = std::min(total.Min, double(v.Min));
+                total.Max = std::max(total.Max, double(v.Max));
+            }
+            total.Count += out.Points[c];
+            sum += v.Sum;
+        }
+        if (total.Count > 0)
+            total.Mean = sum / static_cast<double>(total.Count);
+        out.Totals[s] = total;
+    }
+}
+
 } // namespace
 
 int TReduction::ColumnOf(qint64 time) const {
@@ -43,6 +94,7 @@ TReduction Reduce(const THistoryStore& store, qint64 from, qint64 to, int column
     out.Columns = std::max(columns, 0);
     out.HasData.assign(static_cast<std::size_t>(out.Columns), 0);
     out.HasGap.assign(static_cast<std::size_t>(out.Columns), 0);
+    out.Points.assign(static_cast<std::size_t>(out.Columns), 0);
     for (auto& series : out.Series)
         series.assign(static_cast<std::size_t>(out.Columns), TColumnValues{});
     if (out.Columns == 0)
@@ -53,37 +105,90 @@ TReduction Reduce(const THistoryStore& store, qint64 from, qint64 to, int column
         const TPoint& point = store.At(i);
         if (point.Time >= out.To)
             break;
-        const auto column = static_cast<std::size_t>(out.ColumnOf(point.Time));
-        if (point.IsGap()) {
-            out.HasGap[column] = 1;
-            continue;
-        }
-        const bool first = out.HasData[column] == 0;
-        out.HasData[column] = 1;
-        const auto values = ValuesOf(point.Bytes);
-        for (std::size_t s = 0; s < kSeriesCount; ++s) {
-            const float value = values[s];
-            TColumnValues& c = out.Series[s][column];
-            if (first) {
-                c = {value, value, value, value};
-            } else {
-                c.Min = std::min(c.Min, value);
-                c.Max = std::max(c.Max, value);
-                c.Last = value;
-            }
-            TSeriesStats& total = out.Totals[s];
-            if (total.Count == 0)
-                total.Min = total.Max = value;
-            total.Min = std::min(total.Min, double(value));
-            total.Max = std::max(total.Max, double(value));
-            total.Mean += value; // the sum until the end
-            ++total.Count;
-        }
+        Take(out, point);
     }
-    for (TSeriesStats& total : out.Totals)
-        if (total.Count > 0)
-            total.Mean /= static_cast<double>(total.Count);
+    TotalsFromColumns(out);
     return out;
+}
+
+TRange FollowRange(qint64 latest, qint64 span, int columns) {
+    // The share of the span left free after the latest measurement.
+    constexpr double kLead = 0.02;
+    constexpr qint64 kGridColumnMs = 100;
+    qint64 to = latest + static_cast<qint64>(static_cast<double>(span) * kLead) + 1;
+    const qint64 count = std::max(columns, 1);
+    if (span >= kGridColumnMs * count) {
+        span = (span + count / 2) / count * count;
+        const qint64 width = span / count;
+        to = (to + width - 1) / width * width;
+    }
+    return {to - span, to};
+}
+
+const TReduction& TLiveReduction::Update(const THistoryStore& store, qint64 from, qint64 to,
+                                         int columns) {
+    incremental_ = Advance(store, from, to, columns);
+    if (!incremental_) {
+        reduction_ = Reduce(store, from, to, columns);
+        store_ = &store;
+        // Every point before the range's end is in; the rest come when the range gets to them.
+        next_ = store.FirstSequence() + store.LowerBound(reduction_.To);
+    }
+    revision_ = store.Revision();
+    seenFirst_ = store.FirstSequence();
+    seenEnd_ = store.EndSequence();
+    return reduction_;
+}
+
+bool TLiveReduction::Advance(const THistoryStore& store, qint64 from, qint64 to, int columns) {
+    TReduction& r = reduction_;
+    const qint64 span = to - from;
+    if (store_ != &store || columns != r.Columns || columns <= 0 || span != r.To - r.From ||
+        span % columns != 0 || from < r.From)
+        return false;
+    const qint64 width = span / columns;
+    if ((from - r.From) % width != 0)
+        return false;
+    // Only appended to since: one revision per point (a store cleared starts its sequence anew).
+    const std::uint64_t end = store.EndSequence();
+    if (end < seenEnd_ || store.Revision() - revision_ != end - seenEnd_)
+        return false;
+    // A point dropped from the ring that the new range would still hold: the range must lose it.
+    if (store.FirstSequence() > next_ ||
+        (store.FirstSequence() != seenFirst_ && !store.Empty() && store.At(0).Time >= from))
+        return false;
+    const qint64 shift = (from - r.From) / width;
+    if (shift >= columns)
+        return false;
+    if (shift > 0) {
+        const auto drop = static_cast<std::ptrdiff_t>(shift);
+        const auto slide = [drop](auto& values) {
+            std::move(values.begin() + drop, values.end(), values.begin());
+            using TValue = typename std::decay_t<decltype(values)>::value_type;
+            std::fill(values.end() - drop, values.end(), TValue{});
+        };
+        slide(r.HasData);
+        slide(r.HasGap);
+        slide(r.Points);
+        for (auto& series : r.Series)
+            slide(series);
+    }
+    r.From = from;
+    r.To = to;
+    TakeNew(store);
+    TotalsFromColumns(r);
+    return true;
+}
+
+void TLiveReduction::TakeNew(const THistoryStore& store) {
+    const std::uint64_t end = store.EndSequence();
+    for (; next_ < end; ++next_) {
+        const TPoint& point = store.At(static_cast<std::size_t>(next_ - store.FirstSequence()));
+        if (point.Time >= reduction_.To)
+            break;
+        if (point.Time >= reduction_.From)
+            Take(reduction_, point);
+    }
 }
 
 std::array<TSeriesStats, kSeriesCount> Stats(const THistoryStore& store, qint64 from, qint64 to) {

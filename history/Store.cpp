@@ -21,13 +21,15 @@ QString GapEvent(TGapReason reason) {
         return QStringLiteral("no-answer");
     case TGapReason::Unplugged:
         return QStringLiteral("unplugged");
+    case TGapReason::NoRecords:
+        return QStringLiteral("no-records");
     }
     return QStringLiteral("failed-read");
 }
 
 TGapReason GapFromEvent(const QString& event) {
     for (TGapReason reason : {TGapReason::Unticked, TGapReason::FailedRead, TGapReason::NoAnswer,
-                              TGapReason::Unplugged})
+                              TGapReason::Unplugged, TGapReason::NoRecords})
         if (event == GapEvent(reason))
             return reason;
     return TGapReason::FailedRead;

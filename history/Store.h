@@ -59,6 +59,11 @@ public:
     // Every segment some point kept still belongs to, oldest first.
     std::vector<TSegment> Segments() const;
 
+    // The sequence number of the oldest point kept and of the next point to come: points are
+    // numbered from the first ever appended, so a view can tell which are new since it looked.
+    std::uint64_t FirstSequence() const { return firstSequence_; }
+    std::uint64_t EndSequence() const { return firstSequence_ + size_; }
+
     // Grows with every change, so a view knows when to draw again.
     std::uint64_t Revision() const { return revision_; }
     // The bytes the points take, for the memory budget.

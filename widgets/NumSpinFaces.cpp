@@ -2,6 +2,7 @@
 
 #include "widgets/NumText.h"
 
+#include <QImageReader>
 #include <QString>
 #include <cstdlib>
 
@@ -113,7 +114,11 @@ QImage RenderSpinFace(QSize size, TNumSpinButtonState s, const TSpinFaceColors& 
 
 QImage LoadSpinGlyph(const char* name) {
     InitNumSpinResources();
-    return QImage(QStringLiteral(":/numspin/") + QLatin1String(name), "XBM");
+    // Read as the XBM it is: a reader that may detect the format loads every image format plugin
+    // to ask whether it would rather read it, even with the format named.
+    QImageReader reader(QStringLiteral(":/numspin/") + QLatin1String(name), "XBM");
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
 }
 
 } // namespace numspin

@@ -72,6 +72,40 @@ void BM_ReduceDay(benchmark::State& state) {
 }
 BENCHMARK(BM_ReduceDay)->Unit(benchmark::kMillisecond);
 
+// One live poll into a chart following a full day at 1920x1080: the measurement goes into the
+// store, the range moves on as the chart's does, and the kept reduction takes the new point;
+// range(0) 1 draws the chart too. The day's store is copied, so the polls go on from its end.
+void BM_LivePollFullHd(benchmark::State& state) {
+    history::THistoryStore store = Day();
+    QImage image(1920, 1080, QImage::Format_RGB32);
+    const int columns = history::PlotColumns(history::LayoutChart(image.size(), QFont()), 1.0);
+    const qint64 span = 24 * 3600'000LL;
+    std::mt19937 random(11);
+    const unit::TUnitIdentity unit{QStringLiteral("A"), {}};
+    history::TLiveReduction live;
+    history::TChartView view;
+    qint64 time = store.At(store.Size() - 1).Time;
+    std::size_t incremental = 0, polls = 0;
+    for (auto _ : state) {
+        store.Measurement(time += kPoll, NoisyBlock(random), unit);
+        const history::TRange range = history::FollowRange(time, span, columns);
+        view.From = range.From;
+        view.To = range.To;
+        const history::TReduction& reduction = live.Update(store, view.From, view.To, columns);
+        incremental += live.Incremental();
+        ++polls;
+        if (state.range(0)) {
+            QPainter painter(&image);
+            history::RenderChart(painter, image.size(), 1.0, store, view, reduction);
+        }
+        benchmark::DoNotOptimize(reduction.Totals.data());
+    }
+    state.counters["incremental_share"] =
+        polls ? static_cast<double>(incremental) / static_cast<double>(polls) : 0;
+    state.SetLabel(state.range(0) ? "reduce and draw" : "reduce only");
+}
+BENCHMARK(BM_LivePollFullHd)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
 void BM_FeedOne(benchmark::State& state) {
     history::THistoryStore store;
     std::mt19937 random(1);

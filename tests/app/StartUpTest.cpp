@@ -1,12 +1,16 @@
 // What start-up leaves until the window is on screen: work held for the first frame runs once
 // after it, never for a window already gone; the window icon is the built-in picture until then,
-// and the theme's icon afterwards only when the theme has one.
+// and the theme's icon afterwards only when the theme has one; the unit's services come after it.
 
 #include "app/Desktop.h"
 #include "app/FirstFrame.h"
+#include "app/Unit1.h"
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -126,3 +130,23 @@ TEST_F(IconTheme, AThemeWithoutTheIconLeavesTheBuiltInOne) {
 }
 
 } // namespace
+
+// The program's window loads the HID modules and makes the function list's popup only after its
+// first frame, the same as a window made with them at once afterwards; ticking the connect box
+// before then makes them at that moment.
+TEST(UnitStart, TheUnitServicesWaitForTheFirstFrame) {
+    using TStart = TTarvenik_Control_Form::TUnitStart;
+    TTarvenik_Control_Form window(nullptr, TStart::AfterFirstFrame);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.HidDeviceController, nullptr) << "made before the window was shown";
+    window.show();
+    ProcessUntil([&] { return window.HidDeviceController != nullptr; });
+    ASSERT_NE(window.HidDeviceController, nullptr);
+    EXPECT_EQ(window.FuncComboBox->view()->sizeHintForRow(0), 16);
+
+    TTarvenik_Control_Form early(nullptr, TStart::AfterFirstFrame);
+    early.CheckBox1->setChecked(true);
+    EXPECT_NE(early.HidDeviceController, nullptr);
+    EXPECT_EQ(early.FuncComboBox->view()->sizeHintForRow(0), 16);
+    early.CheckBox1->setChecked(false);
+}

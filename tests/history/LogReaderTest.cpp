@@ -170,3 +170,42 @@ TEST(LogReader, LinesSplitAcrossReadChunksAndManyOfThem) {
     EXPECT_EQ(reader.Records(), 20'000u);
     EXPECT_EQ(reader.Malformed(), 0u);
 }
+
+TEST(LogReader, RunsAppendedToOneFileAreNotJoined) {
+    // Two runs of the panel's --log (no records in between, only a silence of minutes, and one poll
+    // three periods late that is no break), then a run of `watch --csv >> file` behind its header.
+    TLogReader reader(Data("two-runs.csv"));
+    ASSERT_TRUE(reader.ReadMore());
+    EXPECT_EQ(reader.Records(), 10u);
+    EXPECT_EQ(reader.Malformed(), 0u);
+    const THistoryStore* store = reader.Store(QStringLiteral("SN-0001"));
+    ASSERT_NE(store, nullptr);
+    std::vector<int> shape; // the pulse time of each record, -1 for a break
+    for (std::size_t i = 0; i < store->Size(); ++i)
+        shape.push_back(store->At(i).IsGap() ? -1 : Byte(store->At(i), block::kOs2PulseTime));
+    EXPECT_EQ(shape, (std::vector<int>{1, 2, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10}));
+    // The line ends a period after the run's last record, not where the next run begins.
+    EXPECT_EQ(store->At(5).Time, At("2025-03-01T14:05:12.500+01:00"));
+    EXPECT_EQ(store->At(5).Gap, static_cast<std::uint8_t>(TGapReason::NoRecords));
+}
+
+TEST(RunBreaks, EachRunIsMeasuredByItsOwnPeriod) {
+    TRunBreaks breaks;
+    qint64 t = kStart;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(breaks.Record(t += kPoll));
+    EXPECT_EQ(breaks.Record(t + 10 * kPoll), t + kPoll);
+    t += 10 * kPoll;
+    // The next run polls every 10 s: its steps are no breaks, however short the last run's were.
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(breaks.Record(t += 10'000));
+    EXPECT_TRUE(breaks.Record(t + 50'000));
+    // A clock set back starts another run as well.
+    EXPECT_FALSE(breaks.Record(t + 60'000));
+    EXPECT_TRUE(breaks.Record(t));
+    // Polls faster than the shortest break: a stall of a few periods is no break.
+    TRunBreaks fast;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(fast.Record(kStart + i * 10));
+    EXPECT_FALSE(fast.Record(kStart + 900));
+}

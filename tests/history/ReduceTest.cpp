@@ -132,3 +132,84 @@ TEST(Stats, MinMaxAndMeanOfTheRange) {
     const auto first = Stats(store, kStart, kStart + kPoll);
     EXPECT_EQ(first[0].Count, 1u);
 }
+
+namespace {
+
+// The reduction a chart following the latest poll keeps, checked against one made afresh.
+void ExpectSame(const TReduction& kept, const TReduction& fresh, qint64 poll) {
+    ASSERT_EQ(kept.Columns, fresh.Columns);
+    EXPECT_EQ(kept.HasData, fresh.HasData) << "poll " << poll;
+    EXPECT_EQ(kept.HasGap, fresh.HasGap) << "poll " << poll;
+    EXPECT_EQ(kept.Points, fresh.Points) << "poll " << poll;
+    for (std::size_t s = 0; s < kSeriesCount; ++s) {
+        for (std::size_t c = 0; c < static_cast<std::size_t>(kept.Columns); ++c) {
+            if (!fresh.HasData[c])
+                continue;
+            const TColumnValues &a = kept.Series[s][c], &b = fresh.Series[s][c];
+            ASSERT_TRUE(a.Min == b.Min && a.Max == b.Max && a.First == b.First && a.Last == b.Last)
+                << "poll " << poll << ", series " << s << ", column " << c;
+        }
+        EXPECT_EQ(kept.Totals[s].Count, fresh.Totals[s].Count);
+        EXPECT_EQ(kept.Totals[s].Max, fresh.Totals[s].Max);
+        EXPECT_NEAR(kept.Totals[s].Mean, fresh.Totals[s].Mean, 1e-9);
+    }
+}
+
+} // namespace
+
+TEST(LiveReduction, FollowingPollByPollMatchesAFreshReductionWithSpikeAndGap) {
+    // 300 columns of 2 s: ten minutes shown, moved by whole columns as the chart moves.
+    constexpr int kColumns = 300;
+    constexpr qint64 kWidth = 2000;
+    for (std::size_t capacity : {std::size_t{0}, std::size_t{1500}}) {
+        THistoryStore store(capacity);
+        TLiveReduction live;
+        int incremental = 0;
+        for (int i = 0; i < 3000; ++i) {
+            const qint64 time = kStart + i * kPoll;
+            if (i == 1000)
+                store.Gap(time, TGapReason::NoAnswer);
+            else if (i < 1000 || i > 1100)
+                store.Measurement(time, Block(i == 2000 ? 250 : 40 + i % 7), kUnit);
+            const qint64 to = (time + kWidth) / kWidth * kWidth;
+            const qint64 from = to - kColumns * kWidth;
+            const TReduction& kept = live.Update(store, from, to, kColumns);
+            incremental += live.Incremental();
+            ExpectSame(kept, Reduce(store, from, to, kColumns), i);
+            if (HasFailure())
+                return;
+            // The spike and the gap stay in their columns as the range moves over them.
+            const auto column = [&](int poll) {
+                return static_cast<std::size_t>(kept.ColumnOf(kStart + poll * kPoll));
+            };
+            if (i >= 2000 && kStart + 2000 * kPoll >= from) {
+                EXPECT_FLOAT_EQ(kept.Series[0][column(2000)].Max, 250 * kVolt);
+            }
+            if (i >= 1000 && kStart + 1000 * kPoll >= from) {
+                EXPECT_TRUE(kept.HasGap[column(1000)]);
+            }
+        }
+        // Most polls took only their new point (a ring that drops points still in range can't).
+        EXPECT_GT(incremental, capacity == 0 ? 2900 : 1000) << capacity;
+    }
+}
+
+TEST(LiveReduction, AnyOtherChangeReducesAfresh) {
+    THistoryStore store;
+    for (int i = 0; i < 100; ++i)
+        store.Measurement(kStart + i * kPoll, Block(40), kUnit);
+    TLiveReduction live;
+    const qint64 to = kStart + 100 * kPoll;
+    live.Update(store, to - 100'000, to, 100);
+    live.Update(store, to - 100'000, to, 100);
+    EXPECT_TRUE(live.Incremental());
+    live.Update(store, to - 99'500, to + 500, 100); // not by a whole column
+    EXPECT_FALSE(live.Incremental());
+    live.Update(store, to - 200'000, to, 100); // zoomed out
+    EXPECT_FALSE(live.Incremental());
+    store.Clear();
+    store.Measurement(to, Block(90), kUnit);
+    const TReduction& after = live.Update(store, to - 200'000, to + 2000, 100);
+    EXPECT_FALSE(live.Incremental());
+    EXPECT_EQ(after.Totals[0].Count, 1u);
+}
