@@ -457,7 +457,7 @@ unit::TParameterChange TTarvenik_Control_Form::StoreParameterFields() const {
 // Execute and the fields wait for the parameters of the unit held: until they are read back,
 // nothing the fields hold can reach it.
 void TTarvenik_Control_Form::EnableControls() {
-    const bool loaded = Session().ParametersLoaded();
+    const bool loaded = ParametersLoaded();
     GoButton->setEnabled(loaded);
     FuncComboBox->setEnabled(loaded);
 }
