@@ -3,7 +3,6 @@
 // announced by the device-change broadcast, which reaches the controller through its hidden window.
 
 #include "hid/HidControllerClass.h"
-#include "hid/HidNotifyWindow.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/ServiceModules.h"
 #include "tests/support/VirtualUnit.h"
@@ -231,29 +230,6 @@ TEST_F(VirtualPipes, TheControllerFollowsPlugAndUnplugThroughTheBroadcast) {
 
     ASSERT_EQ(VirtualUnit().Unplug(2), 0);
     ASSERT_TRUE(testsupport::PumpUntil([&] { return controller.DeviceCount() == 1; }));
-}
-
-// The pair announces a plug several times over, as the system does: the notify window's handler
-// (the controller's rescan, which opens every HID device) runs once for them all.
-TEST_F(VirtualPipes, APlugAnnouncedSeveralTimesRunsTheHandlerOnce) {
-    struct TCount {
-        int Runs = 0;
-        LRESULT Handle(UINT msg, WPARAM wParam, LPARAM) {
-            Runs += msg == WM_DEVICECHANGE && wParam == DBT_DEVNODES_CHANGED;
-            return 0;
-        }
-    } count;
-    THidNotifyWindow window(TWindowProc(&count, &TCount::Handle));
-    testsupport::DeliverPosted(); // the reset's announcements, before the window was made
-    QCoreApplication::processEvents();
-    count.Runs = 0;
-    ASSERT_EQ(VirtualUnit().Plug(2), 0);
-    ASSERT_TRUE(testsupport::PumpUntil([&] { return count.Runs > 0; }));
-    for (int turn = 0; turn < 5; ++turn) {
-        QCoreApplication::processEvents();
-        testsupport::DeliverPosted();
-    }
-    EXPECT_EQ(count.Runs, 1);
 }
 
 // Windows' HID.dll has no location call: the port comes from the configuration manager, as the
