@@ -123,11 +123,10 @@ void TUnitExchange::TShared::Serve(std::shared_ptr<TShared> self) {
                 channel = std::make_unique<THidReportChannel>(job.Unit.Path);
                 channelUnit = job.Unit;
             }
+            // A handle of a node that has gone stays dead, even once a unit is back on that
+            // node (on Linux it may be another device): the unit is reached again once its holder
+            // takes it anew (TUnitAddress::Taking).
             answer = Run(*channel, job.Request, job.Block, job.Report, dropped);
-            // A handle of a node that has gone stays dead, even once the unit is back on the
-            // same node: the next request opens it again.
-            if (answer.Gone)
-                channel.reset();
         }
         guard.lock();
         running = 0;

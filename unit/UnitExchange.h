@@ -54,7 +54,7 @@ struct TUnitAnswer {
     TReportBuffer Report{};   // the report buffer as the request left it
     bool Read = false;        // Read: the unit answered; ReadBack: every step was answered
     bool NoAnswer = false;    // a step timed out: the unit is there but silent
-    bool Gone = false;        // a step failed as the unit's node has gone: its handle is dropped
+    bool Gone = false;        // a step failed as the unit's node has gone: take the unit anew
     bool Answered = false;    // a step was answered
     bool Abandoned = false;   // not run, or its answer never came (only from AskAndWait)
 };

@@ -240,3 +240,34 @@ TEST_F(CliTest, WatchAllKeepsEveryPeriodOfTheOtherUnitsWhileOneStalls) {
     EXPECT_EQ(answered, 3) << out.str();
     EXPECT_EQ(silent, 3) << out.str();
 }
+
+// On Windows a unit put back in its port may keep its DevInst and path, and be back before any
+// look: its slot's handle fails as unplugged, which is the gap, and the unit is taken anew.
+TEST_F(CliTest, WatchAllTakesAnewAUnitBackWithItsDevInstBeforeAnyLook) {
+    Unit().KeepDevInst(0, 1);
+    const cli::TParsed parsed =
+        cli::ParseArguments({"watch", "--all", "--csv", "--interval", "500"});
+    ASSERT_TRUE(parsed.Ok);
+    std::ostringstream out, err;
+    cli::TIo io{out, err, &FixedTime};
+    const auto sink = cli::MakeStreamSink(out, {parsed.Options.Format, true});
+    unit::TUnitSet units;
+    units.TakeNew();
+    ASSERT_EQ(units.Slots().size(), 1u);
+    cli::TWatchAll watch(parsed.Options, units, *sink, io);
+    for (int period = 1; period <= 3; ++period) {
+        if (period == 2) {
+            ASSERT_EQ(Unit().Unplug(0), 0);
+            ASSERT_EQ(Unit().Plug(0), 0);
+        }
+        watch.Tick();
+        ASSERT_TRUE(
+            testsupport::PumpUntil([&] { return !unit::TUnitSet::Busy(units.Slots()[0]); }));
+    }
+    watch.Tick(); // closes the third period
+    const QStringList lines = Lines(out.str());
+    ASSERT_EQ(lines.size(), 4) << out.str();
+    EXPECT_TRUE(lines[1].endsWith(",,VU1000,virtual-1")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].endsWith(",unplugged,VU1000,virtual-1")) << lines[2].toStdString();
+    EXPECT_TRUE(lines[3].endsWith(",,VU1000,virtual-1")) << lines[3].toStdString();
+}

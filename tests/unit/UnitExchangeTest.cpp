@@ -91,8 +91,9 @@ TEST_F(ExchangeThread, AWaitedForRequestTheUnitKeepsEndsTheWaitAsNotAnswered) {
 }
 
 // Put back in its port, a unit may keep its node path and DevInst: the handle from before fails
-// as unplugged, and the next request reaches the unit through a handle opened anew.
-TEST_F(ExchangeThread, AHandleThatFailsAsUnpluggedIsOpenedAnewForTheNextRequest) {
+// as unplugged, and stays so (on Linux the node might be another device's by now); the unit
+// taken anew is reached through a handle of its own.
+TEST_F(ExchangeThread, AUnitBackWithItsDevInstIsReachedOnceTakenAnew) {
     EXPECT_TRUE(exchange->AskAndWait(unit, unit::TUnitRequest::Read, {}, {}).Read);
     control.KeepDevInst(0, 1);
     ASSERT_EQ(control.Unplug(0), 0);
@@ -100,10 +101,7 @@ TEST_F(ExchangeThread, AHandleThatFailsAsUnpluggedIsOpenedAnewForTheNextRequest)
     const unit::TUnitAnswer stale = exchange->AskAndWait(unit, unit::TUnitRequest::Read, {}, {});
     EXPECT_FALSE(stale.Read);
     EXPECT_TRUE(stale.Gone);
-    EXPECT_TRUE(exchange->AskAndWait(unit, unit::TUnitRequest::Read, {}, {}).Read);
-    // And a unit taken anew by its holder gets a handle of its own at once.
-    ASSERT_EQ(control.Unplug(0), 0);
-    ASSERT_EQ(control.Plug(0), 0);
+    EXPECT_TRUE(exchange->AskAndWait(unit, unit::TUnitRequest::Read, {}, {}).Gone);
     unit.Taking += 1;
     EXPECT_TRUE(exchange->AskAndWait(unit, unit::TUnitRequest::Read, {}, {}).Read);
 }
