@@ -58,8 +58,8 @@ public:
     // a handle whose node has gone where the system no longer names it; else ERROR_INVALID_HANDLE.
     virtual int identify(HANDLE handle, HandleIdentity& out) = 0;
     // Tells the program the device nodes have changed, as the system would: Windows broadcasts
-    // several DBT_DEVNODES_CHANGED for one plug (one per node of the device's stack), so this
-    // announces kAnnouncementsPerChange of them, and a program must still rescan once for them.
+    // DBT_DEVNODES_CHANGED several times for one plug, so this announces kAnnouncementsPerChange
+    // of them, and a program must still rescan once for them.
     virtual void announceChange() = 0;
 };
 

@@ -21,8 +21,9 @@ extern "C" {
 #endif
 
 // Back to the load state: unit 0 plugged (fresh DevInst), the others unplugged,
-// default strings, live data, no failures or stalls, fresh DevInsts on a plug, EEPROM defaults, log
-// and input queues empty. Raises one node-change notification.
+// default strings, live data, no failures or stalls, fresh DevInsts on a plug,
+// EEPROM defaults, log and input queues empty. Raises node-change notifications
+// as a plug does.
 VIRTUALUNIT_API void VirtualUnit_Reset(void);
 // 0 done, -1 for a bad unit number or a unit already in that state. Each
 // change raises node-change notifications (several, as the system's broadcast
