@@ -110,6 +110,12 @@ void TWatchAll::Answered(std::uint64_t period, std::size_t index, const unit::TU
     const unit::TUnitIdentity identity{slot.Entry.Serial, slot.Entry.Location};
     if (answer.Read) {
         rows_[index] = TRecordRow{periodTime_, answer.Block, {}, identity};
+    } else if (answer.Gone) {
+        // Gone from under its handle, though a look may still see it (on Windows it may be back
+        // with the same DevInst already): taken anew once the period closes.
+        rows_[index] = TRecordRow{periodTime_, std::nullopt, QStringLiteral("unplugged"), identity};
+        units_.Release(slot);
+        takePending_ = true;
     } else {
         // One look at the devices present per period tells an unplugged unit from one that did
         // not answer.

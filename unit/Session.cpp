@@ -121,6 +121,7 @@ bool TUnitSession::Hold() {
             if (controller_->CheckOutAt(offer.first, device) && device != nullptr) {
                 lent_.reset(device);
                 held_ = device;
+                ++taking_;
                 heldEntry_ = offer.second;
                 held_->OpenMainHandle();
             }
@@ -138,6 +139,7 @@ void TUnitSession::Release() {
 void TUnitSession::Lend(THidDevice* device) {
     Release();
     held_ = device;
+    ++taking_;
     if (held_ != nullptr)
         heldEntry_ = EntryOf(*held_);
 }
@@ -153,7 +155,7 @@ TUnitAddress TUnitSession::HeldAddress() const {
     if (held_ == nullptr)
         return {};
     const THidPnPInfo& info = held_->InterfaceInfo();
-    return {info.InterfacePath, info.InstanceHandle};
+    return {info.InterfacePath, info.InstanceHandle, taking_};
 }
 
 bool TUnitSession::ParametersLoaded() const {
@@ -170,6 +172,13 @@ std::optional<int> TUnitSession::UnitScale() const {
 // nothing.
 void TUnitSession::Note(const TUnitAddress& unit, const TUnitAnswer& answer) {
     report_ = answer.Report;
+    // The unit held has gone under its handle, though the last look may have seen it there still
+    // (on Windows it may come back with the same DevInst before a look): given back, so that the
+    // next hold takes it anew, with a handle of its own and its parameters read back again.
+    if (answer.Gone && held_ != nullptr && unit == HeldAddress()) {
+        qCInfo(lcUnit) << "the unit held has gone from its node; it is taken anew when found";
+        Release();
+    }
     // A read-back counts only when every step was answered.
     if (!answer.Read || answer.Request == TUnitRequest::Send)
         return;

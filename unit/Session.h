@@ -107,6 +107,8 @@ public:
     bool Busy() const { return exchange_->Busy(); }
     // Every answer still to come is dropped, and what has not started is not run.
     void DropAll() { exchange_->DropAll(); }
+    // Where the requests run, and its watch over a long one.
+    TUnitExchange& Exchange() { return *exchange_; }
 
     // --- The same, waiting for the answer (the tool); `stop` abandons the wait ---
     TUnitAnswer Read(const std::function<bool()>& stop = {});
@@ -137,6 +139,7 @@ private:
     std::string deniedPath_;
     TUnitEntry heldEntry_;
     THidDevice* held_ = nullptr;
+    std::uint64_t taking_ = 0; // counts the units taken: each taking is a unit found anew
     TFrom last_;
     TLoaded loaded_;
     TReportBuffer report_{};

@@ -33,6 +33,8 @@ TUnitAnswer Run(THidReportChannel& channel, TUnitRequest request, TDataBlock blo
             result == ExchangeResult::Answered ? QString() : hidlog::LastErrorText();
         answer.Steps.push_back({what, result, reason});
         answer.NoAnswer = answer.NoAnswer || result == ExchangeResult::NoAnswer;
+        answer.Gone = answer.Gone || (result == ExchangeResult::Failed &&
+                                      hidlog::LastError() == ERROR_DEVICE_NOT_CONNECTED);
         answer.Answered = answer.Answered || result == ExchangeResult::Answered;
         return result == ExchangeResult::Answered;
     };
@@ -121,6 +123,9 @@ void TUnitExchange::TShared::Serve(std::shared_ptr<TShared> self) {
                 channel = std::make_unique<THidReportChannel>(job.Unit.Path);
                 channelUnit = job.Unit;
             }
+            // A handle of a node that has gone stays dead, even once a unit is back on that
+            // node (on Linux it may be another device): the unit is reached again once its holder
+            // takes it anew (TUnitAddress::Taking).
             answer = Run(*channel, job.Request, job.Block, job.Report, dropped);
         }
         guard.lock();
@@ -146,9 +151,16 @@ void TUnitExchange::TShared::Serve(std::shared_ptr<TShared> self) {
     self.reset();
 }
 
+TUnitExchange::TWatchSettings& TUnitExchange::NewWatchSettings() {
+    static TWatchSettings settings;
+    return settings;
+}
+
 TUnitExchange::TUnitExchange(QObject* parent) : QObject(parent) {
+    const TWatchSettings& settings = NewWatchSettings();
+    Clock = settings.Clock ? settings.Clock : [] { return std::chrono::steady_clock::now(); };
     watch_ = new QTimer(this);
-    watch_->setInterval(1000);
+    watch_->setInterval(settings.Interval);
     connect(watch_, &QTimer::timeout, this, &TUnitExchange::CheckDeadline);
     Start();
 }
@@ -202,6 +214,9 @@ void TUnitExchange::GiveUpRunning(std::uint64_t ticket, TUnitRequest request) {
             return; // it has just ended
         shared_->receiver = nullptr;
         shared_->ending = true;
+        // Should the unit answer after all, a read-back given up on goes no further than its
+        // step: the requests after it may already be at the unit through the new thread.
+        shared_->dropBelow.store(std::max(dropBelow, ticket + 1));
         left.swap(shared_->jobs);
         waited.swap(shared_->waitedFor);
         waitedFor = waited.erase(ticket) != 0;

@@ -54,15 +54,18 @@ struct TUnitAnswer {
     TReportBuffer Report{};   // the report buffer as the request left it
     bool Read = false;        // Read: the unit answered; ReadBack: every step was answered
     bool NoAnswer = false;    // a step timed out: the unit is there but silent
+    bool Gone = false;        // a step failed as the unit's node has gone: take the unit anew
     bool Answered = false;    // a step was answered
     bool Abandoned = false;   // not run, or its answer never came (only from AskAndWait)
 };
 
 // The unit a request goes to: its node path and its DevInst, which tells a unit plugged in again
-// on the same node from the one before.
+// on the same node from the one before, and the holder's count of the times it took a unit: on
+// Windows a unit put back in its port may keep its path and its DevInst both.
 struct TUnitAddress {
     std::string Path;
     std::uint32_t Instance = 0;
+    std::uint64_t Taking = 0;
     bool operator==(const TUnitAddress&) const = default;
 };
 
@@ -101,8 +104,17 @@ public:
     // Requests abandoned on a thread that was still waiting on its unit, in this process.
     static int AbandonedRequests();
 
+    // What a new exchange's watch over a long request starts with: the steady clock, looked at
+    // every second. A test of a program that makes its exchanges itself puts its own in; set on
+    // the thread that makes them.
+    struct TWatchSettings {
+        TClock Clock; // none: the steady clock
+        std::chrono::milliseconds Interval{1000};
+    };
+    static TWatchSettings& NewWatchSettings();
+
     // The clock the watch over a long request reads; a test puts its own in.
-    TClock Clock = [] { return std::chrono::steady_clock::now(); };
+    TClock Clock;
     // One look of the watch over a long request (a timer looks every second while requests are
     // out): a request seen running for kNoAnswerAfter is given up.
     void CheckDeadline();

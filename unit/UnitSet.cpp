@@ -77,6 +77,7 @@ void TUnitSet::TakeNew() {
             slot->Replugged = true;
         slot->Entry = std::move(entry);
         slot->Device.reset(device);
+        ++slot->Taking;
         // A request still waiting on the unit as it was is left to its own thread.
         if (!slot->Exchange || Busy(*slot))
             slot->Exchange = std::make_shared<TUnitExchange>();
@@ -91,7 +92,7 @@ bool TUnitSet::AskRead(TSlot& slot, TUnitExchange::TApply apply) {
     if (!slot.Device || !slot.Exchange)
         return false;
     const THidPnPInfo& info = slot.Device->InterfaceInfo();
-    const TUnitAddress unit{info.InterfacePath, info.InstanceHandle};
+    const TUnitAddress unit{info.InterfacePath, info.InstanceHandle, slot.Taking};
     // The answer finds its slot again by its exchange, which outlives neither.
     TUnitExchange* exchange = slot.Exchange.get();
     slot.Exchange->Ask(unit, TUnitRequest::Read, TDataBlock{}, slot.Report,

@@ -28,6 +28,9 @@ public:
         TReportBuffer Report{};
         // The unit went away and came back before a period noticed: that period owes its gap.
         bool Replugged = false;
+        // Counts the units the slot took: each is reached through a handle of its own, though it
+        // came back with the node path and DevInst it had.
+        std::uint64_t Taking = 0;
     };
 
     // Loads the HID services; takes nothing yet.

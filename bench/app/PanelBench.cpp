@@ -79,8 +79,9 @@ void BM_PollCycle(benchmark::State& state) {
 }
 BENCHMARK(BM_PollCycle)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond);
 
-// How late the window's event loop runs while the unit stalls every request for 5 s: connecting
-// (the read-back), then polling on its own timer as the program does. A 10 ms timer on the
+// How late the window's event loop runs while the unit keeps every request waiting, as the
+// Windows HID stack lets it: connecting (the read-back), given up on by the window's watch after
+// 6 s, then polling on its own timer as the program does. A 10 ms timer on the
 // window's thread measures how late each of its ticks comes; the worst and the median are
 // reported, in milliseconds.
 void BM_EventLoopLatencyWhileStalled(benchmark::State& state) {
@@ -89,7 +90,6 @@ void BM_EventLoopLatencyWhileStalled(benchmark::State& state) {
         state.SkipWithError("virtual unit modules not beside the benchmark");
         return;
     }
-    constexpr int kStallMs = 5000;
     constexpr int kTickMs = 10;
     const int runMs = static_cast<int>(state.range(0));
     std::vector<double> late;
@@ -98,7 +98,7 @@ void BM_EventLoopLatencyWhileStalled(benchmark::State& state) {
         TTarvenik_Control_Form form;
         QCoreApplication::sendPostedEvents(); // the controller's first scan
         QCoreApplication::processEvents();
-        unit.SetStall(0, kStallMs);
+        unit.SetStall(0, 1);
 
         QElapsedTimer clock;
         QTimer ticker;
@@ -119,7 +119,7 @@ void BM_EventLoopLatencyWhileStalled(benchmark::State& state) {
         ticker.stop();
         if (form.windowTitle() != QStringLiteral("Устройство не отвечает :("))
             state.SkipWithError("the unit's stall was not seen");
-        unit.SetStall(0, 0); // the waiting request ends now, not in up to 5 s
+        unit.SetStall(0, 0); // the waiting requests are answered now
         form.CheckBox1->setChecked(false);
     }
     unit.Reset();

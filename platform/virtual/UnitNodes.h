@@ -16,6 +16,8 @@
 
 namespace virtualunit {
 
+inline constexpr int kAnnouncementsPerChange = 3;
+
 // One plugged unit's node. Destroyed when the unit is unplugged: every handle still open on it
 // then answers as unplugged, and reads pending on it end with an error.
 class UnitNode {
@@ -49,12 +51,15 @@ public:
     virtual ~NodeHost() = default;
 
     // Null when the system refused the node. `unit` 0..kUnitCount-1; `devInst` is fresh for each
-    // plug, so a node's path and key are never those of an earlier one.
+    // plug, unless the unit is put back keeping the one it had: its path is then the earlier
+    // node's, its key never is (a handle of the earlier node answers as unplugged).
     virtual std::unique_ptr<UnitNode> plug(int unit, DWORD devInst) = 0;
     // ERROR_SUCCESS with the key of the node `handle` is open on; ERROR_DEVICE_NOT_CONNECTED for
     // a handle whose node has gone where the system no longer names it; else ERROR_INVALID_HANDLE.
     virtual int identify(HANDLE handle, HandleIdentity& out) = 0;
-    // Tells the program the device nodes have changed, as the system would.
+    // Tells the program the device nodes have changed, as the system would: Windows broadcasts
+    // DBT_DEVNODES_CHANGED several times for one plug, so this announces kAnnouncementsPerChange
+    // of them, and a program must still rescan once for them.
     virtual void announceChange() = 0;
 };
 

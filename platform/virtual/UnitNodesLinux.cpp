@@ -218,9 +218,10 @@ public:
         Notifiers& n = notifiers();
         std::lock_guard lock(n.mutex);
         const uint64_t one = 1;
-        for (int fd : n.fds) {
-            [[maybe_unused]] const ssize_t written = ::write(fd, &one, sizeof one);
-        }
+        for (int fd : n.fds)
+            for (int i = 0; i < kAnnouncementsPerChange; ++i) {
+                [[maybe_unused]] const ssize_t written = ::write(fd, &one, sizeof one);
+            }
     }
 
 private:

@@ -108,9 +108,14 @@ public:
             "tarvenik-vu-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(devInst);
         auto node = std::make_unique<PipeNode>(*this, "\\\\.\\pipe\\" + name, lowered("\\" + name));
         std::lock_guard lock(mutex_);
+        // A unit put back keeping its DevInst takes its earlier name, which a handle of the
+        // earlier node, disconnected, may still hold: the name is ours already.
+        const bool first = std::find(named_.begin(), named_.end(), devInst) == named_.end();
         for (int i = 0; i < kFreeInstances; ++i)
-            if (!listen(*node, i == 0))
+            if (!listen(*node, first && i == 0))
                 return nullptr;
+        if (first)
+            named_.push_back(devInst);
         return node;
     }
 
@@ -120,6 +125,11 @@ public:
         auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
         if (GetFileType(handle) != FILE_TYPE_PIPE)
             return ERROR_INVALID_HANDLE;
+        // A unit put back with its DevInst has its earlier name: a handle of the earlier node is
+        // told by its end having been disconnected.
+        if (!PeekNamedPipe(handle, nullptr, 0, nullptr, nullptr, nullptr) &&
+            (GetLastError() == ERROR_PIPE_NOT_CONNECTED || GetLastError() == ERROR_BROKEN_PIPE))
+            return ERROR_DEVICE_NOT_CONNECTED;
         if (!GetFileInformationByHandleEx(handle, FileNameInfo, info,
                                           static_cast<DWORD>(buffer.size()))) {
             // A client end whose server instance is gone has no name any more: its unit was
@@ -143,15 +153,16 @@ public:
     // on a window's own thread, with the bus locked, reaches the window once that thread is back
     // in its event loop.
     void announceChange() override {
-        EnumWindows(
-            [](HWND window, LPARAM) -> BOOL {
-                DWORD process = 0;
-                GetWindowThreadProcessId(window, &process);
-                if (process == GetCurrentProcessId())
-                    PostMessageW(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
-                return TRUE;
-            },
-            0);
+        for (int i = 0; i < kAnnouncementsPerChange; ++i)
+            EnumWindows(
+                [](HWND window, LPARAM) -> BOOL {
+                    DWORD process = 0;
+                    GetWindowThreadProcessId(window, &process);
+                    if (process == GetCurrentProcessId())
+                        PostMessageW(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+                    return TRUE;
+                },
+                0);
     }
 
     std::mutex mutex_;
@@ -330,6 +341,7 @@ private:
     HANDLE port_ = nullptr;
     std::thread thread_;
     std::list<std::unique_ptr<Instance>> instances_; // under the lock
+    std::vector<DWORD> named_;                       // the DevInsts whose pipes were made
 };
 
 PipeNode::~PipeNode() {

@@ -45,7 +45,9 @@ struct Unit {
     std::optional<std::array<uint8_t, kBlockSize>> fixedBlock;
     bool failGet = false;
     bool failSet = false;
-    int stallMilliseconds = 0; // every feature request waits this long, then times out
+    bool stalled = false;     // every feature request waits until the stall ends
+    bool keepDevInst = false; // a plug after an unplug gives back the DevInst it had
+    uint64_t timeOuts = 0;    // the waits a transfer timeout has ended so far
     std::array<uint8_t, kInputReportSize - 1> lastInput{};
 
     void restoreDefaults(int number) {
@@ -54,7 +56,7 @@ struct Unit {
         manufacturer = hidmodules::utf8ToUtf16(kManufacturer);
         fixedBlock.reset();
         failGet = failSet = false;
-        stallMilliseconds = 0;
+        stalled = keepDevInst = false;
         lastInput.fill(0);
         model.factoryReset();
     }
@@ -103,29 +105,33 @@ public:
 
     std::mutex mutex;
 
-    // A stalled unit lets a request wait out its time with the bus free, then fails it as a
-    // transfer the host gave up on. Any change of a stall, an unplug or a reset ends the waits
-    // early, so a test need not sit them out; the requests fail all the same, and one whose unit
-    // went meanwhile fails as unplugged.
+    // A stalled unit keeps a request waiting with the bus free, as long as the stall lasts: a HID
+    // stack without a timeout of its own (Windows') neither ends the call nor fails it. The
+    // request is answered once the stall ends, fails as unplugged once its unit has gone, and
+    // fails as timed out only where a stack with a transfer timeout (Linux's) ends it.
     int waitOutStall(std::unique_lock<std::mutex>& lock, HANDLE handle, int i) {
-        const uint64_t generation = stallGeneration_;
+        const uint64_t timeOuts = unit(i).timeOuts;
         ++stalledRequests_;
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(unit(i).stallMilliseconds);
-        stallChanged_.wait_until(lock, deadline, [&] { return stallGeneration_ != generation; });
+        int found = i;
+        int error = ERROR_SUCCESS;
+        for (;;) {
+            stallChanged_.wait(lock);
+            error = lookup(handle, true, found);
+            if (error != ERROR_SUCCESS || !unit(found).stalled)
+                break;
+            if (unit(found).timeOuts != timeOuts) {
+                error = ERROR_SEM_TIMEOUT;
+                break;
+            }
+        }
         --stalledRequests_;
-        int found = -1;
-        if (const int error = lookup(handle, true, found); error != ERROR_SUCCESS)
-            return error;
-        return ERROR_SEM_TIMEOUT;
+        return error;
     }
 
     int stalledRequests() const { return stalledRequests_; }
 
-    void endStalls() {
-        ++stallGeneration_;
-        stallChanged_.notify_all();
-    }
+    // Wakes every stalled request to look at its unit again.
+    void endStalls() { stallChanged_.notify_all(); }
 
     static bool validUnit(int unit) { return unit >= 0 && unit < kUnitCount; }
     Unit& unit(int i) { return units_[static_cast<size_t>(i)]; }
@@ -134,7 +140,7 @@ public:
         Unit& u = unit(i);
         if (u.node)
             return false;
-        const DWORD devInst = nextDevInst_++;
+        const DWORD devInst = u.keepDevInst && u.devInst != 0 ? u.devInst : nextDevInst_++;
         u.node = host_->plug(i, devInst);
         if (!u.node)
             return false;
@@ -212,7 +218,6 @@ private:
     std::vector<std::string> retired_;
     std::deque<VirtualUnitLogEntry> log_;
     std::condition_variable stallChanged_;
-    uint64_t stallGeneration_ = 0;
     int stalledRequests_ = 0;
 };
 
@@ -240,8 +245,10 @@ int withAnsweringUnit(HANDLE handle, Check&& check, Action&& action) {
         return error;
     if (const int error = check(b, found); error != ERROR_SUCCESS)
         return error;
-    if (b.unit(found).stallMilliseconds > 0)
-        return b.waitOutStall(lock, handle, found);
+    if (b.unit(found).stalled) {
+        if (const int error = b.waitOutStall(lock, handle, found); error != ERROR_SUCCESS)
+            return error;
+    }
     return action(b, found);
 }
 
@@ -436,13 +443,35 @@ void VirtualUnit_SetFailures(int unit, int fail_get, int fail_set) {
     b.unit(unit).failSet = fail_set != 0;
 }
 
-void VirtualUnit_SetStall(int unit, int milliseconds) {
+void VirtualUnit_SetStall(int unit, int stalled) {
     Bus& b = bus();
     std::lock_guard lock(b.mutex);
     if (!Bus::validUnit(unit))
         return;
-    b.unit(unit).stallMilliseconds = std::max(milliseconds, 0);
+    b.unit(unit).stalled = stalled > 0;
     b.endStalls();
+}
+
+int VirtualUnit_TimeOutStalled(int unit) {
+#ifdef _WIN32
+    (void)unit;
+    return -1; // HidD_GetFeature and HidD_SetFeature have no timeout to end a wait with
+#else
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    if (!Bus::validUnit(unit))
+        return -1;
+    ++b.unit(unit).timeOuts;
+    b.endStalls();
+    return 0;
+#endif
+}
+
+void VirtualUnit_KeepDevInst(int unit, int keep) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    if (Bus::validUnit(unit))
+        b.unit(unit).keepDevInst = keep != 0;
 }
 
 int VirtualUnit_StalledRequests(void) {

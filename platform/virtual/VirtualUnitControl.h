@@ -21,11 +21,13 @@ extern "C" {
 #endif
 
 // Back to the load state: unit 0 plugged (fresh DevInst), the others unplugged,
-// default strings, live data, no failures or stalls, EEPROM defaults, log and input
-// queues empty. Raises one node-change notification.
+// default strings, live data, no failures or stalls, fresh DevInsts on a plug,
+// EEPROM defaults, log and input queues empty. Raises node-change notifications
+// as a plug does.
 VIRTUALUNIT_API void VirtualUnit_Reset(void);
 // 0 done, -1 for a bad unit number or a unit already in that state. Each
-// change raises a node-change notification; a plug gives a fresh DevInst.
+// change raises node-change notifications (several, as the system's broadcast
+// comes); a plug gives a fresh DevInst (see VirtualUnit_KeepDevInst).
 VIRTUALUNIT_API int VirtualUnit_Plug(int unit);
 VIRTUALUNIT_API int VirtualUnit_Unplug(int unit);
 VIRTUALUNIT_API int VirtualUnit_IsPlugged(int unit);
@@ -40,11 +42,20 @@ VIRTUALUNIT_API void VirtualUnit_SetSerial(int unit, const char* serial_utf8, in
 VIRTUALUNIT_API void VirtualUnit_SetFixedBlock(int unit, const unsigned char* block250);
 // Nonzero: HidD_GetFeature / HidD_SetFeature fail with ERROR_GEN_FAILURE.
 VIRTUALUNIT_API void VirtualUnit_SetFailures(int unit, int fail_get, int fail_set);
-// Positive: every HidD_GetFeature / HidD_SetFeature waits this many ms, then
-// fails with ERROR_SEM_TIMEOUT as a request the unit let time out; 0 answers
-// again. Every change (and an unplug or reset) ends the waits in progress at
-// once; they fail all the same (ERROR_DEVICE_NOT_CONNECTED once unplugged).
-VIRTUALUNIT_API void VirtualUnit_SetStall(int unit, int milliseconds);
+// Positive: the unit stops answering, and every HidD_GetFeature / HidD_SetFeature
+// waits, with no timeout and no error, as the Windows HID stack's calls do: until
+// the stall ends (0, after which it is answered), or the unit is unplugged or reset
+// (ERROR_DEVICE_NOT_CONNECTED). A program that must not wait on the unit gives up
+// on its own.
+VIRTUALUNIT_API void VirtualUnit_SetStall(int unit, int stalled);
+// Ends the waits in the unit's stall as a USB control transfer the host gave up on
+// (Linux: ETIMEDOUT after 5 s): they fail with ERROR_SEM_TIMEOUT; the stall goes
+// on. 0 done; -1 for a bad unit, and on Windows, whose HID calls have no timeout.
+VIRTUALUNIT_API int VirtualUnit_TimeOutStalled(int unit);
+// Nonzero: a plug of the unit after an unplug gives it back the DevInst it had, and
+// with it the same interface path, as Windows may for a unit put back in its port;
+// handles of the earlier plug still answer ERROR_DEVICE_NOT_CONNECTED. Until a reset.
+VIRTUALUNIT_API void VirtualUnit_KeepDevInst(int unit, int keep);
 // How many requests wait in a stall now.
 VIRTUALUNIT_API int VirtualUnit_StalledRequests(void);
 // Queues one input report (8 data bytes), read from the node as
@@ -94,6 +105,8 @@ struct VirtualUnitControl {
     decltype(&VirtualUnit_SetFixedBlock) SetFixedBlock = nullptr;
     decltype(&VirtualUnit_SetFailures) SetFailures = nullptr;
     decltype(&VirtualUnit_SetStall) SetStall = nullptr;
+    decltype(&VirtualUnit_TimeOutStalled) TimeOutStalled = nullptr;
+    decltype(&VirtualUnit_KeepDevInst) KeepDevInst = nullptr;
     decltype(&VirtualUnit_StalledRequests) StalledRequests = nullptr;
     decltype(&VirtualUnit_QueueInputReport) QueueInputReport = nullptr;
     decltype(&VirtualUnit_LogCount) LogCount = nullptr;
@@ -103,8 +116,8 @@ struct VirtualUnitControl {
     // True when the module was found and exports every control function.
     bool complete() const {
         return Reset && Plug && Unplug && IsPlugged && SetStrings && SetSerial && SetFixedBlock &&
-               SetFailures && SetStall && StalledRequests && QueueInputReport && LogCount &&
-               LogEntry && ClearLog;
+               SetFailures && SetStall && TimeOutStalled && KeepDevInst && StalledRequests &&
+               QueueInputReport && LogCount && LogEntry && ClearLog;
     }
 };
 
@@ -154,6 +167,8 @@ inline VirtualUnitControl resolveVirtualUnitControl() {
     resolve(c.SetFixedBlock, "VirtualUnit_SetFixedBlock");
     resolve(c.SetFailures, "VirtualUnit_SetFailures");
     resolve(c.SetStall, "VirtualUnit_SetStall");
+    resolve(c.TimeOutStalled, "VirtualUnit_TimeOutStalled");
+    resolve(c.KeepDevInst, "VirtualUnit_KeepDevInst");
     resolve(c.StalledRequests, "VirtualUnit_StalledRequests");
     resolve(c.QueueInputReport, "VirtualUnit_QueueInputReport");
     resolve(c.LogCount, "VirtualUnit_LogCount");

@@ -323,6 +323,37 @@ TEST_F(PanelTest, AUnitBackBeforeTheNextPollHasItsParametersReadBackAndIsPolledO
     EXPECT_TRUE(form->ParametersLoaded());
 }
 
+// On Windows a unit put back in its port may keep its DevInst, and so its node path: it is a unit
+// found anew all the same, reached through a handle of its own and its parameters read back
+// first; also when it was back before the window had looked.
+TEST_F(PanelTest, AUnitBackWithItsDevInstIsReachedAnewAndHasItsParametersReadBack) {
+    Unit().KeepDevInst(0, 1);
+    Connect();
+    Poll();
+    UnplugNow(0);
+    PlugNow(0);
+    SetFixedBlock(ParameterBlock());
+    Unit().ClearLog();
+    Poll();
+    EXPECT_EQ(form->windowTitle(), "Устройство обнаруженно :)");
+    auto log = ExchangeLog();
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_EQ(log[1].report[1 + block::kCommand], cmd_read_eeprom);
+    EXPECT_EQ(form->State.data_block, ParameterBlock());
+
+    ASSERT_EQ(Unit().Unplug(0), 0);
+    ASSERT_EQ(Unit().Plug(0), 0);
+    Unit().ClearLog();
+    Poll(); // through the handle from before: fails as unplugged
+    EXPECT_TRUE(ExchangeLog().empty());
+    Poll();
+    log = ExchangeLog();
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_EQ(log[1].report[1 + block::kCommand], cmd_read_eeprom);
+    EXPECT_TRUE(form->ParametersLoaded());
+    EXPECT_TRUE(form->Timer->isActive());
+}
+
 TEST_F(PanelTest, WithTwoUnitsTheLaterInTheListIsHeld) {
     PlugNow(1);
     ASSERT_EQ(form->HidDeviceController->DeviceCount(), 2);

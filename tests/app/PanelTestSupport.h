@@ -20,6 +20,7 @@
 #include <QTimer>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -87,7 +88,18 @@ protected:
         form->HidDeviceController->DeviceChange();
     }
 
+    // The window's watch over a long request gives up on the one running, as its clock says it
+    // has waited long enough: the unit keeps it waiting, as the Windows HID stack lets it.
+    void GiveUpOnTheRunningRequest() {
+        unit::TUnitExchange& exchange = form->Session().Exchange();
+        exchange.Clock = [this] { return now; };
+        exchange.CheckDeadline(); // sees it running
+        now += unit::TUnitExchange::kNoAnswerAfter;
+        exchange.CheckDeadline();
+    }
+
     std::unique_ptr<TTarvenik_Control_Form> form;
+    std::chrono::steady_clock::time_point now{}; // the watch's clock, once given up with
 };
 
 } // namespace paneltest

@@ -100,7 +100,8 @@ TEST_F(ParameterSafety, AConnectWhoseReadBackTimedOutLoadsTheFieldsOnceTheUnitAn
     Unit().SetStall(0, kLongStall);
     form->CheckBox1->setChecked(true);
     WaitUntilStalled();
-    Unit().SetStall(0, 0); // that request times out; the unit answers the next
+    GiveUpOnTheRunningRequest();
+    Unit().SetStall(0, 0); // the unit answers the next, and the one given up on too late
     Settle();
     EXPECT_FALSE(form->ParametersLoaded());
     Poll();
@@ -179,7 +180,7 @@ TEST_F(ParameterSafety, PressesDuringAStallNeverComeOutAsABurst) {
     form->FuncComboBox->setCurrentIndex(4);
     for (int press = 0; press < 10; ++press)
         form->GoButtonClick(form->GoButton);
-    Unit().SetStall(0, 0); // the read times out, the unit answers again
+    Unit().SetStall(0, 0); // the unit answers the read, then the one command
     Settle();
     EXPECT_EQ(SetsWithCommand(cmd_os1_test_0).size(), 1u);
 
@@ -188,7 +189,7 @@ TEST_F(ParameterSafety, PressesDuringAStallNeverComeOutAsABurst) {
     Unit().SetStall(0, kLongStall);
     form->TimerTimer(form->Timer);
     WaitUntilStalled();
-    Unit().SetStall(0, kLongStall); // times out now; the stall goes on
+    GiveUpOnTheRunningRequest(); // the stall goes on
     ASSERT_TRUE(testsupport::PumpUntil(
         [&] { return form->windowTitle() == QStringLiteral("Устройство не отвечает :("); }));
     for (int press = 0; press < 10; ++press)

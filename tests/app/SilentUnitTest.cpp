@@ -6,6 +6,7 @@
 #include <chrono>
 
 using namespace paneltest;
+using testsupport::kSet;
 
 namespace {
 
@@ -20,12 +21,16 @@ protected:
         PanelTest::TearDown();
     }
 
-    // Until the request asked last waits in the unit's stall.
-    void WaitUntilStalled() {
-        ASSERT_TRUE(testsupport::PumpUntil([] { return Unit().StalledRequests() > 0; }));
+    // Until `count` requests wait in the unit's stall, the one asked last among them.
+    void WaitUntilStalled(int count = 1) {
+        ASSERT_TRUE(testsupport::PumpUntil([&] { return Unit().StalledRequests() >= count; }));
     }
-    // The waiting request times out now; the stall goes on for the next.
-    void TimeOutNow(int stall = kLongStall) { Unit().SetStall(0, stall); }
+    // The window's watch over a long request gives up on the one waiting, as its clock says it
+    // has waited long enough; with `stall` 0 the unit then answers again (too late for it).
+    void TimeOutNow(int stall = kLongStall) {
+        GiveUpOnTheRunningRequest();
+        Unit().SetStall(0, stall);
+    }
 
     // Asks a poll, which returns at once however long the unit takes.
     void AskPoll() {
@@ -59,8 +64,8 @@ TEST_F(SilentUnit, ATimedOutReadSaysSoPollingGoesOnAndTheAnswerBringsTheDataBack
     // The next cycle starts silent: the caption does not flicker back while the read waits.
     AskPoll();
     EXPECT_EQ(form->windowTitle(), kSilent);
-    WaitUntilStalled();
-    TimeOutNow(0); // this request still times out; the next is answered
+    WaitUntilStalled(2); // the one given up on still waits too
+    TimeOutNow(0);       // this request is given up on too; the next is answered
     Settle();
     EXPECT_EQ(form->windowTitle(), kSilent);
 
@@ -96,7 +101,9 @@ TEST_F(SilentUnit, UntickingDuringAStallTakesEffectAtOnceAndDropsWhatComesLate) 
     EXPECT_FALSE(form->Timer->isActive());
     EXPECT_FALSE(form->GoButton->isEnabled());
     EXPECT_TRUE(form->Label41->text().isEmpty());
-    EXPECT_TRUE(ExchangeLog().empty()) << "a request asked before unticking still reached the unit";
+    for (const auto& entry : ExchangeLog()) // the waiting read is answered, and dropped
+        EXPECT_NE(entry.direction, kSet)
+            << "a request asked before unticking still reached the unit";
 
     // Ticking again starts afresh, with the unit answering.
     Connect();
@@ -109,33 +116,40 @@ TEST_F(SilentUnit, ConnectingToASilentUnitGivesUpAfterTheFirstTimedOutStep) {
     form->CheckBox1->setChecked(true);
     WaitUntilStalled();
     EXPECT_TRUE(form->Timer->isActive());
-    TimeOutNow(0);
+    TimeOutNow(0); // the unit answers the read given up on, too late
     Settle();
-    EXPECT_EQ(Unit().StalledRequests(), 0);
-    EXPECT_TRUE(ExchangeLog().empty()) << "the read-back went on after its command timed out";
+    ASSERT_TRUE(testsupport::PumpUntil([] { return Unit().StalledRequests() == 0; }));
     EXPECT_EQ(form->windowTitle(), kSilent);
     Poll();
     EXPECT_EQ(form->windowTitle(), kDetected);
+    // The poll read the parameters back, as none were loaded; the read-back given up on, its read
+    // answered late, went no further.
+    int commandOnes = 0;
+    for (const auto& entry : ExchangeLog())
+        commandOnes += entry.direction == kSet && entry.report[1 + block::kCommand] == 1;
+    EXPECT_EQ(commandOnes, 1) << "the read-back went on after it was given up on";
 }
 
-TEST_F(SilentUnit, ClosingDuringAStallWaitsForTheRunningRequestOnly) {
+TEST_F(SilentUnit, ClosingDuringAStallAbandonsTheRunningRequestAndRunsNoOther) {
     Connect();
     Poll();
-    // Within what going away waits for a running request; two in a row would not be.
-    constexpr int kStall = 200;
-    Unit().SetStall(0, kStall);
+    Unit().SetStall(0, kLongStall);
     AskPoll();
     WaitUntilStalled();
     form->FuncComboBox->setCurrentIndex(4);
-    form->GoButtonClick(form->GoButton); // would stall as long again, were it run
+    form->GoButtonClick(form->GoButton); // asked behind the waiting read
+    Unit().ClearLog();
     form->show();
     form->close();
     EXPECT_FALSE(form->isVisible()) << "the window goes at once";
     const auto start = std::chrono::steady_clock::now();
     form.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, unit::TUnitExchange::kAbandonAfter)
-        << "the running request was abandoned, or the one asked after it ran too";
-    EXPECT_EQ(Unit().StalledRequests(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1))
+        << "going away waited for the unit";
+    Unit().SetStall(0, 0); // the unit answers the abandoned read at last
+    ASSERT_TRUE(testsupport::PumpUntil([] { return Unit().StalledRequests() == 0; }));
+    for (const auto& entry : ExchangeLog())
+        EXPECT_NE(entry.direction, kSet) << "the request asked after the running one was run";
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "tests/support/EventLoop.h"
 #include "tests/support/VirtualUnit.h"
 #include "unit/Block.h"
+#include "unit/UnitExchange.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,10 @@
 #include <QStringList>
 #include <QTimeZone>
 
+#include <chrono>
 #include <csignal>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -95,6 +98,26 @@ inline TRun Cli(const QStringList& arguments,
     run.Err = err.str();
     return run;
 }
+
+// While it lives, the exchanges the tool makes give up on a request the unit keeps waiting at
+// the second look of their watch, rather than after seconds: their clock moves on by the
+// no-answer time at each look while a request waits in the unit's stall.
+class TQuickNoAnswer {
+public:
+    TQuickNoAnswer() {
+        auto& settings = unit::TUnitExchange::NewWatchSettings();
+        settings.Clock = [looks = std::make_shared<int>(0)] {
+            if (testsupport::VirtualUnit().StalledRequests() > 0)
+                ++*looks;
+            return std::chrono::steady_clock::time_point{} +
+                   *looks * unit::TUnitExchange::kNoAnswerAfter;
+        };
+        settings.Interval = std::chrono::milliseconds(1);
+    }
+    ~TQuickNoAnswer() { unit::TUnitExchange::NewWatchSettings() = {}; }
+    TQuickNoAnswer(const TQuickNoAnswer&) = delete;
+    TQuickNoAnswer& operator=(const TQuickNoAnswer&) = delete;
+};
 
 class CliTest : public ::testing::Test {
 protected:

@@ -146,14 +146,15 @@ TEST_F(CliTest, AUnitThatStopsAnsweringOrAnOutputThatRefusesEndsTheWatch) {
     EXPECT_EQ(run.Err.rfind("tarvenik-cli: cannot write /dev/full: ", 0), 0u) << run.Err;
 }
 
-TEST_F(CliTest, AUnitThatLetsItsRequestsTimeOutIsAGapWithReconnectAndTheEndWithout) {
+TEST_F(CliTest, AUnitThatKeepsItsRequestsWaitingIsAGapWithReconnectAndTheEndWithout) {
+    const TQuickNoAnswer quick;
     int records = 0;
     TRun run = Cli({"watch", "--csv", "--interval", "0", "--count", "3", "--reconnect"},
                    [&](const std::string& piece) {
                        if (piece.find("no-answer") != std::string::npos)
                            Unit().SetStall(0, 0); // answers again
                        else if (++records == 1)
-                           Unit().SetStall(0, 5);
+                           Unit().SetStall(0, 1);
                    });
     ASSERT_EQ(run.Status, 0) << run.Err;
     const QStringList lines = Lines(run.Out);
@@ -163,7 +164,7 @@ TEST_F(CliTest, AUnitThatLetsItsRequestsTimeOutIsAGapWithReconnectAndTheEndWitho
     for (int i : {1, 3, 4})
         EXPECT_TRUE(lines[i].endsWith(",5,,VU1000,virtual-1")) << lines[i].toStdString();
 
-    run = Cli({"watch", "--interval", "0"}, [&](const std::string&) { Unit().SetStall(0, 5); });
+    run = Cli({"watch", "--interval", "0"}, [&](const std::string&) { Unit().SetStall(0, 1); });
     Unit().SetStall(0, 0);
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Err, "tarvenik-cli: the unit did not answer\n");
@@ -238,4 +239,35 @@ TEST_F(CliTest, WatchAllKeepsEveryPeriodOfTheOtherUnitsWhileOneStalls) {
     }
     EXPECT_EQ(answered, 3) << out.str();
     EXPECT_EQ(silent, 3) << out.str();
+}
+
+// On Windows a unit put back in its port may keep its DevInst and path, and be back before any
+// look: its slot's handle fails as unplugged, which is the gap, and the unit is taken anew.
+TEST_F(CliTest, WatchAllTakesAnewAUnitBackWithItsDevInstBeforeAnyLook) {
+    Unit().KeepDevInst(0, 1);
+    const cli::TParsed parsed =
+        cli::ParseArguments({"watch", "--all", "--csv", "--interval", "500"});
+    ASSERT_TRUE(parsed.Ok);
+    std::ostringstream out, err;
+    cli::TIo io{out, err, &FixedTime};
+    const auto sink = cli::MakeStreamSink(out, {parsed.Options.Format, true});
+    unit::TUnitSet units;
+    units.TakeNew();
+    ASSERT_EQ(units.Slots().size(), 1u);
+    cli::TWatchAll watch(parsed.Options, units, *sink, io);
+    for (int period = 1; period <= 3; ++period) {
+        if (period == 2) {
+            ASSERT_EQ(Unit().Unplug(0), 0);
+            ASSERT_EQ(Unit().Plug(0), 0);
+        }
+        watch.Tick();
+        ASSERT_TRUE(
+            testsupport::PumpUntil([&] { return !unit::TUnitSet::Busy(units.Slots()[0]); }));
+    }
+    watch.Tick(); // closes the third period
+    const QStringList lines = Lines(out.str());
+    ASSERT_EQ(lines.size(), 4) << out.str();
+    EXPECT_TRUE(lines[1].endsWith(",,VU1000,virtual-1")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].endsWith(",unplugged,VU1000,virtual-1")) << lines[2].toStdString();
+    EXPECT_TRUE(lines[3].endsWith(",,VU1000,virtual-1")) << lines[3].toStdString();
 }

@@ -417,3 +417,27 @@ TEST_F(VirtualUnitTest, VersionIgnoresWrites) {
     controller->SetVersion(QStringLiteral("2.0"));
     EXPECT_EQ(controller->Version(), QStringLiteral("1.0.35"));
 }
+
+// The virtual pair announces a plug several times over, as Windows does: the notify window's
+// handler (the controller's rescan, which opens every HID device) runs once for them all.
+TEST_F(VirtualUnitTest, APlugAnnouncedSeveralTimesRunsTheHandlerOnce) {
+    struct TCount {
+        int Runs = 0;
+        LRESULT Handle(UINT msg, WPARAM wParam, LPARAM) {
+            Runs += msg == WM_DEVICECHANGE && wParam == DBT_DEVNODES_CHANGED;
+            return 0;
+        }
+    } count;
+    auto controller = MakeController(); // the services loaded
+    THidNotifyWindow window(TWindowProc(&count, &TCount::Handle));
+    DeliverPosted(); // the reset's announcements, before the window was made
+    QCoreApplication::processEvents();
+    count.Runs = 0;
+    ASSERT_EQ(Unit().Plug(2), 0);
+    ASSERT_TRUE(hidtest::PumpUntil([&] { return count.Runs > 0; }));
+    for (int turn = 0; turn < 5; ++turn) {
+        QCoreApplication::processEvents();
+        DeliverPosted();
+    }
+    EXPECT_EQ(count.Runs, 1);
+}

@@ -62,10 +62,10 @@ TEST_F(ExchangeThread, ARequestTheUnitKeepsIsAnsweredAsNotAnsweredAndTheNextOnes
 
     // The second read goes on through a thread of its own while the first still waits.
     ASSERT_TRUE(testsupport::PumpUntil([&] { return control.StalledRequests() == 2; }));
-    control.SetStall(0, 0); // both waits end, as not answered
+    control.SetStall(0, 0); // the unit answers both; the first answer is not wanted any more
     ASSERT_TRUE(testsupport::PumpUntil([&] { return !exchange->Busy(); }));
     ASSERT_EQ(answers.size(), 2u);
-    EXPECT_TRUE(answers[1].NoAnswer);
+    EXPECT_TRUE(answers[1].Read);
     exchange->Ask(unit, unit::TUnitRequest::Read, {}, {}, keep);
     ASSERT_TRUE(testsupport::PumpUntil([&] { return !exchange->Busy(); }));
     ASSERT_EQ(answers.size(), 3u);
@@ -87,6 +87,22 @@ TEST_F(ExchangeThread, AWaitedForRequestTheUnitKeepsEndsTheWaitAsNotAnswered) {
     EXPECT_FALSE(answer.Read);
     EXPECT_FALSE(answer.Abandoned);
     control.SetStall(0, 0);
+    EXPECT_TRUE(exchange->AskAndWait(unit, unit::TUnitRequest::Read, {}, {}).Read);
+}
+
+// Put back in its port, a unit may keep its node path and DevInst: the handle from before fails
+// as unplugged, and stays so (on Linux the node might be another device's by now); the unit
+// taken anew is reached through a handle of its own.
+TEST_F(ExchangeThread, AUnitBackWithItsDevInstIsReachedOnceTakenAnew) {
+    EXPECT_TRUE(exchange->AskAndWait(unit, unit::TUnitRequest::Read, {}, {}).Read);
+    control.KeepDevInst(0, 1);
+    ASSERT_EQ(control.Unplug(0), 0);
+    ASSERT_EQ(control.Plug(0), 0);
+    const unit::TUnitAnswer stale = exchange->AskAndWait(unit, unit::TUnitRequest::Read, {}, {});
+    EXPECT_FALSE(stale.Read);
+    EXPECT_TRUE(stale.Gone);
+    EXPECT_TRUE(exchange->AskAndWait(unit, unit::TUnitRequest::Read, {}, {}).Gone);
+    unit.Taking += 1;
     EXPECT_TRUE(exchange->AskAndWait(unit, unit::TUnitRequest::Read, {}, {}).Read);
 }
 
