@@ -94,10 +94,14 @@ public:
     }
 
     ~Bus() {
-        // A program that gave up on a stalled request may still have a thread in it.
-        std::lock_guard lock(mutex);
+        // A program that gave up on a stalled request may still have a thread waiting in it: the
+        // unplug fails its request, and the bus outlives the thread's way out (bounded, for a
+        // thread that cannot get to run).
+        std::unique_lock lock(mutex);
         for (int i = 0; i < kUnitCount; ++i)
             unplug(i);
+        requestLeft_.wait_for(lock, std::chrono::seconds(1),
+                              [this] { return stalledRequests_ == 0; });
     }
 
     Bus(const Bus&) = delete;
@@ -125,6 +129,7 @@ public:
             }
         }
         --stalledRequests_;
+        requestLeft_.notify_all();
         return error;
     }
 
@@ -218,6 +223,7 @@ private:
     std::vector<std::string> retired_;
     std::deque<VirtualUnitLogEntry> log_;
     std::condition_variable stallChanged_;
+    std::condition_variable requestLeft_;
     int stalledRequests_ = 0;
 };
 
