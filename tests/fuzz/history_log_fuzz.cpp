@@ -2,6 +2,7 @@
 // record or counted as skipped, and every record kept is in time order. The first byte picks how
 // the file arrives: whole, or in two parts with a read between (a log being written to).
 
+#include "history/Feed.h"
 #include "history/LogReader.h"
 #include "history/LogRecord.h"
 
@@ -44,11 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Write(path, bytes.sliced(split), QIODevice::Append);
     reader.ReadMore();
 
+    // The breaks the reader puts where a run of records stops are its own, not records read.
     std::size_t kept = 0;
     for (const QString& serial : reader.Units()) {
         const history::THistoryStore* store = reader.Store(serial);
         Require(store != nullptr);
-        kept += store->Size();
+        for (std::size_t i = 0; i < store->Size(); ++i)
+            if (store->At(i).Gap != static_cast<std::uint8_t>(history::TGapReason::NoRecords))
+                ++kept;
         for (std::size_t i = 1; i < store->Size(); ++i)
             Require(store->At(i - 1).Time <= store->At(i).Time);
     }
