@@ -2,6 +2,7 @@
 // beside it, run as a child against a USB unit on the dummy host controller (which carries the
 // unit's USB strings) and a uhid unit (whose HID device has no USB strings to find it by).
 
+#include "support/Command.h"
 #include "support/SetReportRecorder.h"
 #include "support/Sysfs.h"
 #include "support/UhidUnit.h"
@@ -28,11 +29,7 @@ namespace {
 
 constexpr int kernelTimeoutMs = 15000;
 
-struct TResult {
-    int Status = -1;
-    std::string Out;
-    std::string Err;
-};
+using TResult = TCommandResult;
 
 std::string ToolPath() {
     return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "tarvenik-cli")
@@ -41,18 +38,7 @@ std::string ToolPath() {
 
 // Runs the tool to its end through the shell, collecting what it writes.
 TResult RunTool(const std::string& arguments) {
-    const std::string errors = "/tmp/tarvenik-cli.err";
-    FILE* pipe = popen((ToolPath() + " " + arguments + " 2>" + errors).c_str(), "r");
-    if (pipe == nullptr)
-        return {};
-    TResult result;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        result.Out.append(buffer, n);
-    const int status = pclose(pipe);
-    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.Err = readText(errors);
-    return result;
+    return runCommand(ToolPath() + " " + arguments, "/tmp/tarvenik-cli.err");
 }
 
 class CliOnKernel : public ::testing::Test {

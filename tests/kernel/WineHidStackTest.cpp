@@ -12,6 +12,7 @@
 // stack, the texts the program's HID layer reads from it (hid_list_probe.exe), the programs
 // running, and nothing sent to a device that is not the unit.
 
+#include "support/Command.h"
 #include "support/SetReportRecorder.h"
 #include "support/Sysfs.h"
 #include "support/UhidUnit.h"
@@ -46,31 +47,18 @@ constexpr std::size_t shownErrorBytes = 16000;
 // The HID interface wine's hidclass.sys makes for the gadget, as its plug-and-play trace names it.
 constexpr const char* gadgetInterface = "hid#vid_1209&pid_7a50&mi_00#";
 
-struct TResult {
-    int Status = -1;
-    std::string Out;
-    std::string Err;
-};
+using TResult = TCommandResult;
 
-std::string WineCommand(const std::string& program, const std::string& errors) {
+std::string WineCommand(const std::string& program) {
     return "env TARVENIK_WINE_DEBUG=+plugplay timeout " + std::to_string(runSeconds) +
-           " run-wine " + program + " 2>" + errors;
+           " run-wine " + program;
 }
 
 // Runs a program under wine to its end with wine's plug-and-play trace on its standard error.
 TResult RunWine(const std::string& program) {
     const std::string errors = "/tmp/wine-run.err";
     const auto started = std::chrono::steady_clock::now();
-    FILE* pipe = popen(WineCommand(program, errors).c_str(), "r");
-    if (pipe == nullptr)
-        return {};
-    TResult result;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        result.Out.append(buffer, n);
-    const int status = pclose(pipe);
-    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.Err = readText(errors);
+    const TResult result = runCommand(WineCommand(program), errors);
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - started);
     std::cout << "wine " << program << ": exit " << result.Status << " after " << took.count()
@@ -189,8 +177,8 @@ TEST(WineOnKernel, UdevdBringsAnUnplugAndAReplugToWinesBusWhileThePanelRuns) {
     ASSERT_GE(panel, 0);
     if (panel == 0) {
         setpgid(0, 0);
-        execl("/bin/sh", "sh", "-c", ("exec " + WineCommand("tarvenik.exe", errors)).c_str(),
-              nullptr);
+        execl("/bin/sh", "sh", "-c",
+              ("exec " + WineCommand("tarvenik.exe") + " 2>" + errors).c_str(), nullptr);
         _exit(127);
     }
     const auto trace = [&] { return readText(errors); };
