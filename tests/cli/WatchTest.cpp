@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <memory>
 
 using namespace clitest;
 
@@ -174,6 +175,18 @@ namespace {
 
 constexpr int kLongStall = 60'000; // ms: longer than any test; ended by the test itself
 
+// `watch --all --csv` over the units attached when it is made; the test drives its periods with
+// Tick, as the interval's timer would.
+struct TWatchAllRig {
+    TWatchAllRig() { units.TakeNew(); }
+    cli::TParsed parsed = cli::ParseArguments({"watch", "--all", "--csv", "--interval", "500"});
+    std::ostringstream out, err;
+    cli::TIo io{out, err, &FixedTime};
+    std::unique_ptr<cli::TRecordSink> sink =
+        cli::MakeStreamSink(out, {parsed.Options.Format, true});
+    unit::TUnitSet units;
+};
+
 } // namespace
 
 TEST_F(CliTest, OneStopSignalEndsAWatchWhoseUnitKeepsItsReadWaiting) {
@@ -206,16 +219,12 @@ TEST_F(CliTest, OneStopSignalEndsAWatchWhoseUnitKeepsItsReadWaiting) {
 
 TEST_F(CliTest, WatchAllKeepsEveryPeriodOfTheOtherUnitsWhileOneStalls) {
     ASSERT_EQ(Unit().Plug(1), 0);
-    const cli::TParsed parsed =
-        cli::ParseArguments({"watch", "--all", "--csv", "--interval", "500"});
-    ASSERT_TRUE(parsed.Ok);
-    std::ostringstream out, err;
-    cli::TIo io{out, err, &FixedTime};
-    const auto sink = cli::MakeStreamSink(out, {parsed.Options.Format, true});
-    unit::TUnitSet units;
-    units.TakeNew();
+    TWatchAllRig rig;
+    ASSERT_TRUE(rig.parsed.Ok);
+    unit::TUnitSet& units = rig.units;
+    std::ostringstream& out = rig.out;
     ASSERT_EQ(units.Slots().size(), 2u);
-    cli::TWatchAll watch(parsed.Options, units, *sink, io);
+    cli::TWatchAll watch(rig.parsed.Options, units, *rig.sink, rig.io);
     Unit().SetStall(0, kLongStall);
     const auto readsOfUnit1 = [] {
         int reads = 0;
@@ -245,16 +254,12 @@ TEST_F(CliTest, WatchAllKeepsEveryPeriodOfTheOtherUnitsWhileOneStalls) {
 // look: its slot's handle fails as unplugged, which is the gap, and the unit is taken anew.
 TEST_F(CliTest, WatchAllTakesAnewAUnitBackWithItsDevInstBeforeAnyLook) {
     Unit().KeepDevInst(0, 1);
-    const cli::TParsed parsed =
-        cli::ParseArguments({"watch", "--all", "--csv", "--interval", "500"});
-    ASSERT_TRUE(parsed.Ok);
-    std::ostringstream out, err;
-    cli::TIo io{out, err, &FixedTime};
-    const auto sink = cli::MakeStreamSink(out, {parsed.Options.Format, true});
-    unit::TUnitSet units;
-    units.TakeNew();
+    TWatchAllRig rig;
+    ASSERT_TRUE(rig.parsed.Ok);
+    unit::TUnitSet& units = rig.units;
+    std::ostringstream& out = rig.out;
     ASSERT_EQ(units.Slots().size(), 1u);
-    cli::TWatchAll watch(parsed.Options, units, *sink, io);
+    cli::TWatchAll watch(rig.parsed.Options, units, *rig.sink, rig.io);
     for (int period = 1; period <= 3; ++period) {
         if (period == 2) {
             ASSERT_EQ(Unit().Unplug(0), 0);
