@@ -29,15 +29,15 @@ void Identify(bool demo) {
     QCoreApplication::setOrganizationName(QStringLiteral("tarvenik"));
     QCoreApplication::setApplicationName(ApplicationName(demo));
     QGuiApplication::setDesktopFileName(ApplicationName(demo));
-    // The theme lookup reads the whole hicolor index and probes hundreds of paths, longer than
-    // building the window; the same picture built in stands until the window is on screen.
-    QGuiApplication::setWindowIcon(BuiltInIcon());
 }
 
-void AdoptThemeIcon() {
+void SetWindowIcon() {
+    // The theme lookup reads the whole hicolor index and probes hundreds of paths, and even the
+    // built-in picture brings the image plugins' index: both would cost more than the window's
+    // own controls before its first frame. The desktop takes a window's icon when it comes.
     const QString name = QString::fromLatin1(kIconName);
-    if (QIcon::hasThemeIcon(name))
-        QGuiApplication::setWindowIcon(QIcon::fromTheme(name));
+    QGuiApplication::setWindowIcon(QIcon::hasThemeIcon(name) ? QIcon::fromTheme(name)
+                                                             : BuiltInIcon());
 }
 
 } // namespace desktop

@@ -23,9 +23,9 @@ QIcon BuiltInIcon();
 // The panel's icon from the installed theme, else the built-in copy.
 QIcon PanelIcon();
 
-// Needs a QGuiApplication; call before the window is made. The window icon is the built-in copy.
+// Needs a QGuiApplication; call before the window is made.
 void Identify(bool demo);
-// The theme's icon, when the theme has one, becomes the window icon; for after the first frame.
-void AdoptThemeIcon();
+// The theme's icon, else the built-in copy, becomes the window icon; for after the first frame.
+void SetWindowIcon();
 
 } // namespace desktop

@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
         framework::TStopSignals stopSignals;
         QObject::connect(&stopSignals, &framework::TStopSignals::Stop, &window, &QWidget::close);
         window.show();
-        startup::AfterFirstFrame(window, [] { desktop::AdoptThemeIcon(); });
+        startup::AfterFirstFrame(window, [] { desktop::SetWindowIcon(); });
         result = QApplication::exec();
         design::RememberPosition(settings, window.pos());
     } // the window and its destroy handler go here, while the global still names it

@@ -106,26 +106,23 @@ protected:
     QString organization_, application_, desktopFile_;
 };
 
-TEST_F(IconTheme, TheBuiltInPictureFirstThenTheThemesIcon) {
+TEST_F(IconTheme, NoPictureIsReadBeforeTheWindowThenTheThemesIcon) {
     MakeTheme(true);
+    QGuiApplication::setWindowIcon(QIcon());
     desktop::Identify(false);
-    const QIcon first = QGuiApplication::windowIcon();
-    ASSERT_FALSE(first.isNull());
-    EXPECT_TRUE(first.name().isEmpty()) << "the theme was looked up before the window was shown";
-    EXPECT_TRUE(first.availableSizes().contains(QSize(64, 64)));
+    EXPECT_TRUE(QGuiApplication::windowIcon().isNull()) << "the icon was read before the window";
 
-    desktop::AdoptThemeIcon();
-    const QIcon adopted = QGuiApplication::windowIcon();
-    EXPECT_EQ(adopted.name(), QLatin1String(desktop::kIconName));
-    EXPECT_EQ(adopted.pixmap(48, 48).toImage().pixelColor(24, 24), QColor(Qt::red));
+    desktop::SetWindowIcon();
+    const QIcon icon = QGuiApplication::windowIcon();
+    EXPECT_EQ(icon.name(), QLatin1String(desktop::kIconName));
+    EXPECT_EQ(icon.pixmap(48, 48).toImage().pixelColor(24, 24), QColor(Qt::red));
 }
 
-TEST_F(IconTheme, AThemeWithoutTheIconLeavesTheBuiltInOne) {
+TEST_F(IconTheme, AThemeWithoutTheIconGivesTheBuiltInOne) {
     MakeTheme(false);
-    desktop::Identify(false);
-    desktop::AdoptThemeIcon();
+    desktop::SetWindowIcon();
     const QIcon icon = QGuiApplication::windowIcon();
-    EXPECT_FALSE(icon.isNull());
+    EXPECT_TRUE(icon.name().isEmpty());
     EXPECT_TRUE(icon.availableSizes().contains(QSize(64, 64)));
 }
 
