@@ -5,10 +5,24 @@
 #include <QImageReader>
 #include <QString>
 #include <cstdlib>
+#include <cstring>
 
 static void InitNumSpinResources() {
     Q_INIT_RESOURCE(numspin);
 }
+
+namespace {
+
+QImage ReadSpinGlyph(const char* name) {
+    InitNumSpinResources();
+    // Read as the XBM it is: a reader that may detect the format loads every image format plugin
+    // to ask whether it would rather read it, even with the format named.
+    QImageReader reader(QStringLiteral(":/numspin/") + QLatin1String(name), "XBM");
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
+}
+
+} // namespace
 
 namespace numspin {
 
@@ -113,12 +127,14 @@ QImage RenderSpinFace(QSize size, TNumSpinButtonState s, const TSpinFaceColors& 
 }
 
 QImage LoadSpinGlyph(const char* name) {
-    InitNumSpinResources();
-    // Read as the XBM it is: a reader that may detect the format loads every image format plugin
-    // to ask whether it would rather read it, even with the format named.
-    QImageReader reader(QStringLiteral(":/numspin/") + QLatin1String(name), "XBM");
-    reader.setAutoDetectImageFormat(false);
-    return reader.read();
+    // Every spin field's button has both glyphs: each is read once, and the copies share it.
+    static const QImage up = ReadSpinGlyph("NUMSPINUP");
+    static const QImage down = ReadSpinGlyph("NUMSPINDOWN");
+    if (std::strcmp(name, "NUMSPINUP") == 0)
+        return up;
+    if (std::strcmp(name, "NUMSPINDOWN") == 0)
+        return down;
+    return ReadSpinGlyph(name);
 }
 
 } // namespace numspin
