@@ -21,6 +21,7 @@ constexpr qint64 kDefaultSpan = 10 * 60'000; // ten minutes
 } // namespace
 
 THistoryChart::THistoryChart(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("HistoryChart"));
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setMinimumSize(480, 320);

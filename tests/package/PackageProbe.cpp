@@ -8,7 +8,9 @@
 //   TARVENIK_PROBE          "plain": the window shows, disconnected, with the module pair loaded
 //                           from TARVENIK_PROBE_MODULES; then the program quits.
 //                           "demo": the same, then ticks "CheckBox1" and waits until polls found
-//                           the virtual unit and feature reports reached it.
+//                           the virtual unit and feature reports reached it; then opens the
+//                           history window by its Ctrl+H action and waits until its chart shows
+//                           the live polls.
 //                           Unset: the library does nothing (it is also loaded into the
 //                           launcher's shell and its helpers on the way).
 //   TARVENIK_PROBE_MODULES  the folder the two modules must have been loaded from.
@@ -21,6 +23,7 @@
 
 #include "platform/virtual/VirtualUnitControl.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -28,6 +31,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QLabel>
 #include <QString>
 #include <QTimer>
@@ -46,14 +50,15 @@ namespace {
 
 const QString kIdleCaption = QStringLiteral("Tarvenik. www.mirdal-vk.example ");
 
-// What the window says in each language: the caption of a found unit and two controls' texts.
+// What the windows say in each language: the caption of a found unit, two controls' texts and the
+// history window's title.
 struct Texts {
-    QString found, connect, pollPeriod;
+    QString found, connect, pollPeriod, history;
 };
 const Texts kRussian{QStringLiteral("Устройство обнаруженно :)"), QStringLiteral("Подключение"),
-                     QStringLiteral("Период опроса")};
+                     QStringLiteral("Период опроса"), QStringLiteral("История измерений")};
 const Texts kEnglish{QStringLiteral("Device found :)"), QStringLiteral("Connect"),
-                     QStringLiteral("Poll period")};
+                     QStringLiteral("Poll period"), QStringLiteral("Measurement history")};
 constexpr int kReadsWanted = 4; // the read-back's two reads on connecting, and two polls
 
 // The folder each loaded module file came from, by file name.
@@ -114,7 +119,7 @@ public:
     }
 
 private:
-    enum class Stage { WaitWindow, WaitPolls };
+    enum class Stage { WaitWindow, WaitPolls, WaitHistory };
 
     void step() {
         if (clock_.elapsed() > limitMs_)
@@ -124,7 +129,9 @@ private:
             return;
         if (stage_ == Stage::WaitWindow)
             return windowShown(window);
-        pollsSeen(window);
+        if (stage_ == Stage::WaitPolls)
+            return pollsSeen(window);
+        historyShown();
     }
 
     // The top-level window that holds the connect box.
@@ -144,8 +151,10 @@ private:
             return finish(false, "caption on start-up: \"" + window->windowTitle() + "\"");
         if (box_->isChecked())
             return finish(false, QStringLiteral("CheckBox1 is ticked on start-up"));
-        if (window->windowIcon().isNull())
-            return finish(false, QStringLiteral("the window has no icon"));
+        // The icon comes after the first frame.
+        iconless_ = window->windowIcon().isNull();
+        if (iconless_)
+            return;
         if (QGuiApplication::desktopFileName() != desktopFile_)
             return finish(false, "desktop file name \"" + QGuiApplication::desktopFileName() +
                                      "\", not \"" + desktopFile_ + "\"");
@@ -179,16 +188,40 @@ private:
             if (unit_.LogEntry(i, &entry) == 0 && entry.direction == 1 && entry.length == 252)
                 ++reads_;
         }
-        if (caption_ == texts_.found && reads_ >= kReadsWanted && box_->isChecked())
-            finish(true, QStringLiteral("connected to the virtual unit, %1 feature reads, "
-                                        "caption \"%2\", icon, %3.desktop, platform %4")
-                             .arg(reads_)
-                             .arg(caption_, desktopFile_, QGuiApplication::platformName()));
+        if (caption_ != texts_.found || reads_ < kReadsWanted || !box_->isChecked())
+            return;
+        auto* history = window->findChild<QAction*>(QStringLiteral("HistoryAction"));
+        if (!history || history->shortcut() != QKeySequence(Qt::CTRL | Qt::Key_H))
+            return finish(false, QStringLiteral("no history action on Ctrl+H"));
+        stage_ = Stage::WaitHistory;
+        history->trigger();
+    }
+
+    // The history window, shown with its icon, and its chart describing the polls it has drawn.
+    void historyShown() {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->objectName() != QLatin1String("HistoryWindow") || !top->isVisible())
+                continue;
+            historyTitle_ = top->windowTitle();
+            auto* chart = top->findChild<QWidget*>(QStringLiteral("HistoryChart"));
+            if (historyTitle_ != texts_.history || top->windowIcon().isNull() || !chart ||
+                chart->accessibleDescription().isEmpty())
+                return;
+            return finish(true, QStringLiteral("connected to the virtual unit, %1 feature reads, "
+                                               "caption \"%2\", icon, %3.desktop, platform %4, "
+                                               "history \"%5\" drawn")
+                                    .arg(reads_)
+                                    .arg(caption_, desktopFile_, QGuiApplication::platformName(),
+                                         historyTitle_));
+        }
     }
 
     QString waitingFor() const {
         if (stage_ == Stage::WaitWindow)
-            return QStringLiteral("no window with CheckBox1 was shown");
+            return iconless_ ? QStringLiteral("the window has no icon")
+                             : QStringLiteral("no window with CheckBox1 was shown");
+        if (stage_ == Stage::WaitHistory)
+            return "the history window did not show the polls: title \"" + historyTitle_ + "\"";
         return QStringLiteral("no poll found the unit: caption \"%1\", %2 feature reads")
             .arg(caption_)
             .arg(reads_);
@@ -214,6 +247,8 @@ private:
     virtualunit::VirtualUnitControl unit_;
     QString caption_;
     int reads_ = 0;
+    bool iconless_ = false;
+    QString historyTitle_;
 };
 
 void startProbe() {
