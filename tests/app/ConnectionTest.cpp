@@ -99,7 +99,7 @@ TEST_F(PanelTest, ParametersOutsideTheFieldLimitsAreShownClampedAndSavedClamped)
     form->FuncComboBox->setCurrentIndex(2);
     form->GoButtonClick(form->GoButton);
     Settle();
-    const auto log = ExchangeLog();
+    const auto log = testsupport::SentLog();
     ASSERT_EQ(log.size(), 1u);
     const auto sent = BlockOf(log[0]);
     EXPECT_EQ(sent[block::kPollPeriod], 1);

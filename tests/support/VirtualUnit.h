@@ -31,6 +31,14 @@ inline std::vector<VirtualUnitLogEntry> ExchangeLog() {
 constexpr int kSet = 0; // program to unit
 constexpr int kGet = 1; // unit to program
 
+// The feature reports sent to the unit since the last ClearLog, oldest first: what a poll the
+// timer may run meanwhile reads is left out.
+inline std::vector<VirtualUnitLogEntry> SentLog() {
+    std::vector<VirtualUnitLogEntry> sent = ExchangeLog();
+    std::erase_if(sent, [](const VirtualUnitLogEntry& e) { return e.direction != kSet; });
+    return sent;
+}
+
 // The 250-byte block a logged report carries after its report id.
 inline std::array<std::uint8_t, 250> BlockOf(const VirtualUnitLogEntry& e) {
     std::array<std::uint8_t, 250> b{};
