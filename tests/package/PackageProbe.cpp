@@ -33,7 +33,9 @@
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -50,15 +52,17 @@ namespace {
 
 const QString kIdleCaption = QStringLiteral("Tarvenik. www.mirdal-vk.example ");
 
-// What the windows say in each language: the caption of a found unit, two controls' texts and the
-// history window's title.
+// What the windows say in each language: the caption of a found unit, two controls' texts, and the
+// history window's title and its count of live points.
 struct Texts {
-    QString found, connect, pollPeriod, history;
+    QString found, connect, pollPeriod, history, livePoints;
 };
 const Texts kRussian{QStringLiteral("Устройство обнаруженно :)"), QStringLiteral("Подключение"),
-                     QStringLiteral("Период опроса"), QStringLiteral("История измерений")};
+                     QStringLiteral("Период опроса"), QStringLiteral("История измерений"),
+                     QStringLiteral("Текущие измерения: %1 точек")};
 const Texts kEnglish{QStringLiteral("Device found :)"), QStringLiteral("Connect"),
-                     QStringLiteral("Poll period"), QStringLiteral("Measurement history")};
+                     QStringLiteral("Poll period"), QStringLiteral("Measurement history"),
+                     QStringLiteral("Live measurements: %1 points")};
 constexpr int kReadsWanted = 4; // the read-back's two reads on connecting, and two polls
 
 // The folder each loaded module file came from, by file name.
@@ -197,22 +201,32 @@ private:
         history->trigger();
     }
 
-    // The history window, shown with its icon, and its chart describing the polls it has drawn.
+    // The history window, shown with its icon, counting the live polls it has drawn.
     void historyShown() {
         for (QWidget* top : QApplication::topLevelWidgets()) {
             if (top->objectName() != QLatin1String("HistoryWindow") || !top->isVisible())
                 continue;
             historyTitle_ = top->windowTitle();
-            auto* chart = top->findChild<QWidget*>(QStringLiteral("HistoryChart"));
-            if (historyTitle_ != texts_.history || top->windowIcon().isNull() || !chart ||
-                chart->accessibleDescription().isEmpty())
+            if (historyTitle_ != texts_.history || top->windowIcon().isNull() ||
+                !top->findChild<QWidget*>(QStringLiteral("HistoryChart")))
                 return;
-            return finish(true, QStringLiteral("connected to the virtual unit, %1 feature reads, "
-                                               "caption \"%2\", icon, %3.desktop, platform %4, "
-                                               "history \"%5\" drawn")
-                                    .arg(reads_)
-                                    .arg(caption_, desktopFile_, QGuiApplication::platformName(),
-                                         historyTitle_));
+            // The count in the language's words, and more than none.
+            const QStringList around = texts_.livePoints.split(QStringLiteral("%1"));
+            const QRegularExpression livePoints(
+                QLatin1Char('^') + QRegularExpression::escape(around.front()) +
+                QStringLiteral("[1-9][0-9]*") + QRegularExpression::escape(around.back()) +
+                QLatin1Char('$'));
+            for (const QLabel* label : top->findChildren<QLabel*>()) {
+                if (!livePoints.match(label->text()).hasMatch())
+                    continue;
+                return finish(true,
+                              QStringLiteral("connected to the virtual unit, %1 feature reads, "
+                                             "caption \"%2\", icon, %3.desktop, platform %4, "
+                                             "history \"%5\": \"%6\"")
+                                  .arg(reads_)
+                                  .arg(caption_, desktopFile_, QGuiApplication::platformName(),
+                                       historyTitle_, label->text()));
+            }
         }
     }
 
