@@ -17,7 +17,19 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <limits>
+
 namespace history {
+
+namespace {
+
+// The count that picks a text's plural form; a long log may count past what an int holds.
+int Count(std::size_t n) {
+    return static_cast<int>(std::min<std::size_t>(n, std::numeric_limits<int>::max()));
+}
+
+} // namespace
 
 namespace {} // namespace
 
@@ -116,8 +128,8 @@ bool THistoryWindow::OpenLog(const QString& path) {
             why =
                 reader->Malformed() > 0
                     ? QCoreApplication::translate(
-                          "history", "В файле нет ни одной записи измерений (%1 строк пропущено).")
-                          .arg(reader->Malformed())
+                          "history", "В файле нет ни одной записи измерений (пропущено строк: %n).",
+                          nullptr, Count(reader->Malformed()))
                     : QCoreApplication::translate("history", "В файле нет записей измерений.");
         Status->setText(QFileInfo(path).fileName() + QStringLiteral(": ") + why);
         return false;
@@ -200,17 +212,17 @@ void THistoryWindow::LiveChanged() {
 void THistoryWindow::ShowLogStatus() {
     LiveButton->setEnabled(reader_ != nullptr);
     if (!reader_) {
-        Status->setText(QCoreApplication::translate("history", "Текущие измерения: %1 точек")
-                            .arg(live_ ? live_->Size() : 0));
+        Status->setText(QCoreApplication::translate("history", "Текущие измерения, точек: %n",
+                                                    nullptr, Count(live_ ? live_->Size() : 0)));
         return;
     }
-    QString text = QCoreApplication::translate("history", "%1: %2 записей")
-                       .arg(QFileInfo(reader_->Path()).fileName())
-                       .arg(reader_->Records());
+    QString text = QCoreApplication::translate("history", "%1, записей: %n", nullptr,
+                                               Count(reader_->Records()))
+                       .arg(QFileInfo(reader_->Path()).fileName());
     if (reader_->Malformed() > 0)
         text += QStringLiteral(", ") +
-                QCoreApplication::translate("history", "%1 строк пропущено (не записи журнала)")
-                    .arg(reader_->Malformed());
+                QCoreApplication::translate("history", "пропущено строк (не записи журнала): %n",
+                                            nullptr, Count(reader_->Malformed()));
     if (reader_->Units().size() > 1)
         text +=
             QStringLiteral(", ") +

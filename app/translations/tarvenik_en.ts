@@ -229,9 +229,12 @@
         <source>Сохранить &amp;CSV…</source>
         <translation>Save &amp;CSV…</translation>
     </message>
-    <message>
-        <source>В файле нет ни одной записи измерений (%1 строк пропущено).</source>
-        <translation>The file holds no measurement record (%1 lines skipped).</translation>
+    <message numerus="yes">
+        <source>В файле нет ни одной записи измерений (пропущено строк: %n).</source>
+        <translation>
+            <numerusform>The file holds no measurement record (%n line skipped).</numerusform>
+            <numerusform>The file holds no measurement record (%n lines skipped).</numerusform>
+        </translation>
     </message>
     <message>
         <source>В файле нет записей измерений.</source>
@@ -241,17 +244,26 @@
         <source>(без серийного номера)</source>
         <translation>(no serial number)</translation>
     </message>
-    <message>
-        <source>Текущие измерения: %1 точек</source>
-        <translation>Live measurements: %1 points</translation>
+    <message numerus="yes">
+        <source>Текущие измерения, точек: %n</source>
+        <translation>
+            <numerusform>Live measurements: %n point</numerusform>
+            <numerusform>Live measurements: %n points</numerusform>
+        </translation>
     </message>
-    <message>
-        <source>%1: %2 записей</source>
-        <translation>%1: %2 records</translation>
+    <message numerus="yes">
+        <source>%1, записей: %n</source>
+        <translation>
+            <numerusform>%1: %n record</numerusform>
+            <numerusform>%1: %n records</numerusform>
+        </translation>
     </message>
-    <message>
-        <source>%1 строк пропущено (не записи журнала)</source>
-        <translation>%1 lines skipped (not records of a log)</translation>
+    <message numerus="yes">
+        <source>пропущено строк (не записи журнала): %n</source>
+        <translation>
+            <numerusform>%n line skipped (not a record of a log)</numerusform>
+            <numerusform>%n lines skipped (not records of a log)</numerusform>
+        </translation>
     </message>
     <message>
         <source>устройств: %1</source>

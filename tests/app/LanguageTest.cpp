@@ -5,6 +5,8 @@
 #include "app/Desktop.h"
 #include "app/Translation.h"
 #include "app/Unit1.h"
+#include "history/Store.h"
+#include "history/Window.h"
 
 #include <gtest/gtest.h>
 
@@ -85,6 +87,23 @@ TEST(Language, AnEnglishUserGetsEveryTextInEnglish) {
     for (int i = 0; i < form.FuncComboBox->count(); ++i)
         EXPECT_FALSE(form.FuncComboBox->itemText(i).contains(QChar(0x0430)))
             << form.FuncComboBox->itemText(i).toStdString();
+}
+
+// The history counts its points in words that fit any number: "1 point" and "2 points" in
+// English, and a Russian form that needs no plural agreement.
+TEST(Language, TheHistoryCountsItsPointsRightInBothLanguages) {
+    history::THistoryStore live;
+    const auto status = [&live] { return history::THistoryWindow(&live).Status->text(); };
+    live.Measurement(1'000, TDataBlock{}, {QStringLiteral("A"), {}});
+    EXPECT_EQ(status(), QStringLiteral("Текущие измерения, точек: 1"));
+    {
+        const Language english(QLocale(QLocale::English, QLocale::UnitedStates));
+        ASSERT_TRUE(english.installed);
+        EXPECT_EQ(status(), QStringLiteral("Live measurements: 1 point"));
+        live.Measurement(1'500, TDataBlock{}, {QStringLiteral("A"), {}});
+        EXPECT_EQ(status(), QStringLiteral("Live measurements: 2 points"));
+    }
+    EXPECT_EQ(status(), QStringLiteral("Текущие измерения, точек: 2"));
 }
 
 TEST(Language, AGermanUserGetsTheEnglishWindow) {

@@ -35,7 +35,6 @@
 #include <QLabel>
 #include <QRegularExpression>
 #include <QString>
-#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -53,16 +52,16 @@ namespace {
 const QString kIdleCaption = QStringLiteral("Tarvenik. www.mirdal-vk.example ");
 
 // What the windows say in each language: the caption of a found unit, two controls' texts, and the
-// history window's title and its count of live points.
+// history window's title and (a pattern) its count of live points, more than none.
 struct Texts {
     QString found, connect, pollPeriod, history, livePoints;
 };
 const Texts kRussian{QStringLiteral("Устройство обнаруженно :)"), QStringLiteral("Подключение"),
                      QStringLiteral("Период опроса"), QStringLiteral("История измерений"),
-                     QStringLiteral("Текущие измерения: %1 точек")};
+                     QStringLiteral("^Текущие измерения, точек: [1-9][0-9]*$")};
 const Texts kEnglish{QStringLiteral("Device found :)"), QStringLiteral("Connect"),
                      QStringLiteral("Poll period"), QStringLiteral("Measurement history"),
-                     QStringLiteral("Live measurements: %1 points")};
+                     QStringLiteral("^Live measurements: [1-9][0-9]* points?$")};
 constexpr int kReadsWanted = 4; // the read-back's two reads on connecting, and two polls
 
 // The folder each loaded module file came from, by file name.
@@ -210,12 +209,7 @@ private:
             if (historyTitle_ != texts_.history || top->windowIcon().isNull() ||
                 !top->findChild<QWidget*>(QStringLiteral("HistoryChart")))
                 return;
-            // The count in the language's words, and more than none.
-            const QStringList around = texts_.livePoints.split(QStringLiteral("%1"));
-            const QRegularExpression livePoints(
-                QLatin1Char('^') + QRegularExpression::escape(around.front()) +
-                QStringLiteral("[1-9][0-9]*") + QRegularExpression::escape(around.back()) +
-                QLatin1Char('$'));
+            const QRegularExpression livePoints(texts_.livePoints);
             for (const QLabel* label : top->findChildren<QLabel*>()) {
                 if (!livePoints.match(label->text()).hasMatch())
                     continue;
