@@ -35,9 +35,7 @@ void SetWindowIcon() {
     // The theme lookup reads the whole hicolor index and probes hundreds of paths, and even the
     // built-in picture brings the image plugins' index: both would cost more than the window's
     // own controls before its first frame. The desktop takes a window's icon when it comes.
-    const QString name = QString::fromLatin1(kIconName);
-    QGuiApplication::setWindowIcon(QIcon::hasThemeIcon(name) ? QIcon::fromTheme(name)
-                                                             : BuiltInIcon());
+    QGuiApplication::setWindowIcon(PanelIcon());
 }
 
 } // namespace desktop
