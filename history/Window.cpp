@@ -212,8 +212,10 @@ void THistoryWindow::LiveChanged() {
 void THistoryWindow::ShowLogStatus() {
     LiveButton->setEnabled(reader_ != nullptr);
     if (!reader_) {
+        // Counted first: lupdate's parser does not get through a ?: among translate's arguments.
+        const int points = Count(live_ ? live_->Size() : 0);
         Status->setText(QCoreApplication::translate("history", "Текущие измерения, точек: %n",
-                                                    nullptr, Count(live_ ? live_->Size() : 0)));
+                                                    nullptr, points));
         return;
     }
     QString text = QCoreApplication::translate("history", "%1, записей: %n", nullptr,
