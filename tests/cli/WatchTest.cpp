@@ -185,6 +185,7 @@ struct TWatchAllRig {
     std::unique_ptr<cli::TRecordSink> sink =
         cli::MakeStreamSink(out, {parsed.Options.Format, true});
     unit::TUnitSet units;
+    cli::TWatchAll Watch() { return cli::TWatchAll(parsed.Options, units, *sink, io); }
 };
 
 } // namespace
@@ -222,9 +223,8 @@ TEST_F(CliTest, WatchAllKeepsEveryPeriodOfTheOtherUnitsWhileOneStalls) {
     TWatchAllRig rig;
     ASSERT_TRUE(rig.parsed.Ok);
     unit::TUnitSet& units = rig.units;
-    std::ostringstream& out = rig.out;
     ASSERT_EQ(units.Slots().size(), 2u);
-    cli::TWatchAll watch(rig.parsed.Options, units, *rig.sink, rig.io);
+    cli::TWatchAll watch = rig.Watch();
     Unit().SetStall(0, kLongStall);
     const auto readsOfUnit1 = [] {
         int reads = 0;
@@ -240,14 +240,15 @@ TEST_F(CliTest, WatchAllKeepsEveryPeriodOfTheOtherUnitsWhileOneStalls) {
     }
     watch.Tick(); // closes the third period
     Unit().SetStall(0, 0);
-    const QStringList lines = Lines(out.str());
+    const std::string out = rig.out.str();
+    const QStringList lines = Lines(out);
     int answered = 0, silent = 0;
     for (const QString& line : lines) {
         answered += line.endsWith(",,VU1001,virtual-2");
         silent += line.endsWith(",no-answer,VU1000,virtual-1");
     }
-    EXPECT_EQ(answered, 3) << out.str();
-    EXPECT_EQ(silent, 3) << out.str();
+    EXPECT_EQ(answered, 3) << out;
+    EXPECT_EQ(silent, 3) << out;
 }
 
 // On Windows a unit put back in its port may keep its DevInst and path, and be back before any
@@ -257,9 +258,8 @@ TEST_F(CliTest, WatchAllTakesAnewAUnitBackWithItsDevInstBeforeAnyLook) {
     TWatchAllRig rig;
     ASSERT_TRUE(rig.parsed.Ok);
     unit::TUnitSet& units = rig.units;
-    std::ostringstream& out = rig.out;
     ASSERT_EQ(units.Slots().size(), 1u);
-    cli::TWatchAll watch(rig.parsed.Options, units, *rig.sink, rig.io);
+    cli::TWatchAll watch = rig.Watch();
     for (int period = 1; period <= 3; ++period) {
         if (period == 2) {
             ASSERT_EQ(Unit().Unplug(0), 0);
@@ -270,8 +270,9 @@ TEST_F(CliTest, WatchAllTakesAnewAUnitBackWithItsDevInstBeforeAnyLook) {
             testsupport::PumpUntil([&] { return !unit::TUnitSet::Busy(units.Slots()[0]); }));
     }
     watch.Tick(); // closes the third period
-    const QStringList lines = Lines(out.str());
-    ASSERT_EQ(lines.size(), 4) << out.str();
+    const std::string out = rig.out.str();
+    const QStringList lines = Lines(out);
+    ASSERT_EQ(lines.size(), 4) << out;
     EXPECT_TRUE(lines[1].endsWith(",,VU1000,virtual-1")) << lines[1].toStdString();
     EXPECT_TRUE(lines[2].endsWith(",unplugged,VU1000,virtual-1")) << lines[2].toStdString();
     EXPECT_TRUE(lines[3].endsWith(",,VU1000,virtual-1")) << lines[3].toStdString();

@@ -50,6 +50,21 @@ protected:
         writeReport(h(), r);
         return r;
     }
+    // A feature read (or, with `send`, a write) on its own thread, which sets `error` to 0 on
+    // success or to the module's error once the call returns.
+    std::thread Request(std::atomic<int>& error, bool send = false) {
+        error = -1;
+        return std::thread([this, &error, send] {
+            Report mine{};
+            const bool done = send ? exports.HidD_SetFeature(h(), mine.data(), mine.size())
+                                   : exports.HidD_GetFeature(h(), mine.data(), mine.size());
+            error = done ? 0 : moduleError();
+        });
+    }
+    void UntilStalled() {
+        while (control.StalledRequests() == 0)
+            std::this_thread::yield();
+    }
     std::unique_ptr<OpenNode> node;
 };
 
@@ -316,12 +331,8 @@ TEST_F(VirtualData, AStalledUnitKeepsRequestsWaitingWithTheBusFreeUntilItAnswers
     EXPECT_EQ(moduleError(), ERROR_INVALID_PARAMETER) << "a malformed call is refused, not stalled";
 
     std::atomic<int> error{-1};
-    std::thread waiting([&] {
-        Report mine{};
-        error = exports.HidD_GetFeature(h(), mine.data(), mine.size()) ? 0 : moduleError();
-    });
-    while (control.StalledRequests() == 0)
-        std::this_thread::yield();
+    std::thread waiting = Request(error);
+    UntilStalled();
     HIDD_ATTRIBUTES attributes{};
     EXPECT_TRUE(exports.HidD_GetAttributes(h(), &attributes)) << "the bus is not held";
     control.SetStall(1, 0); // another unit's change wakes the wait; it goes on waiting
@@ -334,11 +345,7 @@ TEST_F(VirtualData, AStalledUnitKeepsRequestsWaitingWithTheBusFreeUntilItAnswers
     EXPECT_EQ(control.StalledRequests(), 0);
 
     control.SetStall(0, 1);
-    error = -1;
-    std::thread unplugged([&] {
-        Report mine{};
-        error = exports.HidD_SetFeature(h(), mine.data(), mine.size()) ? 0 : moduleError();
-    });
+    std::thread unplugged = Request(error, true);
     // Whether the request is waiting yet or not, the unplug fails it as unplugged.
     control.Unplug(0);
     unplugged.join();
@@ -349,12 +356,8 @@ TEST_F(VirtualData, AStalledUnitKeepsRequestsWaitingWithTheBusFreeUntilItAnswers
 TEST_F(VirtualData, AStalledRequestTimesOutOnlyWhereTheStackHasATimeout) {
     control.SetStall(0, 1);
     std::atomic<int> error{-1};
-    std::thread waiting([&] {
-        Report mine{};
-        error = exports.HidD_GetFeature(h(), mine.data(), mine.size()) ? 0 : moduleError();
-    });
-    while (control.StalledRequests() == 0)
-        std::this_thread::yield();
+    std::thread waiting = Request(error);
+    UntilStalled();
 #ifdef _WIN32
     EXPECT_EQ(control.TimeOutStalled(0), -1);
     EXPECT_EQ(control.StalledRequests(), 1);
