@@ -9,6 +9,19 @@ PREFIX ?= /usr/local
 # Warnings are errors in every build made here (and so in CI); a build configured by hand does
 # not turn them into errors.
 CONFIGURE := cmake -G Ninja -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+
+# Every compiler run of every build made here (the Debian package's and the Windows build's
+# included) goes through ccache when it is installed, with its cache in the user's cache folder:
+# CMake takes the launchers from the environment. Paths below this folder are hashed relative to
+# it, so another checkout of the same sources finds the same objects.
+ifneq (,$(shell command -v ccache))
+export CMAKE_C_COMPILER_LAUNCHER := ccache
+export CMAKE_CXX_COMPILER_LAUNCHER := ccache
+export CCACHE_DIR ?= $(or $(XDG_CACHE_HOME),$(HOME)/.cache)/ccache
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
+export CCACHE_MAXSIZE ?= 10G
+endif
 # `make run`, `make demo` and `make install` need no tests: a tree they configure first is
 # configured without them, so GoogleTest and Google Benchmark need not be installed.
 # `make build` turns them on.
@@ -33,18 +46,22 @@ demo:
 	cmake --build $(NORMAL) -j $(JOBS) --target tarvenik_demo
 	$(NORMAL)/demo/tarvenik
 
+# Each stage in turn; the time each took is printed at the end, and up to a failed one.
+TEST_STAGES := check-normal check-prometheus check-release check-default-generator check-package \
+  check-sanitize check-tsan check-kernel check-windows check-kernel-wine
+
 test:
 	@scripts/deps.sh test
-	$(MAKE) check-normal
-	$(MAKE) check-prometheus
-	$(MAKE) check-release
-	$(MAKE) check-default-generator
-	$(MAKE) check-package
-	$(MAKE) check-sanitize
-	$(MAKE) check-tsan
-	$(MAKE) check-kernel
-	$(MAKE) check-windows
-	$(MAKE) check-kernel-wine
+	@times=; status=0; all=$$(date +%s); \
+	for stage in $(TEST_STAGES); do \
+	  start=$$(date +%s); \
+	  $(MAKE) --no-print-directory $$stage || status=$$?; \
+	  times="$$times$$(printf '\n  %-24s %5d s' $$stage $$(($$(date +%s) - start)))"; \
+	  [ $$status = 0 ] || { times="$$times (failed)"; break; }; \
+	done; \
+	echo "make test: stage times:$$times"; \
+	echo "make test: $$(($$(date +%s) - all)) s in all, $$([ $$status = 0 ] && echo passed || echo failed)"; \
+	exit $$status
 
 build:
 	@scripts/deps.sh build

@@ -1,11 +1,11 @@
 #!/bin/sh
 # Installs the Debian packages a task needs, when they are missing.
 # Usage: scripts/deps.sh run|demo|install|build|deb|test|windows
-#   run, demo  build and start the program: compiler, CMake, Qt, Qt's lrelease, libjpeg, libudev,
+#   run, demo  build and start the program: make, compiler, ccache, CMake, Qt, Qt's lrelease, libjpeg, libudev,
 #              fontconfig
 #   install    that, and rsvg-convert for the icon's PNG sizes
 #   build      the whole tree, tests and benchmarks included
-#   deb        the Debian package and the tools that check it
+#   deb        the Debian package (build-essential, debhelper) and the tools that check it
 #   test       everything `make test` runs: all of the above, clang, qemu and debootstrap for the
 #              kernel tests, node_exporter for the Prometheus check, an X server, D-Bus and the
 #              AT-SPI registry with pyatspi for the screen-reader test, and the Windows build's
@@ -15,13 +15,13 @@
 #              added for them)
 set -eu
 
-program="cmake ninja-build g++ pkg-config qt6-base-dev qt6-l10n-tools libjpeg62-turbo-dev libudev-dev libfontconfig-dev fonts-wine"
+program="make cmake ninja-build g++ ccache pkg-config qt6-base-dev qt6-l10n-tools libjpeg62-turbo-dev libudev-dev libfontconfig-dev fonts-wine"
 icons="librsvg2-bin"
 testlibs="libgtest-dev libgmock-dev libbenchmark-dev libxcb1-dev python3"
-deb="debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream $icons"
-testing="clang libclang-rt-14-dev qemu-system-x86 busybox-static xz-utils cpio debootstrap e2fsprogs prometheus-node-exporter xvfb dbus at-spi2-core python3-pyatspi man-db"
+deb="build-essential debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream $icons"
+testing="clang libclang-rt-dev qemu-system-x86 busybox-static xz-utils cpio debootstrap e2fsprogs prometheus-node-exporter xvfb dbus at-spi2-core python3-pyatspi man-db"
 # Qt for Windows is built with the host's Qt tools of the same version (qt6-base-dev-tools).
-windows="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools fonts-wine \
+windows="make cmake ninja-build g++ ccache pkg-config qt6-base-dev qt6-base-dev-tools fonts-wine \
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis \
   librsvg2-bin icoutils \
   dpkg-dev nasm zip libgtest-dev fonts-dejavu-core mandoc xvfb locales"
@@ -66,8 +66,12 @@ else
 fi
 
 if [ -n "$needsrc" ]; then
-  echo "Adding $debsrc"
-  printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
+  # The sources of the release that runs here (bookworm, trixie, ...).
+  suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$suite" ] || { echo "$0: /etc/os-release names no release for the deb-src entry" >&2; exit 1; }
+  echo "Adding $debsrc ($suite)"
+  mirror=$(grep -h '^URIs:' /etc/apt/sources.list.d/debian.sources 2>/dev/null | awk '{ print $2; exit }')
+  printf '%s\n' 'Types: deb-src' "URIs: ${mirror:-http://deb.debian.org/debian}" "Suites: $suite" \
     'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
     $run tee "$debsrc" >/dev/null
 fi

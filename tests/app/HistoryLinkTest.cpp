@@ -2,6 +2,7 @@
 // and with Ctrl+H, fed by the polls against the virtual unit, and its exports read back.
 
 #include "PanelTestSupport.h"
+#include "tests/support/ActiveWindow.h"
 
 #include "app/HistoryLink.h"
 #include "history/LogReader.h"
@@ -50,8 +51,7 @@ TEST_F(HistoryLinkTest, TheOscillogramsContextMenuOpensTheWindow) {
 
 TEST_F(HistoryLinkTest, CtrlHOpensTheWindow) {
     form->show();
-    QApplication::setActiveWindow(form.get());
-    ASSERT_TRUE(form->isActiveWindow());
+    ASSERT_TRUE(testsupport::MakeActive(*form));
     QTest::keyClick(form->CheckBox1, Qt::Key_H, Qt::ControlModifier);
     ASSERT_NE(form->History->Window(), nullptr);
     EXPECT_TRUE(form->History->Window()->isVisible());

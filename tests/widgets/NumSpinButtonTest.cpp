@@ -1,6 +1,7 @@
 // The diagonal button under the pointer: hit test, pressed states, repeat.
 
 #include "WidgetTestSupport.h"
+#include "tests/support/ActiveWindow.h"
 
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -207,8 +208,7 @@ TEST_F(ButtonInWindow, PressFocusesTheFocusControl) {
     edit->move(40, 40);
     edit->show();
     button->SetFocusControl(edit);
-    QApplication::setActiveWindow(&window);
-    ASSERT_TRUE(window.isActiveWindow());
+    ASSERT_TRUE(testsupport::MakeActive(window));
     Press(topPart);
     EXPECT_TRUE(edit->hasFocus());
     Release(topPart);
@@ -257,7 +257,7 @@ TEST(NumSpinButtonInField, PressOnTheButtonEntersTheFieldWithItsTextSelected) {
     f->SetValue(255);
     f->setGeometry(10, 10, 61, 40);
     window.show();
-    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(testsupport::MakeActive(window));
     other->setFocus();
     // The left button is down on the button, not on the field.
     const QPoint up = f->Button()->mapTo(&window, QPoint(2, 2));

@@ -2,6 +2,7 @@
 // handler.
 
 #include "WidgetTestSupport.h"
+#include "tests/support/ActiveWindow.h"
 
 #include <QMouseEvent>
 #include <QTest>
@@ -110,7 +111,7 @@ TEST(NumUpDown, FieldStepsAndTakesTheFocus) {
     f->SetButtonKind(bkStandard);
     f->setGeometry(0, 0, 61, 40);
     window.show();
-    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(testsupport::MakeActive(window));
     other->setFocus();
     ASSERT_TRUE(other->hasFocus());
     EventCounter top;
