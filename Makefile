@@ -31,7 +31,7 @@ CONFIGURE_NORMAL = $(CONFIGURE) -S . -B $(NORMAL) \
 
 .PHONY: run demo test build build-release build-sanitize deb install \
   check-normal check-release check-default-generator check-sanitize check-kernel check-package \
-  check-prometheus check-kernel-wine clean
+  check-prometheus check-kernel-wine check-trixie clean
 
 # Only what is started: the program and its module pair.
 run:
@@ -48,7 +48,7 @@ demo:
 
 # Each stage in turn; the time each took is printed at the end, and up to a failed one.
 TEST_STAGES := check-normal check-prometheus check-release check-default-generator check-package \
-  check-sanitize check-tsan check-kernel check-windows check-kernel-wine
+  check-trixie check-sanitize check-tsan check-kernel check-windows check-kernel-wine
 
 test:
 	@scripts/deps.sh test
@@ -192,15 +192,23 @@ check-windows: windows
 	tests/installer/check-installer $(WINDOWS)/dist/tarvenik-*-setup.exe \
 	  $(WINDOWS)/tests/tarvenikprobe.dll
 
-# The Windows programs under wine's own HID stack, on the kernel VM, against a USB unit: wine runs
-# in a Debian root made with debootstrap (tests/kernel/make-wine-root, cached as a disk image in
-# the user's cache folder) with the folder `make windows` deploys. Wine 8.0 names the unit
-# otherwise than Windows does, so the programs do not take it for one (tests/kernel/README.md).
+# The Windows programs under wine's own HID stack, on the kernel VM, against USB units: wine 10
+# runs in the Debian 13 root of tests/trixie (its disk image made by tests/kernel/make-wine-root,
+# cached in the user's cache folder) with the folder `make windows` deploys; the tool and the
+# panel (driven by the package probe) take the gadget for the unit (tests/kernel/README.md).
 check-kernel-wine: windows build
 	@deployed=$$(ls -d $(WINDOWS)/package/tarvenik-*/ | head -n 1) && [ -n "$$deployed" ] && \
 	cmake --build $(NORMAL) --target kernel_wine_tests -j $(JOBS) && \
 	TARVENIK_KERNEL_WINE=$$deployed TARVENIK_KERNEL_WINE_PROBES=$(WINDOWS)/probes \
+	  TARVENIK_KERNEL_WINE_PLUGIN=$(WINDOWS)/tests/tarvenikprobe.dll \
 	  tests/kernel/run $(NORMAL)
+
+# Debian 13 in the cached root of tests/trixie: the tree built and tested there with warnings as
+# errors, and the Debian 12 package (`make deb`, made first when missing) installed and used there.
+# Every package scripts/deps.sh names can be installed here (Debian 12) and there.
+check-trixie: $(if $(wildcard $(DEB)/tarvenik_*.deb),,deb)
+	scripts/deps.sh candidates
+	JOBS=$(JOBS) tests/trixie/check $(DEB)
 
 clean:
 	rm -rf build

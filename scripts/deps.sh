@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages a task needs, when they are missing.
-# Usage: scripts/deps.sh run|demo|install|build|deb|test|windows
+# Usage: scripts/deps.sh run|demo|install|build|deb|test|windows|candidates
 #   run, demo  build and start the program: make, compiler, ccache, CMake, Qt, Qt's lrelease, libjpeg, libudev,
 #              fontconfig
 #   install    that, and rsvg-convert for the icon's PNG sizes
@@ -10,6 +10,8 @@
 #              kernel tests, node_exporter for the Prometheus check, an X server, D-Bus and the
 #              AT-SPI registry with pyatspi for the screen-reader test, and the Windows build's
 #              packages
+#   candidates installs nothing: fails unless every package named here can be installed on this
+#              release (a check that the lists hold for Debian 12 and 13 alike)
 #   windows    the Windows build: MinGW-w64, wine, NSIS, the icon's tools, and what building Qt
 #              and libjpeg-turbo for Windows from Debian's sources needs (a deb-src entry is
 #              added for them)
@@ -27,6 +29,22 @@ windows="make cmake ninja-build g++ ccache pkg-config qt6-base-dev qt6-base-dev-
   dpkg-dev nasm zip libgtest-dev fonts-dejavu-core mandoc xvfb locales"
 
 mode="${1:-build}"
+# candidates: whether every package named above can be installed on this release (its apt lists
+# as they are); installs nothing.
+if [ "$mode" = candidates ]; then
+  release=$(. /etc/os-release && echo "$PRETTY_NAME")
+  none=""
+  for p in $(printf '%s\n' $program $icons $testlibs $deb $testing $windows | sort -u); do
+    candidate=$(apt-cache policy "$p" 2>/dev/null | awk '$1 == "Candidate:" { print $2 }')
+    { [ -n "$candidate" ] && [ "$candidate" != "(none)" ]; } || none="$none $p"
+  done
+  if [ -n "$none" ]; then
+    echo "$0: no install candidate on $release for:$none" >&2
+    exit 1
+  fi
+  echo "every package named in $0 has an install candidate on $release"
+  exit 0
+fi
 case "$mode" in
   run|demo) want="$program" ;;
   install) want="$program $icons" ;;
@@ -34,7 +52,7 @@ case "$mode" in
   deb) want="$program $deb" ;;
   test) want="$program $icons $testlibs $deb $testing $windows" ;;
   windows) want="$windows" ;;
-  *) echo "usage: $0 run|demo|install|build|deb|test|windows" >&2; exit 2 ;;
+  *) echo "usage: $0 run|demo|install|build|deb|test|windows|candidates" >&2; exit 2 ;;
 esac
 
 # `apt-get source` reads only deb-src entries; Debian's own entry is copied with that type.

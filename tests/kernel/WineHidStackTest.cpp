@@ -1,16 +1,20 @@
-// The Windows programs under wine on a real kernel, in a Debian root with wine as Debian ships it
-// (8.0): wine's own HID stack (winebus.sys, which finds hidraw devices through libudev and hears
-// of new ones from udevd, then hidclass.sys, hid.dll and setupapi.dll) against a USB unit on the
-// dummy host controller with the unit's real strings. run-wine starts a program of the deployed
-// Windows folder there.
+// The Windows programs under wine on a real kernel, in the Debian 13 root with wine as Debian
+// ships it (10.0): wine's own HID stack (winebus.sys, which finds hidraw devices through libudev
+// and hears of new ones from udevd, then hidclass.sys, hid.dll and setupapi.dll) against USB
+// units on the dummy host controller with the unit's real strings. run-wine starts a program of
+// the deployed Windows folder there.
 //
-// Wine's bus reaches the unit, but names it otherwise than Windows does: for a hidraw device it
-// takes the product string from the kernel's HID name, which joins the USB manufacturer and
-// product ("Mirdal-vk Tarvenik"), and the manufacturer string from an attribute the hidraw node
-// does not have, so it says "hidraw". The programs rightly take no such device for the unit, so
-// what is checked here is the way there: the device's HID interface made and taken away by wine's
-// stack, the texts the program's HID layer reads from it (hid_list_probe.exe), the programs
-// running, and nothing sent to a device that is not the unit.
+// Wine 10's bus reads the manufacturer, product and serial strings from the USB device above the
+// hidraw node, as Windows gives them, so the programs take the gadget for the unit: the tool
+// lists, reads and sets it, the panel connects, reads back, polls and saves. A HID device with
+// no USB device above it (uhid) is still named "hidraw" and is not taken. The gadget answers a
+// feature GET_REPORT with zeros (this kernel's f_hid does not hand the request to user space), so
+// what a read carries is an all-zero block, scale byte 0 standing for 64; what the programs send
+// reaches the gadget byte for byte.
+//
+// Readiness is seen from the programs themselves, never from a debug trace: a unit is there when
+// `tarvenik-cli.exe list --json` lists it. A persistent wineserver keeps wine's services (and its
+// bus) up across the runs of one test.
 
 #include "support/Command.h"
 #include "support/SetReportRecorder.h"
@@ -20,20 +24,23 @@
 
 #include <gtest/gtest.h>
 
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
 #include <chrono>
 #include <csignal>
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <vector>
 
 using namespace kerneltest;
 
@@ -43,59 +50,37 @@ constexpr int kernelTimeoutMs = 15000;
 // A run that hangs is ended after this long, so that what wine wrote still shows; wine's first
 // start under emulation takes about half a minute.
 constexpr int runSeconds = 240;
-constexpr std::size_t shownErrorBytes = 16000;
-// The HID interface wine's hidclass.sys makes for the gadget, as its plug-and-play trace names it.
-constexpr const char* gadgetInterface = "hid#vid_1209&pid_7a50&mi_00#";
+constexpr int waitMs = runSeconds * 1000;
+// Block bytes (also the gadget's report bytes: report ID 0 is not sent).
+constexpr std::size_t os2LengthByte = 238;
+constexpr std::size_t commandByte = 249;
+constexpr std::size_t reportBytes = 251;
 
-using TResult = TCommandResult;
-
-std::string WineCommand(const std::string& program) {
-    return "env TARVENIK_WINE_DEBUG=+plugplay timeout " + std::to_string(runSeconds) +
-           " run-wine " + program;
-}
-
-// Runs a program under wine to its end with wine's plug-and-play trace on its standard error.
-TResult RunWine(const std::string& program) {
-    const std::string errors = "/tmp/wine-run.err";
+TCommandResult RunWine(const std::string& commandLine) {
     const auto started = std::chrono::steady_clock::now();
-    const TResult result = runCommand(WineCommand(program), errors);
+    const TCommandResult result = runCommand(
+        "timeout " + std::to_string(runSeconds) + " run-wine " + commandLine, "/tmp/wine-run.err");
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - started);
-    std::cout << "wine " << program << ": exit " << result.Status << " after " << took.count()
+    std::cout << "wine " << commandLine << ": exit " << result.Status << " after " << took.count()
               << " ms\n"
-              << result.Out << std::endl;
+              << result.Out << result.Err.substr(0, 4000) << std::endl;
     return result;
 }
 
-// The lines of wine's messages that are not its trace, which is long.
-std::string Messages(const std::string& err) {
-    std::string kept;
-    std::size_t start = 0;
-    while (start < err.size() && kept.size() < shownErrorBytes) {
-        std::size_t end = err.find('\n', start);
-        end = end == std::string::npos ? err.size() : end + 1;
-        const std::string line = err.substr(start, end - start);
-        if (line.find(":trace:") == std::string::npos)
-            kept += line;
-        start = end;
-    }
-    return kept;
+QJsonArray ListedUnits() {
+    const TCommandResult r = RunWine("tarvenik-cli.exe list --json");
+    return QJsonDocument::fromJson(QByteArray::fromStdString(r.Out)).array();
 }
 
-// How often the trace switches the gadget's HID interface on (true) or off.
-int InterfaceSwitches(const std::string& trace, bool on) {
-    const std::string state = on ? "enable 1" : "enable 0";
-    int count = 0;
-    std::size_t at = 0;
-    while ((at = trace.find(std::string("IoSetDeviceInterfaceState device L\"\\\\??\\\\") +
-                                gadgetInterface,
-                            at)) != std::string::npos) {
-        const std::size_t end = trace.find('\n', at);
-        if (trace.substr(at, end - at).find(state) != std::string::npos)
-            ++count;
-        at = end;
-    }
-    return count;
+// Lists until `count` units are listed; answers the last list.
+QJsonArray WaitForUnits(int count) {
+    QJsonArray units;
+    waitUntil(waitMs, [&] {
+        units = ListedUnits();
+        return units.size() == count;
+    });
+    return units;
 }
 
 // libudev lists a device with a node only once udevd has recorded it: wine's bus would not see
@@ -109,105 +94,126 @@ bool UdevRecorded(const std::string& node) {
     return waitUntil(kernelTimeoutMs, [&] { return std::filesystem::exists(record); });
 }
 
-// Ends what wine left running at the end of a test, however it ends, so that the next starts wine
-// afresh, with its trace going where that test looks.
-struct TWineStop {
-    TWineStop() = default;
-    TWineStop(const TWineStop&) = delete;
-    TWineStop& operator=(const TWineStop&) = delete;
-    ~TWineStop() {
-        std::system(
-            "chroot /winroot /usr/bin/env WINEPREFIX=/wine/prefix /usr/lib/wine/wineserver -k");
-    }
+// wine's server, and with it its services, kept for the whole test and ended after it, so that
+// the next test starts wine afresh.
+struct TWineServer {
+    TWineServer() { std::system("run-wine --server -p"); }
+    TWineServer(const TWineServer&) = delete;
+    TWineServer& operator=(const TWineServer&) = delete;
+    ~TWineServer() { std::system("run-wine --server -k"); }
 };
 
-UsbGadget MakeUnit() {
-    return UsbGadget{{0x1209, 0x7A50, 0x0107, "Mirdal-vk", "Tarvenik", "0003"}};
+std::vector<uint8_t> Report(uint8_t command, std::size_t byte = 0, uint8_t value = 0) {
+    std::vector<uint8_t> report(reportBytes, 0);
+    report[commandByte] = command;
+    if (byte != 0)
+        report[byte] = value;
+    return report;
+}
+
+void PlugAndRecord(UsbGadget& gadget, SetReportRecorder& recorder) {
+    std::string error;
+    ASSERT_TRUE(gadget.plugIn(error)) << error;
+    ASSERT_TRUE(UdevRecorded(gadget.waitForHidraw(kernelTimeoutMs))) << "udevd has no record";
+    const std::string function = gadget.functionNode();
+    ASSERT_TRUE(waitUntil(kernelTimeoutMs, [&] { return std::filesystem::exists(function); }));
+    ASSERT_TRUE(recorder.start(function, error)) << error;
 }
 
 } // namespace
 
-TEST(WineOnKernel, TheToolRunsAndWinesBusReachesTheUsbUnitButNamesItOtherwise) {
-    const TWineStop stopWine;
-    UsbGadget gadget = MakeUnit();
-    // A HID device with no USB strings beside it, which is not to be taken for a unit either.
+TEST(WineOnKernel, TheToolListsReadsAndSetsTheUsbUnitThroughWinesStack) {
+    UsbGadget gadget{{0x1209, 0x7A50, 0x0107, "Mirdal-vk", "Tarvenik", "0003"}};
+    // A HID device with the joined name but no USB device above it: not a unit.
     UhidUnit uhid{{0x7A5E, 0x0C01, 0x0213, "Mirdal-vk Tarvenik", "wine-test"}};
     SetReportRecorder recorder;
+    ASSERT_NO_FATAL_FAILURE(PlugAndRecord(gadget, recorder));
     std::string error;
-    ASSERT_TRUE(gadget.plugIn(error)) << error;
-    ASSERT_TRUE(UdevRecorded(gadget.waitForHidraw(kernelTimeoutMs))) << "udevd has no record";
-    ASSERT_TRUE(recorder.start(gadget.functionNode(), error)) << error;
     ASSERT_TRUE(uhid.plugIn(error)) << error;
     ASSERT_TRUE(UdevRecorded(uhid.waitForHidraw(kernelTimeoutMs))) << "udevd has no record";
+    const TWineServer server;
 
-    TResult r = RunWine("tarvenik-cli.exe list");
-    EXPECT_EQ(r.Status, 1) << Messages(r.Err);
-    EXPECT_NE(r.Err.find("tarvenik-cli: no Tarvenik unit found"), std::string::npos)
-        << Messages(r.Err);
-    // Both kernel devices reached hidclass.sys, the gadget with its USB serial in its instance.
-    EXPECT_EQ(InterfaceSwitches(r.Err, true), 1) << Messages(r.Err);
-    EXPECT_NE(r.Err.find(std::string(gadgetInterface) + "263&0003&"), std::string::npos);
-    EXPECT_NE(r.Err.find("hid#vid_7a5e&pid_0c01#0&wine-test&"), std::string::npos);
+    const QJsonArray units = WaitForUnits(1);
+    ASSERT_EQ(units.size(), 1) << "wine's stack did not offer the unit";
+    const QJsonObject unit = units[0].toObject();
+    EXPECT_EQ(unit["manufacturer"].toString(), "Mirdal-vk");
+    EXPECT_EQ(unit["product"].toString(), "Tarvenik");
+    EXPECT_EQ(unit["serial"].toString(), "0003");
+    EXPECT_TRUE(unit["chosen"].toBool());
+    EXPECT_TRUE(unit["path"].toString().contains("vid_1209&pid_7a50", Qt::CaseInsensitive))
+        << unit["path"].toString().toStdString();
 
-    // What the program's HID layer reads from the gadget through hid.dll and setupapi.dll.
-    r = RunWine("hid_list_probe.exe");
-    ASSERT_EQ(r.Status, 0) << Messages(r.Err);
-    const QStringList devices = QString::fromStdString(r.Out).split('\n', Qt::SkipEmptyParts);
-    const QStringList found = devices.filter("\t1209:7a50\t");
-    ASSERT_EQ(found.size(), 1) << r.Out;
-    // The program writes in text mode: its lines end in CR LF.
-    const QStringList texts = QString(found[0]).remove('\r').split('\t');
-    ASSERT_EQ(texts.size(), 6) << r.Out;
-    // No location either: wine's parent node of the HID device has neither location paths nor
-    // location information.
-    EXPECT_EQ(texts.mid(2), (QStringList{"hidraw", "Mirdal-vk Tarvenik", "0003", ""}));
+    TCommandResult r = RunWine("tarvenik-cli.exe read --json");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(r.Out)).object();
+    EXPECT_EQ(json["serial"].toString(), "0003");
+    EXPECT_EQ(json["raw"].toArray().size(), 250);
+    EXPECT_EQ(json["scale"].toInt(), 64);
+    EXPECT_TRUE(recorder.next(0).empty()) << "a read sent a report";
 
-    r = RunWine("tarvenik-cli.exe read --json");
-    EXPECT_EQ(r.Status, 1) << Messages(r.Err);
-    EXPECT_EQ(r.Out, "");
-    EXPECT_TRUE(recorder.next(0).empty()) << "a report went to a device not taken for the unit";
+    // set: the read-back (command 1 on the block as read), the block with the one parameter
+    // changed and command 2, and the read-back that checks it. The gadget's zeros do not keep 9.
+    r = RunWine("tarvenik-cli.exe set --os2-length 9");
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_NE(r.Err.find("did not keep"), std::string::npos) << r.Err;
+    EXPECT_EQ(recorder.next(kernelTimeoutMs), Report(1));
+    EXPECT_EQ(recorder.next(kernelTimeoutMs), Report(2, os2LengthByte, 9));
+    EXPECT_EQ(recorder.next(kernelTimeoutMs), Report(1));
     EXPECT_TRUE(uhid.getRequests().empty()) << "the uhid device was asked for its report";
 }
 
-// The panel runs off screen under wine meanwhile, keeping wine's services up.
-TEST(WineOnKernel, UdevdBringsAnUnplugAndAReplugToWinesBusWhileThePanelRuns) {
-    const TWineStop stopWine;
-    const std::string errors = "/tmp/wine-panel.err";
-    const pid_t panel = fork();
-    ASSERT_GE(panel, 0);
-    if (panel == 0) {
-        setpgid(0, 0);
-        execl("/bin/sh", "sh", "-c",
-              ("exec " + WineCommand("tarvenik.exe") + " 2>" + errors).c_str(), nullptr);
-        _exit(127);
-    }
-    const auto trace = [&] { return readText(errors); };
-    // wine's bus made its own virtual keyboard: its services are up.
-    const bool started = waitUntil(runSeconds * 1000, [&] {
-        return trace().find("hid#vid_845e&pid_0002") != std::string::npos;
-    });
+TEST(WineOnKernel, TwoUnitsAreToldApartBySerialAndASetReachesOnlyTheChosenOne) {
+    UsbGadget first{{0x1209, 0x7A50, 0x0107, "Mirdal-vk", "Tarvenik", "TV-0001", 0}};
+    UsbGadget second{{0x1209, 0x7A51, 0x0107, "Mirdal-vk", "Tarvenik", "TV-0002", 1}};
+    SetReportRecorder firstRecorder;
+    SetReportRecorder secondRecorder;
+    ASSERT_NO_FATAL_FAILURE(PlugAndRecord(first, firstRecorder));
+    ASSERT_NO_FATAL_FAILURE(PlugAndRecord(second, secondRecorder));
+    const TWineServer server;
 
-    UsbGadget gadget = MakeUnit();
+    const QJsonArray units = WaitForUnits(2);
+    ASSERT_EQ(units.size(), 2) << "wine's stack did not offer both units";
+    QStringList serials{units[0].toObject()["serial"].toString(),
+                        units[1].toObject()["serial"].toString()};
+    serials.sort();
+    EXPECT_EQ(serials, (QStringList{"TV-0001", "TV-0002"}));
+
+    const TCommandResult r = RunWine("tarvenik-cli.exe --serial TV-0002 set --os2-length 9");
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_EQ(secondRecorder.next(kernelTimeoutMs), Report(1));
+    EXPECT_EQ(secondRecorder.next(kernelTimeoutMs), Report(2, os2LengthByte, 9));
+    EXPECT_TRUE(firstRecorder.next(1000).empty()) << "a report went to the unit not chosen";
+}
+
+// The panel off screen, driven by the package probe as a user would drive it: it connects, reads
+// the parameters back, polls (the history counts the polls), and saves an edited OS2 length.
+// Then the unit is unplugged and plugged in again, and the tool sees it go and come back.
+TEST(WineOnKernel, ThePanelConnectsPollsAndSavesAndAReplugIsSeen) {
+    UsbGadget gadget{{0x1209, 0x7A50, 0x0107, "Mirdal-vk", "Tarvenik", "0003"}};
+    SetReportRecorder recorder;
+    ASSERT_NO_FATAL_FAILURE(PlugAndRecord(gadget, recorder));
+    const TWineServer server;
+    ASSERT_EQ(WaitForUnits(1).size(), 1) << "wine's stack did not offer the unit";
+
+    const TCommandResult r =
+        RunWine("WINEQT_QPA_GENERIC_PLUGINS=tarvenikprobe TARVENIK_PROBE=unit "
+                "TARVENIK_PROBE_SECONDS=200 tarvenik.exe");
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_NE(r.Err.find("package-probe: PASS unit"), std::string::npos) << r.Err;
+    // The read-back on connecting, then the save with the edited byte and command 2.
+    EXPECT_EQ(recorder.next(kernelTimeoutMs), Report(1));
+    const std::vector<uint8_t> saved = recorder.next(kernelTimeoutMs);
+    ASSERT_EQ(saved.size(), reportBytes);
+    EXPECT_EQ(saved[commandByte], 2);
+    EXPECT_EQ(saved[os2LengthByte], 9);
+
+    gadget.unplug();
+    EXPECT_EQ(WaitForUnits(0).size(), 0) << "the unplug did not reach wine's stack";
     std::string error;
-    bool plugged = started && gadget.plugIn(error);
-    plugged = plugged && UdevRecorded(gadget.waitForHidraw(kernelTimeoutMs));
-    const bool seen = plugged && waitUntil(runSeconds * 1000,
-                                           [&] { return InterfaceSwitches(trace(), true) == 1; });
-    if (seen)
-        gadget.unplug();
-    const bool gone = seen && waitUntil(runSeconds * 1000,
-                                        [&] { return InterfaceSwitches(trace(), false) == 1; });
-    plugged = gone && gadget.plugIn(error) && UdevRecorded(gadget.waitForHidraw(kernelTimeoutMs));
-    const bool back = plugged && waitUntil(runSeconds * 1000,
-                                           [&] { return InterfaceSwitches(trace(), true) == 2; });
-    const bool running = waitpid(panel, nullptr, WNOHANG) == 0;
-
-    kill(-panel, SIGKILL);
-    waitpid(panel, nullptr, 0);
-    EXPECT_TRUE(started) << "wine's bus did not start\n" << Messages(trace());
-    EXPECT_TRUE(seen) << "the plugged unit did not reach wine's bus\n" << Messages(trace());
-    EXPECT_TRUE(gone) << "the unplug did not reach wine's bus\n" << Messages(trace());
-    EXPECT_TRUE(back) << "the unit plugged in again did not reach wine's bus\n"
-                      << Messages(trace());
-    EXPECT_TRUE(running) << "the panel ended under wine\n" << Messages(trace());
+    ASSERT_TRUE(gadget.plugIn(error)) << error;
+    ASSERT_TRUE(UdevRecorded(gadget.waitForHidraw(kernelTimeoutMs))) << "udevd has no record";
+    const QJsonArray back = WaitForUnits(1);
+    ASSERT_EQ(back.size(), 1) << "the unit plugged in again did not reach wine's stack";
+    EXPECT_EQ(back[0].toObject()["serial"].toString(), "0003");
+    EXPECT_EQ(RunWine("tarvenik-cli.exe read --json").Status, 0);
 }

@@ -11,6 +11,12 @@
 //                           the virtual unit and feature reports reached it; then opens the
 //                           history window by its Ctrl+H action and waits until its chart shows
 //                           the live polls.
+//                           "unit": against a real unit (the kernel machine's USB gadget, under
+//                           wine too): ticks "CheckBox1", waits for the caption of a found unit
+//                           and two live points in the history window, then saves the OS2
+//                           length 9 ("SpinEdit38", the function "Сохранить переменные в
+//                           eeprom", "GoButton") and waits for two more points. The modules are
+//                           checked only when TARVENIK_PROBE_MODULES names a folder.
 //                           Unset: the library does nothing (it is also loaded into the
 //                           launcher's shell and its helpers on the way).
 //   TARVENIK_PROBE_MODULES  the folder the two modules must have been loaded from.
@@ -26,6 +32,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -33,6 +40,8 @@
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QString>
 #include <QTimer>
@@ -58,11 +67,20 @@ struct Texts {
 };
 const Texts kRussian{QStringLiteral("Устройство обнаруженно :)"), QStringLiteral("Подключение"),
                      QStringLiteral("Период опроса"), QStringLiteral("История измерений"),
-                     QStringLiteral("^Текущие измерения, точек: [1-9][0-9]*$")};
+                     QStringLiteral("^Текущие измерения, точек: ([1-9][0-9]*)$")};
 const Texts kEnglish{QStringLiteral("Device found :)"), QStringLiteral("Connect"),
                      QStringLiteral("Poll period"), QStringLiteral("Measurement history"),
-                     QStringLiteral("^Live measurements: [1-9][0-9]* points?$")};
+                     QStringLiteral("^Live measurements: ([1-9][0-9]*) points?$")};
 constexpr int kReadsWanted = 4; // the read-back's two reads on connecting, and two polls
+// What the "unit" mode saves: the OS2 length field, and the selector's item of the save.
+constexpr const char* kSavedField = "SpinEdit38";
+constexpr const char* kSavedValue = "9";
+constexpr int kSaveItem = 2;
+
+enum class Mode { Plain, Demo, Unit };
+const char* ModeName(Mode mode) {
+    return mode == Mode::Plain ? "plain" : mode == Mode::Demo ? "demo" : "unit";
+}
 
 // The folder each loaded module file came from, by file name.
 struct LoadedModules {
@@ -111,8 +129,8 @@ LoadedModules ModulesFrom(const QString&) {
 
 class Probe : public QObject {
 public:
-    Probe(bool demo, QString modules, int seconds, QObject* parent)
-        : QObject(parent), demo_(demo), modules_(std::move(modules)), limitMs_(seconds * 1000),
+    Probe(Mode mode, QString modules, int seconds, QObject* parent)
+        : QObject(parent), mode_(mode), modules_(std::move(modules)), limitMs_(seconds * 1000),
           texts_(qEnvironmentVariable("TARVENIK_PROBE_LANGUAGE") == QLatin1String("en") ? kEnglish
                                                                                         : kRussian),
           desktopFile_(qEnvironmentVariable("TARVENIK_PROBE_DESKTOP", QStringLiteral("tarvenik"))) {
@@ -122,7 +140,7 @@ public:
     }
 
 private:
-    enum class Stage { WaitWindow, WaitPolls, WaitHistory };
+    enum class Stage { WaitWindow, WaitPolls, WaitHistory, WaitSaved };
 
     void step() {
         if (clock_.elapsed() > limitMs_)
@@ -134,7 +152,9 @@ private:
             return windowShown(window);
         if (stage_ == Stage::WaitPolls)
             return pollsSeen(window);
-        historyShown();
+        if (stage_ == Stage::WaitHistory)
+            return historyShown(window);
+        savedAndPolled();
     }
 
     // The top-level window that holds the connect box.
@@ -169,15 +189,18 @@ private:
                                      texts_.connect + "\" and \"" + texts_.pollPeriod + "\"");
         const QString wanted = QDir(modules_).canonicalPath();
         const LoadedModules loaded = ModulesFrom(wanted);
-        if (wanted.isEmpty() || loaded.hidsvc != wanted || loaded.setupsvc != wanted)
+        if ((mode_ != Mode::Unit || !modules_.isEmpty()) &&
+            (wanted.isEmpty() || loaded.hidsvc != wanted || loaded.setupsvc != wanted))
             return finish(false, "modules loaded from \"" + loaded.hidsvc + "\" and \"" +
                                      loaded.setupsvc + "\", not from \"" + modules_ + "\"");
-        if (!demo_)
+        if (mode_ == Mode::Plain)
             return finish(true, "window shown, disconnected, \"" + box_->text() + "\", icon, " +
                                     desktopFile_ + ".desktop, modules from " + wanted);
-        unit_ = virtualunit::resolveVirtualUnitControl();
-        if (!unit_.complete())
-            return finish(false, QStringLiteral("no virtual unit controls in libsetupsvc.so"));
+        if (mode_ == Mode::Demo) {
+            unit_ = virtualunit::resolveVirtualUnitControl();
+            if (!unit_.complete())
+                return finish(false, QStringLiteral("no virtual unit controls in libsetupsvc.so"));
+        }
         stage_ = Stage::WaitPolls;
         box_->click();
     }
@@ -185,13 +208,15 @@ private:
     void pollsSeen(QWidget* window) {
         caption_ = window->windowTitle();
         reads_ = 0;
-        const int count = unit_.LogCount();
+        const int count = mode_ == Mode::Demo ? unit_.LogCount() : 0;
         for (int i = 0; i < count; ++i) {
             VirtualUnitLogEntry entry{};
             if (unit_.LogEntry(i, &entry) == 0 && entry.direction == 1 && entry.length == 252)
                 ++reads_;
         }
-        if (caption_ != texts_.found || reads_ < kReadsWanted || !box_->isChecked())
+        // A real unit's reads are not seen from here: the history's live points count them.
+        if (caption_ != texts_.found || (mode_ == Mode::Demo && reads_ < kReadsWanted) ||
+            !box_->isChecked())
             return;
         auto* history = window->findChild<QAction*>(QStringLiteral("HistoryAction"));
         if (!history || history->shortcut() != QKeySequence(Qt::CTRL | Qt::Key_H))
@@ -200,28 +225,67 @@ private:
         history->trigger();
     }
 
-    // The history window, shown with its icon, counting the live polls it has drawn.
-    void historyShown() {
+    // The number of live points the history window shows, or -1 while it shows none.
+    int livePoints() {
         for (QWidget* top : QApplication::topLevelWidgets()) {
             if (top->objectName() != QLatin1String("HistoryWindow") || !top->isVisible())
                 continue;
             historyTitle_ = top->windowTitle();
             if (historyTitle_ != texts_.history || top->windowIcon().isNull() ||
                 !top->findChild<QWidget*>(QStringLiteral("HistoryChart")))
-                return;
+                return -1;
             const QRegularExpression livePoints(texts_.livePoints);
             for (const QLabel* label : top->findChildren<QLabel*>()) {
-                if (!livePoints.match(label->text()).hasMatch())
-                    continue;
-                return finish(true,
-                              QStringLiteral("connected to the virtual unit, %1 feature reads, "
-                                             "caption \"%2\", icon, %3.desktop, platform %4, "
-                                             "history \"%5\": \"%6\"")
-                                  .arg(reads_)
-                                  .arg(caption_, desktopFile_, QGuiApplication::platformName(),
-                                       historyTitle_, label->text()));
+                const QRegularExpressionMatch match = livePoints.match(label->text());
+                if (match.hasMatch()) {
+                    pointsText_ = label->text();
+                    return match.captured(1).toInt();
+                }
             }
         }
+        return -1;
+    }
+
+    // The history window, shown with its icon, counting the live polls it has drawn.
+    void historyShown(QWidget* window) {
+        const int points = livePoints();
+        if (points < 1)
+            return;
+        if (mode_ == Mode::Unit)
+            return save(window, points);
+        finish(true, QStringLiteral("connected to the virtual unit, %1 feature reads, "
+                                    "caption \"%2\", icon, %3.desktop, platform %4, "
+                                    "history \"%5\": \"%6\"")
+                         .arg(reads_)
+                         .arg(caption_, desktopFile_, QGuiApplication::platformName(),
+                              historyTitle_, pointsText_));
+    }
+
+    // Two polls after connecting, the OS2 length is saved as a user would save it.
+    void save(QWidget* window, int points) {
+        if (points < 2)
+            return;
+        auto* field = window->findChild<QLineEdit*>(QLatin1String(kSavedField));
+        auto* functions = window->findChild<QComboBox*>(QStringLiteral("FuncComboBox"));
+        auto* go = window->findChild<QPushButton*>(QStringLiteral("GoButton"));
+        if (!field || !functions || !go || !field->isEnabled() || !go->isEnabled())
+            return finish(false, QStringLiteral("no enabled %1, FuncComboBox and GoButton")
+                                     .arg(QLatin1String(kSavedField)));
+        field->setText(QLatin1String(kSavedValue));
+        functions->setCurrentIndex(kSaveItem);
+        go->click();
+        pointsAtSave_ = points;
+        stage_ = Stage::WaitSaved;
+    }
+
+    void savedAndPolled() {
+        const int points = livePoints();
+        if (points < pointsAtSave_ + 2)
+            return;
+        finish(true, QStringLiteral("connected to the unit, caption \"%1\", %2 = %3 saved, "
+                                    "history \"%4\"")
+                         .arg(caption_, QLatin1String(kSavedField), QLatin1String(kSavedValue),
+                              pointsText_));
     }
 
     QString waitingFor() const {
@@ -230,6 +294,8 @@ private:
                              : QStringLiteral("no window with CheckBox1 was shown");
         if (stage_ == Stage::WaitHistory)
             return "the history window did not show the polls: title \"" + historyTitle_ + "\"";
+        if (stage_ == Stage::WaitSaved)
+            return "no polls after the save: \"" + pointsText_ + "\"";
         return QStringLiteral("no poll found the unit: caption \"%1\", %2 feature reads")
             .arg(caption_)
             .arg(reads_);
@@ -238,12 +304,12 @@ private:
     void finish(bool passed, const QString& what) {
         tick_.stop();
         std::fprintf(stderr, "package-probe: %s %s: %s\n", passed ? "PASS" : "FAIL",
-                     demo_ ? "demo" : "plain", qUtf8Printable(what));
+                     ModeName(mode_), qUtf8Printable(what));
         std::fflush(stderr);
         QCoreApplication::exit(passed ? 0 : 1);
     }
 
-    const bool demo_;
+    const Mode mode_;
     const QString modules_;
     const qint64 limitMs_;
     const Texts texts_;
@@ -257,13 +323,15 @@ private:
     int reads_ = 0;
     bool iconless_ = false;
     QString historyTitle_;
+    QString pointsText_;
+    int pointsAtSave_ = 0;
 };
 
 void startProbe() {
     const QByteArray mode = qgetenv("TARVENIK_PROBE");
     if (mode.isEmpty())
         return;
-    if (mode != "plain" && mode != "demo") {
+    if (mode != "plain" && mode != "demo" && mode != "unit") {
         std::fprintf(stderr, "package-probe: FAIL: unknown TARVENIK_PROBE \"%s\"\n",
                      mode.constData());
         QMetaObject::invokeMethod(
@@ -276,11 +344,11 @@ void startProbe() {
         seconds = 30;
     // This runs inside the application object's constructor; the probe starts once the event
     // loop runs, owned by the application object, so it goes when the program ends.
-    const bool demo = mode == "demo";
+    const Mode probeMode = mode == "demo" ? Mode::Demo : mode == "unit" ? Mode::Unit : Mode::Plain;
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
-        [demo, seconds] {
-            new Probe(demo, qEnvironmentVariable("TARVENIK_PROBE_MODULES"), seconds,
+        [probeMode, seconds] {
+            new Probe(probeMode, qEnvironmentVariable("TARVENIK_PROBE_MODULES"), seconds,
                       QCoreApplication::instance());
         },
         Qt::QueuedConnection);
