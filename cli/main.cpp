@@ -5,6 +5,7 @@
 #include "framework/Arguments.h"
 #include "framework/ConsoleText.h"
 #include "framework/RunningMark.h"
+#include "framework/StoppableOutput.h"
 #include "unit/OutputSignals.h"
 #include "unit/UnitExchange.h"
 
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
     const framework::TRunningMark running;
     // Russian words reach a Windows console as such, not in its code page.
     const framework::TConsoleText console;
+    // A watch whose reader stopped reading still hears the first stop signal.
+    const framework::TStoppableOutput output;
 
     const QStringList arguments = framework::CommandLineArguments(argc, argv);
     cli::TIo io{.Out = std::cout, .Err = std::cerr};

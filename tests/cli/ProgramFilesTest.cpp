@@ -12,10 +12,14 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <optional>
+#include <sched.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -37,6 +41,7 @@ struct TChildRun {
 
 struct TChildSetup {
     std::optional<std::string> OutputPath; // stdout into this file; closed when "" ; else /dev/null
+    int OutputFd = -1;                     // or stdout onto this descriptor
     std::optional<rlim_t> FileSizeLimit;
     std::vector<std::pair<std::string, std::optional<std::string>>> Environment;
 };
@@ -57,7 +62,9 @@ TChildRun Start(const std::string& program, const std::vector<std::string>& argu
     const pid_t pid = fork();
     if (pid == 0) {
         const std::string output = setup.OutputPath.value_or("/dev/null");
-        if (output.empty()) {
+        if (setup.OutputFd >= 0) {
+            ::dup2(setup.OutputFd, 1);
+        } else if (output.empty()) {
             ::close(1);
         } else {
             const int fd = ::open(output.c_str(), O_WRONLY);
@@ -128,6 +135,45 @@ void ExpectWholeCsv(const std::string& text) {
     EXPECT_TRUE(lines[0].startsWith("time,os1_min_v,"));
     for (qsizetype i = 0; i + 1 < lines.size(); ++i)
         EXPECT_EQ(lines[i].count(','), 17) << i;
+}
+
+// Reads from `reader` until `lines` line ends have come.
+std::string TakeLines(int reader, int lines) {
+    std::string taken;
+    char buffer[256];
+    ssize_t n = 0;
+    while (std::count(taken.begin(), taken.end(), '\n') < lines &&
+           (n = ::read(reader, buffer, sizeof buffer)) > 0)
+        taken.append(buffer, static_cast<std::size_t>(n));
+    return taken;
+}
+
+// Fills the pipe that `writer` writes into until it takes not one byte more.
+void FillPipe(int writer) {
+    const int flags = ::fcntl(writer, F_GETFL);
+    ::fcntl(writer, F_SETFL, flags | O_NONBLOCK);
+    const std::string page(4096, 'x');
+    while (::write(writer, page.data(), page.size()) > 0) {
+    }
+    // The last page may still take a few bytes.
+    while (::write(writer, "x", 1) > 0) {
+    }
+    ::fcntl(writer, F_SETFL, flags);
+}
+
+// Until the main thread of `pid` sleeps waiting on its output (or the poll that waits for it),
+// looked at again and again, no timer: false after 3 s as a guard.
+bool WaitsOnItsOutput(pid_t pid) {
+    const std::string wchan = "/proc/" + std::to_string(pid) + "/wchan";
+    const auto guard = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (std::chrono::steady_clock::now() < guard) {
+        const std::string where = Contents(wchan);
+        if (where.find("pipe_write") != std::string::npos ||
+            where.find("poll") != std::string::npos)
+            return true;
+        sched_yield();
+    }
+    return false;
 }
 
 } // namespace
@@ -237,5 +283,47 @@ TEST(ProgramFiles, TheDemosUnitFolderGoesWithAProgramEndedByASignal) {
                 settings += QString::fromUtf8(file.readAll());
         }
         EXPECT_TRUE(settings.contains("position=")) << "no place kept on " << signal;
+    }
+}
+
+TEST(ProgramFiles, AWatchBlockedOnAFullOutputEndsOnTheFirstStopSignal) {
+    for (int signal : {SIGINT, SIGTERM}) {
+        // Standard output into a pipe that the reader stops reading after the first record.
+        int pipeFds[2];
+        ASSERT_EQ(::pipe2(pipeFds, O_CLOEXEC), 0);
+        TChildSetup setup;
+        setup.OutputFd = pipeFds[1];
+        TChildRun run = Start(kCli, {"watch", "--interval", "0"}, setup);
+        EXPECT_NE(TakeLines(pipeFds[0], 1).find("time="), std::string::npos);
+        FillPipe(pipeFds[1]);
+        ::close(pipeFds[1]);
+        ASSERT_TRUE(WaitsOnItsOutput(run.Pid));
+        ::kill(run.Pid, signal);
+        Wait(run);
+        ::close(pipeFds[0]);
+        EXPECT_EQ(run.Signal, 0) << "stdout, signal " << signal;
+        EXPECT_EQ(run.Status, 0) << "stdout, signal " << signal << ": " << run.Err;
+        EXPECT_EQ(run.Err, "");
+
+        // --output to a FIFO whose reader stops reading.
+        QTemporaryDir dir;
+        const std::string fifo = dir.filePath("fifo").toStdString();
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(reader, 0);
+        ASSERT_EQ(::fcntl(reader, F_SETFL, 0), 0);
+        const int filler = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+        ASSERT_GE(filler, 0);
+        run = Start(kCli, {"watch", "--csv", "--interval", "0", "--output", fifo});
+        EXPECT_NE(TakeLines(reader, 2).find("time,"), std::string::npos);
+        FillPipe(filler);
+        ASSERT_TRUE(WaitsOnItsOutput(run.Pid));
+        ::kill(run.Pid, signal);
+        Wait(run);
+        ::close(filler);
+        ::close(reader);
+        EXPECT_EQ(run.Signal, 0) << "FIFO, signal " << signal;
+        EXPECT_EQ(run.Status, 0) << "FIFO, signal " << signal << ": " << run.Err;
+        EXPECT_EQ(run.Err, "");
     }
 }

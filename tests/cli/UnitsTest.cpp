@@ -12,7 +12,15 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#endif
 
 using namespace clitest;
 
@@ -280,6 +288,71 @@ TEST_F(CliTest, ALinkPlantedBesideThePrometheusFileRedirectsNothing) {
     EXPECT_EQ(found.join(' ').toStdString(), expected.join(' ').toStdString());
     for (const QString& name : planted)
         EXPECT_EQ(QFileInfo(dir.filePath(name)).symLinkTarget(), victim);
+}
+#endif
+
+#ifndef _WIN32 // FIFOs and device nodes
+namespace {
+
+mode_t TypeAt(const QString& path) {
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & S_IFMT : 0;
+}
+
+} // namespace
+
+TEST_F(CliTest, APrometheusOutputThatIsAFifoIsWrittenIntoNotReplaced) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("metrics");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const int reader =
+        ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    const TRun run = Cli(
+        {"watch", "--format", "prometheus", "--interval", "0", "--count", "2", "--output", fifo});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(TypeAt(fifo), static_cast<mode_t>(S_IFIFO));
+    QByteArray taken(1 << 16, '\0');
+    const ssize_t n = ::read(reader, taken.data(), static_cast<std::size_t>(taken.size()));
+    ::close(reader);
+    taken.truncate(n > 0 ? n : 0);
+    EXPECT_EQ(taken.count("# TYPE tarvenik_up gauge\n"), 2) << "each period's exposition, whole";
+    EXPECT_EQ(QDir(dir.path())
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+              QStringList{"metrics"});
+
+    // A folder in the way is neither written into nor replaced.
+    const TRun folder =
+        Cli({"watch", "--format", "prometheus", "--count", "1", "--output", dir.path()});
+    EXPECT_EQ(folder.Status, 1);
+    EXPECT_EQ(folder.Err, "tarvenik-cli: cannot write " + dir.path().toStdString() +
+                              ": not a regular file, a FIFO or a character device\n");
+}
+
+TEST_F(CliTest, APrometheusOutputThatIsADeviceIsWrittenIntoNotReplaced) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "making device nodes needs root";
+    QTemporaryDir dir;
+    // The machine's null and full devices, as nodes of the test's own.
+    const QString null = dir.filePath("null");
+    const QString full = dir.filePath("full");
+    if (::mknod(QFile::encodeName(null).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0 ||
+        ::mknod(QFile::encodeName(full).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        GTEST_SKIP() << "no device nodes here: " << std::strerror(errno);
+    TRun run = Cli(
+        {"watch", "--format", "prometheus", "--interval", "0", "--count", "2", "--output", null});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(TypeAt(null), static_cast<mode_t>(S_IFCHR));
+    run = Cli({"watch", "--format", "prometheus", "--count", "1", "--output", full});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err,
+              "tarvenik-cli: cannot write " + full.toStdString() + ": No space left on device\n");
+    EXPECT_EQ(TypeAt(full), static_cast<mode_t>(S_IFCHR));
+    QStringList left =
+        QDir(dir.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    left.sort();
+    EXPECT_EQ(left, (QStringList{"full", "null"})) << "no part file left";
 }
 #endif
 
