@@ -12,6 +12,7 @@
 #include "framework/Arguments.h"
 #include "framework/ConsoleText.h"
 #include "framework/FileName.h"
+#include "framework/ProgramEnd.h"
 #include "framework/RunningMark.h"
 #include "framework/StopSignals.h"
 #include "imaging/jpeg.h"
@@ -107,7 +108,7 @@ int main(int argc, char** argv) {
     // that might wait for it or take the services away runs after this.
     if (unit::TUnitExchange::AbandonedRequests() > 0) {
         std::fflush(nullptr);
-        std::_Exit(result);
+        framework::EndAtOnce(result);
     }
     return result;
 }

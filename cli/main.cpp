@@ -7,16 +7,11 @@
 #include "framework/RunningMark.h"
 #include "framework/StoppableOutput.h"
 #include "unit/OutputSignals.h"
-#include "unit/UnitExchange.h"
 
 #include <QCoreApplication>
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <iostream>
-#include <thread>
 
 int main(int argc, char** argv) {
     unit::IgnoreOutputSignals();
@@ -44,11 +39,5 @@ int main(int argc, char** argv) {
     }
     // A unit that kept a request waiting (a watch stopped meanwhile) has a thread waiting inside
     // the HID services: nothing that might wait for it runs after this.
-    if (unit::TUnitExchange::AbandonedRequests() > 0) {
-        std::cout.flush();
-        std::cerr.flush();
-        std::fflush(nullptr);
-        std::_Exit(status);
-    }
-    return status;
+    return cli::EndOfRun(status);
 }

@@ -2,9 +2,12 @@
 // that the test sets what a shell would: a closed or full standard output, a file size limit,
 // file names that are not UTF-8, a FIFO, the environment.
 
+#include "CliTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QEventLoop>
@@ -326,4 +329,30 @@ TEST(ProgramFiles, AWatchBlockedOnAFullOutputEndsOnTheFirstStopSignal) {
         EXPECT_EQ(run.Status, 0) << "FIFO, signal " << signal << ": " << run.Err;
         EXPECT_EQ(run.Err, "");
     }
+}
+
+namespace clitest {
+
+int GiveUpOnAStalledUnit() {
+    const TQuickNoAnswer quick;
+    if (!Unit().complete())
+        return 99;
+    Unit().SetStall(0, 1);
+    const TRun run = Cli({"read"});
+    return cli::EndOfRun(run.Status);
+}
+
+} // namespace clitest
+
+TEST(ProgramFiles, TheDemosUnitFolderGoesWithARunThatGaveUpOnAStalledUnit) {
+    QTemporaryDir runtime;
+    TChildSetup child;
+    child.Environment = {{"XDG_RUNTIME_DIR", runtime.path().toStdString()}};
+    const TChildRun run = RunChild(QCoreApplication::applicationFilePath().toStdString(),
+                                   {clitest::kGiveUpChild}, child);
+    EXPECT_EQ(run.Signal, 0);
+    EXPECT_EQ(run.Status, 1) << run.Err; // the unit did not answer
+    EXPECT_EQ(
+        QDir(runtime.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList());
 }
