@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -355,4 +356,74 @@ TEST(ProgramFiles, TheDemosUnitFolderGoesWithARunThatGaveUpOnAStalledUnit) {
     EXPECT_EQ(
         QDir(runtime.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
         QStringList());
+}
+
+namespace {
+
+struct THome {
+    const char* Name;
+    std::optional<std::string> Value;
+};
+
+// What stands at `path` now: whether it exists, and when it last changed.
+std::string StateOf(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() ? info.lastModified().toString(Qt::ISODateWithMs).toStdString()
+                         : std::string("absent");
+}
+
+} // namespace
+
+TEST(ProgramFiles, WithNoUsableHomeNeitherProgramKeepsSettingsOrMakesFolders) {
+    QTemporaryDir tmp; // the temporary and the runtime folder: the only ones given
+    const std::string missing = tmp.path().toStdString() + "/missing";
+    // Where Qt puts the settings of a home that is empty or unset.
+    const QString rootConfig = QStringLiteral("/.config/tarvenik");
+    const std::string rootBefore = StateOf(rootConfig);
+    for (const THome& home :
+         {THome{"empty", ""}, THome{"missing", missing + "/x"}, THome{"unset", std::nullopt}}) {
+        TChildSetup setup;
+        setup.Environment = {{"HOME", home.Value},
+                             {"TMPDIR", tmp.path().toStdString()},
+                             {"XDG_RUNTIME_DIR", tmp.path().toStdString()},
+                             {"XDG_CONFIG_HOME", std::nullopt},
+                             {"XDG_CACHE_HOME", std::nullopt},
+                             {"XDG_DATA_HOME", std::nullopt},
+                             {"QT_QPA_PLATFORM", "offscreen"}};
+        // The panel, ended by a signal once it has started its virtual units, keeps its place as
+        // it closes: here it keeps nothing, and says so once.
+        QFileSystemWatcher watcher({tmp.path()});
+        TChildRun run = Start(kPanel, {}, setup);
+        const auto unitFolders = [&] {
+            return QDir(tmp.path()).entryList({"tarvenik-vu-*"}, QDir::Dirs | QDir::Hidden);
+        };
+        QEventLoop loop;
+        QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, &loop, [&] {
+            if (!unitFolders().isEmpty())
+                loop.quit();
+        });
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit); // a guard, never the expected way
+        if (unitFolders().isEmpty())
+            loop.exec();
+        ASSERT_EQ(unitFolders().size(), 1) << home.Name;
+        ::kill(run.Pid, SIGTERM);
+        Wait(run);
+        EXPECT_EQ(run.Status, 0) << home.Name << ": " << run.Err;
+        std::size_t said = 0;
+        for (std::size_t at = 0;
+             (at = run.Err.find("no settings are kept", at)) != std::string::npos; ++at)
+            ++said;
+        EXPECT_EQ(said, 1u) << home.Name << ": " << run.Err;
+
+        // The tool keeps nothing either.
+        const TChildRun tool = RunChild(kCli, {"watch", "--count", "1"}, setup);
+        EXPECT_EQ(tool.Status, 0) << home.Name << ": " << tool.Err;
+
+        EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(missing))) << home.Name;
+        EXPECT_EQ(StateOf(rootConfig), rootBefore) << home.Name;
+        EXPECT_EQ(
+            QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList())
+            << home.Name;
+    }
 }
