@@ -31,6 +31,20 @@ QByteArray Contents(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
+// What in `text` a terminal would act on, or that would hide or turn the text around it: a C0
+// control other than the line ends `allowed` names, DEL, a C1 control, U+061C, U+200B. Answers the
+// first one's offset, or -1.
+qsizetype FirstUnshowable(const QByteArray& text, const QByteArray& allowed = "\n") {
+    const QString decoded = QString::fromUtf8(text);
+    for (qsizetype i = 0; i < decoded.size(); ++i) {
+        const char16_t u = decoded[i].unicode();
+        if ((u < 0x20 && !allowed.contains(static_cast<char>(u))) || (u >= 0x7F && u <= 0x9F) ||
+            u == 0x061C || u == 0x200B)
+            return i;
+    }
+    return -1;
+}
+
 // The units whose feature reports the log holds, in order.
 std::vector<int> UnitsRead() {
     std::vector<int> units;
@@ -172,6 +186,45 @@ TEST_F(CliTest, APlainLineShowsControlCharactersInAUnitsSerialEscaped) {
     ASSERT_EQ(run.Status, 0) << run.Err;
     const QJsonArray units = QJsonDocument::fromJson(QByteArray::fromStdString(run.Out)).array();
     EXPECT_EQ(units[0]["serial"].toString(), QString::fromUtf8(serial));
+}
+
+TEST_F(CliTest, NoFormatLetsASerialsControlsOrInvisibleMarksThrough) {
+    // Clears the screen, rings, goes back to the line's start; an Arabic letter mark and a zero
+    // width space, which turn or hide what follows; a C1 control.
+    const char* serial = "a\x1b[2J\x07\rb\u061c\u200bc\u009b";
+    const QString escaped = R"(a\x1b[2J\x07\rb\u061c\u200bc\u009b)";
+    Unit().SetSerial(0, serial, 1);
+
+    TRun run = Cli({"list"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(QString::fromStdString(run.Out).section('\t', 5, 5), escaped);
+
+    // CSV: the field quoted and escaped as the plain line has it; only the records' CRLF.
+    run = Cli({"watch", "--csv", "--count", "1", "--interval", "0"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const QByteArray csv = QByteArray::fromStdString(run.Out);
+    EXPECT_EQ(FirstUnshowable(QByteArray(csv).replace("\r\n", "\n")), -1) << run.Out;
+    EXPECT_TRUE(csv.endsWith((",\"" + escaped + "\",virtual-1\r\n").toUtf8())) << run.Out;
+
+    // Prometheus: the same text as the label's value, its backslashes escaped as the format
+    // wants; a reader gets the text `a\x1b[2J...`.
+    run = Cli({"read", "--format", "prometheus"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const QByteArray prom = QByteArray::fromStdString(run.Out);
+    EXPECT_EQ(FirstUnshowable(prom), -1) << run.Out;
+    QString label = escaped;
+    label.replace("\\", "\\\\");
+    EXPECT_TRUE(prom.contains(
+        ("tarvenik_up{serial=\"" + label + "\",location=\"virtual-1\"} 1\n").toUtf8()))
+        << run.Out;
+
+    // JSON: escaped as \u sequences, read back as the serial it is.
+    run = Cli({"watch", "--jsonl", "--count", "1", "--interval", "0"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(FirstUnshowable(QByteArray::fromStdString(run.Out)), -1) << run.Out;
+    EXPECT_EQ(
+        QJsonDocument::fromJson(QByteArray::fromStdString(run.Out)).object()["serial"].toString(),
+        QString::fromUtf8(serial));
 }
 
 TEST_F(CliTest, WatchAllRecordsEveryUnitEachPeriodThroughUnplugAndPlug) {
