@@ -166,14 +166,19 @@ void FillPipe(int writer) {
 }
 
 // Until the main thread of `pid` sleeps waiting on its output (or the poll that waits for it),
-// looked at again and again, no timer: false after 3 s as a guard.
+// looked at again and again, no timer: false after 3 s as a guard. A kernel that does not name
+// where a thread waits has it sleep, at least.
 bool WaitsOnItsOutput(pid_t pid) {
-    const std::string wchan = "/proc/" + std::to_string(pid) + "/wchan";
+    const std::string proc = "/proc/" + std::to_string(pid);
     const auto guard = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     while (std::chrono::steady_clock::now() < guard) {
-        const std::string where = Contents(wchan);
+        const std::string where = Contents(proc + "/wchan");
         if (where.find("pipe_write") != std::string::npos ||
             where.find("poll") != std::string::npos)
+            return true;
+        const std::string stat = Contents(proc + "/stat");
+        const std::size_t state = stat.rfind(')');
+        if (where == "0" && state != std::string::npos && stat.compare(state, 4, ") S ") == 0)
             return true;
         sched_yield();
     }
