@@ -43,8 +43,9 @@ private:
 #ifndef _WIN32
 // Writes all of `size` bytes to `fd`, waiting for room beside the live TStopSignals' pipe, so
 // that a reader who stopped reading (a full pipe, a FIFO, a terminal on hold) cannot keep a stop
-// signal waiting: the handler's flags let a plain write(2) go on waiting after one. Answers 0
-// when all was written, else the system's error: EINTR when a stop signal came first, the rest
+// signal waiting: the handler's flags let a plain write(2) go on waiting after one. What the
+// output takes at once is written even after a stop. Answers 0 when all was written, else the
+// system's error: EINTR when a stop signal came while the output had no room, the rest
 // unwritten. With no TStopSignals alive, a plain write.
 int WriteUnlessStopped(int fd, const char* bytes, std::size_t size);
 #endif

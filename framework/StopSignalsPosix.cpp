@@ -93,16 +93,20 @@ bool TStopSignals::Came() {
 int WriteUnlessStopped(int fd, const char* bytes, std::size_t size) {
     while (size > 0) {
         const int stopFd = gStopReadFd.load();
+        // Once a stop has come (its byte may already be taken from the pipe), only what the
+        // output takes at once is still written.
+        const bool came = stopFd >= 0 && gStopCame.load();
         pollfd waits[2] = {{fd, POLLOUT, 0}, {stopFd, POLLIN, 0}};
-        if (::poll(waits, stopFd >= 0 ? 2 : 1, -1) < 0) {
+        if (::poll(waits, stopFd >= 0 && !came ? 2 : 1, came ? 0 : -1) < 0) {
             if (errno == EINTR)
                 continue;
             return errno;
         }
-        if (stopFd >= 0 && ((waits[1].revents & POLLIN) != 0 || gStopCame.load()))
-            return EINTR;
-        if (waits[0].revents == 0)
+        if (waits[0].revents == 0) {
+            if (came || (waits[1].revents & POLLIN) != 0)
+                return EINTR;
             continue;
+        }
         // A pipe that says it can be written has room for PIPE_BUF bytes at least: a piece that
         // size goes in without waiting again.
         const ssize_t n = ::write(fd, bytes, std::min<std::size_t>(size, PIPE_BUF));
