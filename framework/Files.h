@@ -78,7 +78,8 @@ using TReplacePause = std::function<void(int triesSoFar)>;
 inline constexpr int kReplaceTries = 40;
 
 // Puts `from` in the place of `to` in one step, replacing a file of that name: no reader ever
-// sees a part-written `to`. False, with the system's reason in `why`, when it fails.
+// sees a part-written `to`. False, with the system's reason in `why`, when it fails, and when
+// `to` is anything but a regular file (a FIFO, a device node, a folder), which stays as it is.
 bool MoveOver(const QString& from, const QString& to, QString& why,
               const TReplacePause& pause = {});
 

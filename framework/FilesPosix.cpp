@@ -133,6 +133,11 @@ TPathKind KindOf(const QString& path) {
 }
 
 bool MoveOver(const QString& from, const QString& to, QString& why, const TReplacePause&) {
+    if (const TPathKind kind = KindOf(to);
+        kind != TPathKind::Missing && kind != TPathKind::Regular) {
+        why = QStringLiteral("not a regular file, so not replaced");
+        return false;
+    }
     if (::rename(FileNameBytes(from).constData(), FileNameBytes(to).constData()) == 0)
         return true;
     why = SystemReason(errno);

@@ -114,6 +114,11 @@ void GivePlainFilePermissions(QFileDevice&) {
 }
 
 bool MoveOver(const QString& from, const QString& to, QString& why, const TReplacePause& pause) {
+    if (const TPathKind kind = KindOf(to);
+        kind != TPathKind::Missing && kind != TPathKind::Regular) {
+        why = QStringLiteral("not a regular file, so not replaced");
+        return false;
+    }
     const QString source = QDir::toNativeSeparators(from);
     const QString target = QDir::toNativeSeparators(to);
     for (int tries = 1;; ++tries) {
