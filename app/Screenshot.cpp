@@ -8,8 +8,9 @@
 #include "app/Unit1.h"
 #include "framework/Bitmap.h"
 #include "framework/Files.h"
-#include "unit/ProgramFolder.h"
+#include "framework/Home.h"
 #include "imaging/jpeg.h"
+#include "unit/ProgramFolder.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -38,6 +39,9 @@ QString ProgramFolder() {
 }
 
 QString PicturesFolder() {
+    // Inside the home folder: none without a usable one.
+    if (!framework::HomeUsable())
+        return QString();
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     return pictures.isEmpty() ? QString() : QDir(pictures).filePath(QStringLiteral("Tarvenik"));
 }

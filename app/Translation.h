@@ -2,7 +2,8 @@
 // The window's language. Its texts are written in Russian, as designed; the English translation
 // (translations/tarvenik_en.ts) is used when the user's languages, in the order Qt reads them
 // (LANGUAGE, LC_ALL, LC_MESSAGES, LANG), name English before Russian, or name neither but some
-// other language. The C and POSIX locales, which name none, keep the Russian texts. Numbers
+// other language, whether Qt knows it or not (ber_MA, tok, xx_YY). The C and POSIX locales, which
+// name none, keep the Russian texts. Numbers
 // follow the user's locale either way.
 
 #include <QLocale>

@@ -12,6 +12,8 @@
 #include "framework/Arguments.h"
 #include "framework/ConsoleText.h"
 #include "framework/FileName.h"
+#include "framework/Home.h"
+#include "framework/ProgramEnd.h"
 #include "framework/RunningMark.h"
 #include "framework/StopSignals.h"
 #include "imaging/jpeg.h"
@@ -28,6 +30,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 int main(int argc, char** argv) {
     unit::IgnoreOutputSignals();
@@ -82,13 +85,18 @@ int main(int argc, char** argv) {
 
     int result = 0;
     {
-        // Only the position is kept: the window's size is fixed.
-        QSettings settings;
+        // Only the position is kept: the window's size is fixed. Without a usable home folder
+        // nothing is kept (Qt would write it under "/" or make the missing folders).
+        std::optional<QSettings> settings;
+        if (framework::HomeUsable())
+            settings.emplace();
         // The HID modules and the first device scan wait for the first frame.
         TTarvenik_Control_Form window(nullptr, TTarvenik_Control_Form::TUnitStart::AfterFirstFrame);
         Tarvenik_Control_Form = &window;
         window.WantedSerial = commandLine.Serial;
-        window.RememberedPlace = [&settings] { return design::RememberedPosition(settings); };
+        window.RememberedPlace = [&settings] {
+            return settings ? design::RememberedPosition(*settings) : std::optional<QPoint>();
+        };
         if (log)
             window.OnPollRead = [&log, &window](const TDataBlock& block) {
                 log->Append(block, window.HeldIdentity);
@@ -100,14 +108,15 @@ int main(int argc, char** argv) {
         window.show();
         startup::AfterFirstFrame(window, [] { desktop::SetWindowIcon(); });
         result = QApplication::exec();
-        design::RememberPosition(settings, window.pos());
+        if (settings)
+            design::RememberPosition(*settings, window.pos());
     } // the window and its destroy handler go here, while the global still names it
     Tarvenik_Control_Form = nullptr;
     // A unit that kept a request waiting has a thread waiting inside the HID services: nothing
     // that might wait for it or take the services away runs after this.
     if (unit::TUnitExchange::AbandonedRequests() > 0) {
         std::fflush(nullptr);
-        std::_Exit(result);
+        framework::EndAtOnce(result);
     }
     return result;
 }

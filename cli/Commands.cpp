@@ -4,11 +4,15 @@
 #include "cli/Sinks.h"
 #include "cli/Watch.h"
 #include "cli/WatchAll.h"
+#include "framework/ProgramEnd.h"
 #include "unit/Parameters.h"
 #include "unit/Record.h"
+#include "unit/UnitExchange.h"
 #include "unit/Version.h"
 
 #include <charconv>
+#include <cstdio>
+#include <iostream>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -330,6 +334,15 @@ int RunCli(const QStringList& arguments, TIo& io) {
         return 1;
     }
     return Finished(io);
+}
+
+int EndOfRun(int status) {
+    if (unit::TUnitExchange::AbandonedRequests() == 0)
+        return status;
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    framework::EndAtOnce(status);
 }
 
 } // namespace cli

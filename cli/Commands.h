@@ -31,4 +31,9 @@ TDataBlock ReadParametersBack(TUnitLink& link, TIo& io);
 // status: 0 done, 1 the unit (or the output) failed us, 2 a usage error.
 int RunCli(const QStringList& arguments, TIo& io);
 
+// What the program answers after RunCli: `status`; but when a unit kept a request waiting, whose
+// thread still waits inside the HID services, the output is flushed and the process ends with
+// `status` at once, running nothing that might wait for that thread.
+int EndOfRun(int status);
+
 } // namespace cli

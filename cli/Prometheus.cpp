@@ -1,22 +1,29 @@
 #include "cli/Prometheus.h"
 
+#include "unit/Record.h"
+
 namespace cli {
 
 namespace {
 
-// Label values escape the backslash, the double quote and the line end.
+// Label values escape the backslash, the double quote and the line end, the only escapes a
+// reader knows. Any other character PlainText escapes is written as PlainText writes it, its
+// backslash escaped in turn: the reader's label value is the text `\x1b` or `\u200b`, and no
+// control reaches a terminal that shows the file.
 QString LabelValue(const QString& text) {
     QString out;
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\\'))
+    unit::ForEachCharacter(text, [&out](char32_t code, QStringView units) {
+        if (code == U'\\')
             out += QLatin1String("\\\\");
-        else if (c == QLatin1Char('"'))
+        else if (code == U'"')
             out += QLatin1String("\\\"");
-        else if (c == QLatin1Char('\n'))
+        else if (code == U'\n')
             out += QLatin1String("\\n");
+        else if (unit::Unshowable(code))
+            out += QLatin1Char('\\') + unit::PlainEscape(code);
         else
-            out += c;
-    }
+            out += units;
+    });
     return out;
 }
 

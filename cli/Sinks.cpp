@@ -87,11 +87,34 @@ private:
 // The part file's name is hidden and does not end in .prom, so the textfile collector passes it
 // over. Not synced to disk: the next period replaces it anyway, and a sync each period would cost
 // more than the whole read.
+// Only a regular file is replaced so. A FIFO or a character device (a reader's pipe, a terminal,
+// /dev/null) is what the user means to write into: each period's exposition goes into it as it
+// stands, whole and in turn. Anything else there (a folder, a socket) is refused.
 class TReplacedFileSink : public TRecordSink {
 public:
     explicit TReplacedFileSink(const QString& path) : path_(path) {}
     bool Write(const std::vector<TRecordRow>& period) override {
-        return framework::WriteInPlaceOf(path_, PrometheusText(period).toUtf8(), error_);
+        const QByteArray bytes = PrometheusText(period).toUtf8();
+        if (!stream_.IsOpen()) {
+            switch (framework::KindOf(path_)) {
+            case framework::TPathKind::Missing:
+            case framework::TPathKind::Regular:
+                return framework::WriteInPlaceOf(path_, bytes, error_);
+            case framework::TPathKind::Other:
+                error_ = QStringLiteral("not a regular file, a FIFO or a character device");
+                return false;
+            case framework::TPathKind::Stream:
+                if (!stream_.Open(path_)) {
+                    error_ = stream_.Error();
+                    return false;
+                }
+                break;
+            }
+        }
+        if (stream_.Write(bytes))
+            return true;
+        error_ = stream_.Error();
+        return false;
     }
     QString Error() const override {
         return QStringLiteral("cannot write %1: %2").arg(path_, error_);
@@ -99,6 +122,7 @@ public:
 
 private:
     QString path_;
+    framework::TAppendFile stream_;
     QString error_;
 };
 

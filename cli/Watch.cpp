@@ -68,6 +68,11 @@ void TWatch::Fail(TFailure failure) {
 bool TWatch::Emit(const TRecordRow& row) {
     if (sink_.Write({row}))
         return true;
+    // A write that waited on its reader gave way to a stop signal: the watch ends as stopped.
+    if (framework::TStopSignals::Came()) {
+        Finish(0);
+        return false;
+    }
     writeError_ = sink_.Error();
     Finish(1);
     return false;

@@ -155,6 +155,11 @@ void TWatchAll::ClosePeriod() {
         units_.TakeNew();
     }
     if (!sink_.Write(period)) {
+        // A write that waited on its reader gave way to a stop signal: the watch ends as stopped.
+        if (framework::TStopSignals::Came()) {
+            Finish(0);
+            return;
+        }
         writeError_ = sink_.Error();
         Finish(1);
         return;

@@ -5,17 +5,13 @@
 #include "framework/Arguments.h"
 #include "framework/ConsoleText.h"
 #include "framework/RunningMark.h"
+#include "framework/StoppableOutput.h"
 #include "unit/OutputSignals.h"
-#include "unit/UnitExchange.h"
 
 #include <QCoreApplication>
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <iostream>
-#include <thread>
 
 int main(int argc, char** argv) {
     unit::IgnoreOutputSignals();
@@ -29,6 +25,8 @@ int main(int argc, char** argv) {
     const framework::TRunningMark running;
     // Russian words reach a Windows console as such, not in its code page.
     const framework::TConsoleText console;
+    // A watch whose reader stopped reading still hears the first stop signal.
+    const framework::TStoppableOutput output;
 
     const QStringList arguments = framework::CommandLineArguments(argc, argv);
     cli::TIo io{.Out = std::cout, .Err = std::cerr};
@@ -41,11 +39,5 @@ int main(int argc, char** argv) {
     }
     // A unit that kept a request waiting (a watch stopped meanwhile) has a thread waiting inside
     // the HID services: nothing that might wait for it runs after this.
-    if (unit::TUnitExchange::AbandonedRequests() > 0) {
-        std::cout.flush();
-        std::cerr.flush();
-        std::fflush(nullptr);
-        std::_Exit(status);
-    }
-    return status;
+    return cli::EndOfRun(status);
 }

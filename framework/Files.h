@@ -36,8 +36,10 @@ public:
     void Unlock();
     // The size now, or -1 when it can't be told.
     qint64 Size();
-    // All of `bytes`, or false.
+    // All of `bytes`, or false. On Linux a write into a pipe or a device that waits for its
+    // reader gives way to a stop signal (TStopSignals): false, with Stopped() true.
     bool Write(const QByteArray& bytes);
+    bool Stopped() const { return stopped_; }
     // Cuts the file back to `size` bytes (a record written in part is taken back).
     void Truncate(qint64 size);
     // The file's first `length` bytes read through a handle of their own (fewer when it is
@@ -50,9 +52,19 @@ private:
     static constexpr std::intptr_t kClosed = -1;
     std::intptr_t handle_ = kClosed; // a descriptor, or a Windows handle
     bool regular_ = false;
+    bool stopped_ = false;
     QString path_;
     QString error_;
 };
+
+// What stands at a path, as far as putting a file in its place goes (links followed).
+enum class TPathKind {
+    Missing, // nothing, or nothing that can be told
+    Regular, // a file on a disk: it may be replaced
+    Stream,  // a FIFO or a character device: written into, never replaced
+    Other,   // a folder, a socket, a block device: neither
+};
+TPathKind KindOf(const QString& path);
 
 // Gives a file just created under a private name the permissions a plain file of the user gets.
 void GivePlainFilePermissions(QFileDevice& file);
@@ -66,12 +78,15 @@ using TReplacePause = std::function<void(int triesSoFar)>;
 inline constexpr int kReplaceTries = 40;
 
 // Puts `from` in the place of `to` in one step, replacing a file of that name: no reader ever
-// sees a part-written `to`. False, with the system's reason in `why`, when it fails.
+// sees a part-written `to`. False, with the system's reason in `why`, when it fails, and when
+// `to` is anything but a regular file (a FIFO, a device node, a folder), which stays as it is.
 bool MoveOver(const QString& from, const QString& to, QString& why,
               const TReplacePause& pause = {});
 
 // Writes `bytes` into a new file beside `path` (PartNameBeside) and then puts it in place of
-// `path` (MoveOver), so a reader of `path` sees the old contents or all of the new. The part file
+// `path` (MoveOver), so a reader of `path` sees the old contents or all of the new. Only a
+// regular file, or nothing, is replaced: anything else at `path` is refused before a byte is
+// written. The part file
 // is created exclusively and never through a link, so nothing planted in a shared folder can
 // send the bytes elsewhere. On failure no part file is left behind.
 bool WriteInPlaceOf(const QString& path, const QByteArray& bytes, QString& why,

@@ -1,6 +1,7 @@
 #include "framework/Files.h"
 
 #include "framework/FileName.h"
+#include "framework/StopSignals.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -20,6 +21,20 @@ QString SystemReason(int error) {
 
 int Fd(std::intptr_t handle) {
     return static_cast<int>(handle);
+}
+
+// All of `size` bytes, or the system's error.
+int WriteAll(int fd, const char* bytes, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
 }
 
 } // namespace
@@ -72,19 +87,17 @@ qint64 TAppendFile::Size() {
 }
 
 bool TAppendFile::Write(const QByteArray& bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(Fd(handle_), bytes.constData() + done,
-                                  static_cast<std::size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error_ = SystemReason(n < 0 ? errno : EIO);
-            return false;
-        }
-        done += n;
-    }
-    return true;
+    // A file on a disk never waits for a reader; a pipe or a terminal may, for as long as its
+    // reader likes, and a stop signal must still be heard meanwhile.
+    const int error =
+        regular_ ? WriteAll(Fd(handle_), bytes.constData(), static_cast<std::size_t>(bytes.size()))
+                 : WriteUnlessStopped(Fd(handle_), bytes.constData(),
+                                      static_cast<std::size_t>(bytes.size()));
+    if (error == 0)
+        return true;
+    stopped_ = error == EINTR;
+    error_ = stopped_ ? QStringLiteral("stopped by a signal") : SystemReason(error);
+    return false;
 }
 
 void TAppendFile::Truncate(qint64 size) {
@@ -108,7 +121,23 @@ void GivePlainFilePermissions(QFileDevice& file) {
     ::fchmod(file.handle(), 0666 & ~mask);
 }
 
+TPathKind KindOf(const QString& path) {
+    struct stat status {};
+    if (::stat(FileNameBytes(path).constData(), &status) != 0)
+        return TPathKind::Missing;
+    if (S_ISREG(status.st_mode))
+        return TPathKind::Regular;
+    if (S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode))
+        return TPathKind::Stream;
+    return TPathKind::Other;
+}
+
 bool MoveOver(const QString& from, const QString& to, QString& why, const TReplacePause&) {
+    if (const TPathKind kind = KindOf(to);
+        kind != TPathKind::Missing && kind != TPathKind::Regular) {
+        why = QStringLiteral("not a regular file, so not replaced");
+        return false;
+    }
     if (::rename(FileNameBytes(from).constData(), FileNameBytes(to).constData()) == 0)
         return true;
     why = SystemReason(errno);
@@ -117,6 +146,13 @@ bool MoveOver(const QString& from, const QString& to, QString& why, const TRepla
 
 bool WriteInPlaceOf(const QString& path, const QByteArray& bytes, QString& why,
                     const TReplacePause& pause) {
+    // A rename would put a plain file in the place of a FIFO or a device node (as root, in place
+    // of /dev/null itself).
+    if (const TPathKind kind = KindOf(path);
+        kind != TPathKind::Missing && kind != TPathKind::Regular) {
+        why = QStringLiteral("not a regular file, so not replaced");
+        return false;
+    }
     // A name taken meanwhile is a clash of random names or a planted one: another name is drawn.
     constexpr int kAttempts = 16;
     QString part;

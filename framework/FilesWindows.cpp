@@ -114,6 +114,11 @@ void GivePlainFilePermissions(QFileDevice&) {
 }
 
 bool MoveOver(const QString& from, const QString& to, QString& why, const TReplacePause& pause) {
+    if (const TPathKind kind = KindOf(to);
+        kind != TPathKind::Missing && kind != TPathKind::Regular) {
+        why = QStringLiteral("not a regular file, so not replaced");
+        return false;
+    }
     const QString source = QDir::toNativeSeparators(from);
     const QString target = QDir::toNativeSeparators(to);
     for (int tries = 1;; ++tries) {
@@ -136,8 +141,22 @@ bool MoveOver(const QString& from, const QString& to, QString& why, const TRepla
     }
 }
 
+TPathKind KindOf(const QString& path) {
+    const DWORD attributes = GetFileAttributesW(Wide(QDir::toNativeSeparators(path)));
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return TPathKind::Missing;
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+        return TPathKind::Other;
+    return TPathKind::Regular;
+}
+
 bool WriteInPlaceOf(const QString& path, const QByteArray& bytes, QString& why,
                     const TReplacePause& pause) {
+    if (const TPathKind kind = KindOf(path);
+        kind != TPathKind::Missing && kind != TPathKind::Regular) {
+        why = QStringLiteral("not a regular file, so not replaced");
+        return false;
+    }
     // A name taken meanwhile is a clash of random names or a planted one: another name is drawn.
     constexpr int kAttempts = 16;
     QString part;

@@ -7,6 +7,7 @@
 
 #include <QObject>
 
+#include <cstddef>
 #include <memory>
 
 class QSocketNotifier;
@@ -23,6 +24,10 @@ public:
     // as usual).
     bool Installed() const { return installed_; }
 
+    // A stop signal has come to the live object, delivered as Stop() yet or not: a write that
+    // gave way to it is no failure of the output.
+    static bool Came();
+
 signals:
     void Stop(int signal);
 
@@ -34,6 +39,16 @@ private:
     bool installed_ = false;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
+
+#ifndef _WIN32
+// Writes all of `size` bytes to `fd`, waiting for room beside the live TStopSignals' pipe, so
+// that a reader who stopped reading (a full pipe, a FIFO, a terminal on hold) cannot keep a stop
+// signal waiting: the handler's flags let a plain write(2) go on waiting after one. What the
+// output takes at once is written even after a stop. Answers 0 when all was written, else the
+// system's error: EINTR when a stop signal came while the output had no room, the rest
+// unwritten. With no TStopSignals alive, a plain write.
+int WriteUnlessStopped(int fd, const char* bytes, std::size_t size);
+#endif
 
 #ifdef _WIN32
 // The console control handler, as the system calls it on a thread of its own (CTRL_C_EVENT, ...):

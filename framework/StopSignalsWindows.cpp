@@ -65,4 +65,9 @@ TStopSignals::~TStopSignals() {
 
 void TStopSignals::Readable() {}
 
+bool TStopSignals::Came() {
+    const std::lock_guard lock(gLock);
+    return gWatcher != nullptr && gStopSent;
+}
+
 } // namespace framework

@@ -20,12 +20,14 @@ QString Volts(const TDataBlock& data, int index) {
                        QLocale::c());
 }
 
-// RFC 4180: a field with a comma, a quote or a line end goes in quotes, its quotes doubled.
+// RFC 4180: a field with a comma, a quote or a line end goes in quotes, its quotes doubled. No
+// control reaches the file: a line end or an escape character in a unit's text is written as
+// PlainText writes it, and that field is quoted too.
 QString CsvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
+    const QString plain = PlainText(text);
+    if (plain == text && !text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')))
         return text;
-    QString quoted = text;
+    QString quoted = plain;
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
@@ -36,14 +38,17 @@ QString JsonString(const QString& text, bool emptyIsNull) {
     if (emptyIsNull && text.isEmpty())
         return QStringLiteral("null");
     QString out = QStringLiteral("\"");
-    for (const QChar c : text) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
-            out += QLatin1Char('\\') + c;
-        else if (c.unicode() < 0x20)
-            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
+    ForEachCharacter(text, [&out](char32_t code, QStringView units) {
+        if (code == U'"' || code == U'\\') {
+            out += QLatin1Char('\\');
+            out += units;
+        } else if (Unshowable(code)) {
+            for (const QChar unit : units)
+                out += QStringLiteral("\\u%1").arg(unit.unicode(), 4, 16, QLatin1Char('0'));
+        } else {
+            out += units;
+        }
+    });
     return out + QLatin1Char('"');
 }
 
@@ -167,26 +172,46 @@ QString JsonEventRecord(const QDateTime& time, const QString& event, const TUnit
     return JsonObject(fields);
 }
 
+bool Unshowable(char32_t code) {
+    switch (QChar::category(code)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString PlainEscape(char32_t code) {
+    switch (code) {
+    case U'\t':
+        return QStringLiteral("\\t");
+    case U'\n':
+        return QStringLiteral("\\n");
+    case U'\r':
+        return QStringLiteral("\\r");
+    default:
+        break;
+    }
+    if (code < 0x80)
+        return QStringLiteral("\\x%1").arg(static_cast<uint>(code), 2, 16, QLatin1Char('0'));
+    if (code <= 0xFFFF)
+        return QStringLiteral("\\u%1").arg(static_cast<uint>(code), 4, 16, QLatin1Char('0'));
+    return QStringLiteral("\\U%1").arg(static_cast<uint>(code), 8, 16, QLatin1Char('0'));
+}
+
 QString PlainText(const QString& text) {
     QString plain;
     plain.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        const bool reorders = u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E) ||
-                              (u >= 0x2066 && u <= 0x2069);
-        if (u == u'\t')
-            plain += QStringLiteral("\\t");
-        else if (u == u'\n')
-            plain += QStringLiteral("\\n");
-        else if (u == u'\r')
-            plain += QStringLiteral("\\r");
-        else if (u < 0x20 || u == 0x7F)
-            plain += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
-        else if ((u >= 0x80 && u <= 0x9F) || u == 0x2028 || u == 0x2029 || reorders)
-            plain += QStringLiteral("\\u%1").arg(u, 4, 16, QLatin1Char('0'));
+    ForEachCharacter(text, [&plain](char32_t code, QStringView units) {
+        if (Unshowable(code))
+            plain += PlainEscape(code);
         else
-            plain += c;
-    }
+            plain += units;
+    });
     return plain;
 }
 

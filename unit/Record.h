@@ -46,7 +46,9 @@ QString TimeText(const QDateTime& time);
 // The block's values in record order, `time` not included.
 std::vector<TField> FieldsOf(const TDataBlock& data);
 
-// The CSV header line and record lines, each with its CRLF.
+// The CSV header line and record lines, each with its CRLF. A unit's serial and location (and an
+// event) are written as PlainText gives them, so no control byte reaches the file; a field that
+// holds a comma, a quote or an escape is quoted.
 QString CsvHeader(TLayout layout = TLayout::Current);
 QString CsvRecord(const QDateTime& time, const TDataBlock& data, const TUnitIdentity& unit,
                   TLayout layout = TLayout::Current);
@@ -57,15 +59,37 @@ QString CsvEventRecord(const QDateTime& time, const QString& event, const TUnitI
 // (117 raw bytes each) and `raw` (the 250 bytes of the block).
 QString JsonRecord(const QDateTime& time, const TDataBlock& data, const TUnitIdentity& unit);
 QString JsonEventRecord(const QDateTime& time, const QString& event, const TUnitIdentity& unit);
-// A JSON string, quoted and escaped; null for an empty text when `emptyIsNull`.
+// A JSON string, quoted and escaped; null for an empty text when `emptyIsNull`. What PlainText
+// escapes is written as \uHHHH (a pair of them beyond U+FFFF): a parser reads the text back as it
+// was, and a terminal shows no control.
 QString JsonString(const QString& text, bool emptyIsNull = false);
 // A JSON object of the given fields only, no line end.
 QString JsonObject(const std::vector<TField>& fields);
 
 // A text a unit gave (its serial, strings, path) for a plain line a person reads in a terminal:
-// what the terminal would act on (C0 and C1 controls, DEL, line and paragraph separators, marks
-// that turn the line's direction) as `\t`, `\n`, `\r`, `\xHH` or `\uHHHH`. The rest, a backslash
-// too, is left as it is: a Windows device path is shown as `--device` takes it.
+// what the terminal would act on, and what would hide, reorder or break the text around it (C0
+// and C1 controls, DEL, line and paragraph separators, every format character: the marks and
+// isolates that turn a line's direction, U+061C, zero-width spaces and joiners, U+FEFF; and half
+// a surrogate pair met alone) as `\t`, `\n`, `\r`, `\xHH`, `\uHHHH` or `\UHHHHHHHH`. The rest, a
+// backslash too, is left as it is: a Windows device path is shown as `--device` takes it.
 QString PlainText(const QString& text);
+
+// Whether PlainText escapes the character `code`, and how.
+bool Unshowable(char32_t code);
+QString PlainEscape(char32_t code);
+
+// Calls `each(code, units)` for every character of `text`: its code point and its UTF-16 units
+// (a surrogate met alone is a character of its own).
+template <typename Each> void ForEachCharacter(const QString& text, Each&& each) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            each(QChar::surrogateToUcs4(c, text[i + 1]), QStringView(text).mid(i, 2));
+            ++i;
+        } else {
+            each(static_cast<char32_t>(c.unicode()), QStringView(text).mid(i, 1));
+        }
+    }
+}
 
 } // namespace unit

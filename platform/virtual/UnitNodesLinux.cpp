@@ -33,7 +33,9 @@ namespace {
 // the folder itself, with nothing but unlink and rmdir on paths made ready beforehand, and the
 // signal then ends the program as it would have. Installed only over the default action, so a
 // program that handles the signal itself (and ends normally, running the destructor) keeps its
-// own way.
+// own way. A program that ends at once through quick_exit (it gave up on a request a unit kept
+// waiting, and so leaves this module loaded) runs no destructor either: the same removal runs as
+// its quick-exit handler.
 namespace leftovers {
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -42,7 +44,7 @@ char nodes[kUnitCount][PATH_MAX];
 std::atomic<bool> nodeSet[kUnitCount];
 std::atomic<bool> folderSet{false};
 
-extern "C" void removeOnSignal(int number) {
+extern "C" void removeAll() {
     const int saved = errno;
     for (int i = 0; i < kUnitCount; ++i)
         if (nodeSet[i].load())
@@ -50,6 +52,10 @@ extern "C" void removeOnSignal(int number) {
     if (folderSet.load())
         rmdir(folder);
     errno = saved;
+}
+
+extern "C" void removeOnSignal(int number) {
+    removeAll();
     // SA_RESETHAND has put back the default action; raised again, the signal waits until this
     // handler returns and then ends the program as it would have.
     raise(number);
@@ -63,6 +69,8 @@ void copyPath(char* target, const std::string& path) {
 
 // Before the folder or a node exists, so that no moment is left where one exists unwatched.
 void watch() {
+    static std::once_flag quickExit;
+    std::call_once(quickExit, [] { std::at_quick_exit(removeAll); });
     for (int number : kSignals) {
         struct sigaction previous {};
         if (sigaction(number, nullptr, &previous) != 0 || (previous.sa_flags & SA_SIGINFO) != 0 ||

@@ -59,9 +59,21 @@ TEST(Language, TheCAndPosixLocalesAndNoLanguageKeepTheRussian) {
     EXPECT_FALSE(translation::WantsEnglish({"POSIX"}));
     EXPECT_FALSE(translation::WantsEnglish({}));
     EXPECT_FALSE(translation::WantsEnglish({""}));
-    // A LANG naming no language Qt knows comes with C after it.
-    EXPECT_FALSE(translation::WantsEnglish({"xx-YY", "C"}));
     EXPECT_FALSE(translation::WantsEnglish({"und"}));
+}
+
+TEST(Language, ALanguageQtDoesNotKnowGetsEnglishToo) {
+    // As Qt gives them for LANG=ber_MA.UTF-8 (a locale Debian ships), LANG=tok and LANG=xx_YY: the
+    // code as it stands, then C.
+    EXPECT_TRUE(translation::WantsEnglish({"ber-MA", "C"}));
+    EXPECT_TRUE(translation::WantsEnglish({"tok", "C"}));
+    EXPECT_TRUE(translation::WantsEnglish({"xx-YY", "C"}));
+    EXPECT_TRUE(translation::WantsEnglish({"ber_MA.UTF-8"}));
+    // Russian first still decides, and Russian in any spelling Qt gives.
+    EXPECT_FALSE(translation::WantsEnglish({"tok", "ru-RU", "C"}));
+    EXPECT_FALSE(translation::WantsEnglish({"ru_UA.UTF-8"}));
+    EXPECT_FALSE(translation::WantsEnglish({"C.UTF-8"}));
+    EXPECT_FALSE(translation::WantsEnglish({"POSIX", "C"}));
 }
 
 TEST(Language, AnEnglishUserGetsEveryTextInEnglish) {

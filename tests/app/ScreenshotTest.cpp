@@ -13,6 +13,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 using namespace paneltest;
 
 namespace {
@@ -249,6 +253,22 @@ TEST_F(Screenshots, ALinkPlantedUnderThePicturesNameIsReplacedNotWrittenThrough)
     EXPECT_FALSE(picture.isSymLink());
     EXPECT_GT(picture.size(), 1000);
 }
+
+#ifndef _WIN32 // a FIFO, as a user may make one in the program's folder
+TEST_F(Screenshots, AFifoUnderThePicturesNameStaysAndNoPartIsLeft) {
+    const QString name = folder.filePath("061226_141530.jpg");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(name).constData(), 0600), 0);
+    form->CheckBox2->setChecked(true);
+    form->ScreenshotTrigger(230);
+    EXPECT_EQ(clock.positions.size(), 1u); // it tried
+    struct stat status {};
+    ASSERT_EQ(::lstat(QFile::encodeName(name).constData(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    EXPECT_EQ(QDir(folder.path())
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+              QStringList{"061226_141530.jpg"});
+}
+#endif
 
 #ifndef _WIN32 // a full disk is made with a POSIX file size limit
 TEST_F(Screenshots, AFullDiskLeavesNoPictureAndNoPartOfOne) {

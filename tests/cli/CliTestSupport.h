@@ -119,6 +119,13 @@ public:
     TQuickNoAnswer& operator=(const TQuickNoAnswer&) = delete;
 };
 
+#ifndef _WIN32
+// The argument that makes the test binary a tool's run giving up on a unit that keeps its read
+// waiting, ended as the program ends (ProgramFilesTest.cpp): its exit status is the tool's.
+inline constexpr const char* kGiveUpChild = "--give-up-on-a-stalled-unit";
+int GiveUpOnAStalledUnit();
+#endif
+
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {

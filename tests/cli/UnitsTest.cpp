@@ -12,7 +12,15 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#endif
 
 using namespace clitest;
 
@@ -21,6 +29,20 @@ namespace {
 QByteArray Contents(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+// What in `text` a terminal would act on, or that would hide or turn the text around it: a C0
+// control other than the line ends `allowed` names, DEL, a C1 control, U+061C, U+200B. Answers the
+// first one's offset, or -1.
+qsizetype FirstUnshowable(const QByteArray& text, const QByteArray& allowed = "\n") {
+    const QString decoded = QString::fromUtf8(text);
+    for (qsizetype i = 0; i < decoded.size(); ++i) {
+        const char16_t u = decoded[i].unicode();
+        if ((u < 0x20 && !allowed.contains(static_cast<char>(u))) || (u >= 0x7F && u <= 0x9F) ||
+            u == 0x061C || u == 0x200B)
+            return i;
+    }
+    return -1;
 }
 
 // The units whose feature reports the log holds, in order.
@@ -166,6 +188,45 @@ TEST_F(CliTest, APlainLineShowsControlCharactersInAUnitsSerialEscaped) {
     EXPECT_EQ(units[0]["serial"].toString(), QString::fromUtf8(serial));
 }
 
+TEST_F(CliTest, NoFormatLetsASerialsControlsOrInvisibleMarksThrough) {
+    // Clears the screen, rings, goes back to the line's start; an Arabic letter mark and a zero
+    // width space, which turn or hide what follows; a C1 control.
+    const char* serial = "a\x1b[2J\x07\rb\u061c\u200bc\u009b";
+    const QString escaped = R"(a\x1b[2J\x07\rb\u061c\u200bc\u009b)";
+    Unit().SetSerial(0, serial, 1);
+
+    TRun run = Cli({"list"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(QString::fromStdString(run.Out).section('\t', 5, 5), escaped);
+
+    // CSV: the field quoted and escaped as the plain line has it; only the records' CRLF.
+    run = Cli({"watch", "--csv", "--count", "1", "--interval", "0"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const QByteArray csv = QByteArray::fromStdString(run.Out);
+    EXPECT_EQ(FirstUnshowable(QByteArray(csv).replace("\r\n", "\n")), -1) << run.Out;
+    EXPECT_TRUE(csv.endsWith((",\"" + escaped + "\",virtual-1\r\n").toUtf8())) << run.Out;
+
+    // Prometheus: the same text as the label's value, its backslashes escaped as the format
+    // wants; a reader gets the text `a\x1b[2J...`.
+    run = Cli({"read", "--format", "prometheus"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const QByteArray prom = QByteArray::fromStdString(run.Out);
+    EXPECT_EQ(FirstUnshowable(prom), -1) << run.Out;
+    QString label = escaped;
+    label.replace("\\", "\\\\");
+    EXPECT_TRUE(prom.contains(
+        ("tarvenik_up{serial=\"" + label + "\",location=\"virtual-1\"} 1\n").toUtf8()))
+        << run.Out;
+
+    // JSON: escaped as \u sequences, read back as the serial it is.
+    run = Cli({"watch", "--jsonl", "--count", "1", "--interval", "0"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(FirstUnshowable(QByteArray::fromStdString(run.Out)), -1) << run.Out;
+    EXPECT_EQ(
+        QJsonDocument::fromJson(QByteArray::fromStdString(run.Out)).object()["serial"].toString(),
+        QString::fromUtf8(serial));
+}
+
 TEST_F(CliTest, WatchAllRecordsEveryUnitEachPeriodThroughUnplugAndPlug) {
     ASSERT_EQ(Unit().Plug(1), 0);
     std::vector<QJsonArray> periods;
@@ -280,6 +341,71 @@ TEST_F(CliTest, ALinkPlantedBesideThePrometheusFileRedirectsNothing) {
     EXPECT_EQ(found.join(' ').toStdString(), expected.join(' ').toStdString());
     for (const QString& name : planted)
         EXPECT_EQ(QFileInfo(dir.filePath(name)).symLinkTarget(), victim);
+}
+#endif
+
+#ifndef _WIN32 // FIFOs and device nodes
+namespace {
+
+mode_t TypeAt(const QString& path) {
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & S_IFMT : 0;
+}
+
+} // namespace
+
+TEST_F(CliTest, APrometheusOutputThatIsAFifoIsWrittenIntoNotReplaced) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("metrics");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const int reader =
+        ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    const TRun run = Cli(
+        {"watch", "--format", "prometheus", "--interval", "0", "--count", "2", "--output", fifo});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(TypeAt(fifo), static_cast<mode_t>(S_IFIFO));
+    QByteArray taken(1 << 16, '\0');
+    const ssize_t n = ::read(reader, taken.data(), static_cast<std::size_t>(taken.size()));
+    ::close(reader);
+    taken.truncate(n > 0 ? n : 0);
+    EXPECT_EQ(taken.count("# TYPE tarvenik_up gauge\n"), 2) << "each period's exposition, whole";
+    EXPECT_EQ(QDir(dir.path())
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+              QStringList{"metrics"});
+
+    // A folder in the way is neither written into nor replaced.
+    const TRun folder =
+        Cli({"watch", "--format", "prometheus", "--count", "1", "--output", dir.path()});
+    EXPECT_EQ(folder.Status, 1);
+    EXPECT_EQ(folder.Err, "tarvenik-cli: cannot write " + dir.path().toStdString() +
+                              ": not a regular file, a FIFO or a character device\n");
+}
+
+TEST_F(CliTest, APrometheusOutputThatIsADeviceIsWrittenIntoNotReplaced) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "making device nodes needs root";
+    QTemporaryDir dir;
+    // The machine's null and full devices, as nodes of the test's own.
+    const QString null = dir.filePath("null");
+    const QString full = dir.filePath("full");
+    if (::mknod(QFile::encodeName(null).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0 ||
+        ::mknod(QFile::encodeName(full).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        GTEST_SKIP() << "no device nodes here: " << std::strerror(errno);
+    TRun run = Cli(
+        {"watch", "--format", "prometheus", "--interval", "0", "--count", "2", "--output", null});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(TypeAt(null), static_cast<mode_t>(S_IFCHR));
+    run = Cli({"watch", "--format", "prometheus", "--count", "1", "--output", full});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err,
+              "tarvenik-cli: cannot write " + full.toStdString() + ": No space left on device\n");
+    EXPECT_EQ(TypeAt(full), static_cast<mode_t>(S_IFCHR));
+    QStringList left =
+        QDir(dir.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    left.sort();
+    EXPECT_EQ(left, (QStringList{"full", "null"})) << "no part file left";
 }
 #endif
 

@@ -7,9 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <memory>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 #include <vector>
 
 namespace {
@@ -165,3 +169,27 @@ TEST(Files, AFileWrittenInPlaceOfAnotherLeavesNoPartAndTheirNamesCannotBeGuessed
         framework::WriteInPlaceOf(folder.filePath(QStringLiteral("missing/m.prom")), "lost", why));
     EXPECT_FALSE(why.isEmpty());
 }
+
+#ifndef _WIN32 // a FIFO: what a reader of the metrics may have put there
+TEST(Files, OnlyARegularFileOrNothingIsReplaced) {
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const QDir folder(temp.path());
+    const QString fifo = folder.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(framework::KindOf(fifo), framework::TPathKind::Stream);
+    EXPECT_EQ(framework::KindOf(folder.path()), framework::TPathKind::Other);
+    EXPECT_EQ(framework::KindOf(folder.filePath(QStringLiteral("none"))),
+              framework::TPathKind::Missing);
+    for (const QString& target : {fifo, folder.path()}) {
+        QString why;
+        EXPECT_FALSE(framework::WriteInPlaceOf(target, "new", why)) << target.toStdString();
+        EXPECT_EQ(why, QStringLiteral("not a regular file, so not replaced"));
+    }
+    EXPECT_EQ(framework::KindOf(fifo), framework::TPathKind::Stream);
+    EXPECT_EQ(
+        folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+        QStringList{QStringLiteral("fifo")})
+        << "no part file left";
+}
+#endif

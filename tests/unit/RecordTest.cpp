@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
@@ -53,6 +55,21 @@ TEST(Record, PlainTextEscapesWhatATerminalWouldActOnAndKeepsTheRest) {
     // Marks that turn the direction of the rest of the line around.
     EXPECT_EQ(unit::PlainText(QStringLiteral(u"a\u202eb\u2066c")),
               QStringLiteral(R"(a\u202eb\u2066c)"));
+    // Every other format character: the Arabic letter mark, zero-width ones, the byte order mark,
+    // a tag beyond U+FFFF; and half a surrogate pair met alone. A character beyond U+FFFF that
+    // shows stays whole.
+    EXPECT_EQ(
+        unit::PlainText(QStringLiteral(u"\u061c\u200b\u200d\u2060\ufeff\U000E0001\U0001F600")),
+        QStringLiteral(u"\\u061c\\u200b\\u200d\\u2060\\ufeff\\U000e0001\U0001F600"));
+    EXPECT_EQ(unit::PlainText(QString(QChar(0xD800)) + QLatin1Char('x')),
+              QStringLiteral(R"(\ud800x)"));
+}
+
+TEST(Record, JsonEscapesWhatPlainTextDoesAndReadsBackAsItWas) {
+    const QString text = QStringLiteral(u"a\x1b\u009b\u061c\u200b\U000E0001\"\\z");
+    const QString json = unit::JsonString(text);
+    EXPECT_EQ(json, QStringLiteral(R"("a\u001b\u009b\u061c\u200b\udb40\udc01\"\\z")"));
+    EXPECT_EQ(QJsonDocument::fromJson(("[" + json + "]").toUtf8()).array()[0].toString(), text);
 }
 
 TEST(RecordFile, TheHeaderGoesOnlyIntoANewOrEmptyFile) {

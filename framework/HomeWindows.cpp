@@ -1,0 +1,9 @@
+#include "framework/Home.h"
+
+namespace framework {
+
+bool HomeUsable() {
+    return true;
+}
+
+} // namespace framework
