@@ -112,6 +112,23 @@ TEST(LogReader, BadLinesAreSkippedAndCounted) {
     EXPECT_EQ(reader.Units()[1], QStringLiteral("quoted, serial"));
 }
 
+// Nothing in a log the unit could not have measured is drawn: a position or count past a byte, a
+// voltage past 255 counts at the record's scale (4.38 V at 64, as written to two decimals).
+TEST(LogReader, ValuesTheUnitCannotGiveAreBadLines) {
+    TLogReader json(Data("out-of-range.jsonl"));
+    ASSERT_TRUE(json.ReadMore());
+    EXPECT_EQ(json.Records(), 1u);
+    EXPECT_EQ(json.Malformed(), 7u);
+    TLogReader csv(Data("out-of-range.csv"));
+    ASSERT_TRUE(csv.ReadMore());
+    EXPECT_EQ(csv.Records(), 2u);
+    EXPECT_EQ(csv.Malformed(), 4u);
+    const THistoryStore* store = csv.Store(QStringLiteral("S"));
+    ASSERT_NE(store, nullptr);
+    ASSERT_EQ(store->Size(), 2u);
+    EXPECT_EQ(Byte(store->At(1), block::kOs1Max), 255);
+}
+
 TEST(LogReader, AFileThatIsNoLogSaysSo) {
     for (const char* name : {"notalog.txt"}) {
         TLogReader reader(Data(name));
