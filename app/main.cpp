@@ -5,6 +5,7 @@
 #include "app/Desktop.h"
 #include "app/FirstFrame.h"
 #include "app/FontWarmUp.h"
+#include "app/HistoryLink.h"
 #include "app/Placement.h"
 #include "app/PollLog.h"
 #include "app/Translation.h"
@@ -89,6 +90,14 @@ int main(int argc, char** argv) {
         Tarvenik_Control_Form = &window;
         window.WantedSerial = commandLine.Serial;
         window.RememberedPlace = [&settings] { return design::RememberedPosition(settings); };
+        // The history window's place is kept as it closes, which the control window's closing
+        // brings about too; written out with the control window's below.
+        window.History->RememberedPlace = [&settings] {
+            return settings.value(QStringLiteral("history/place")).toByteArray();
+        };
+        window.History->RememberPlace = [&settings](const QByteArray& place) {
+            settings.setValue(QStringLiteral("history/place"), place);
+        };
         if (log)
             window.OnPollRead = [&log, &window](const TDataBlock& block) {
                 log->Append(block, window.HeldIdentity);

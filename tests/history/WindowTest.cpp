@@ -6,16 +6,30 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 using namespace history;
 using namespace historytest;
 
 namespace {
+
+// Opens a log as the user does and waits for the reading thread to hand it over.
+bool Open(THistoryWindow& window, const QString& path) {
+    QSignalSpy opened(&window, &THistoryWindow::LogOpened);
+    window.OpenLog(path);
+    return opened.wait(5000) && opened.last().at(0).toBool();
+}
 
 class HistoryWindowTest : public ::testing::Test {
 protected:
@@ -84,7 +98,7 @@ TEST_F(HistoryWindowTest, LegendBoxesHideSeriesAndTheDescriptionTellsTheRange) {
 }
 
 TEST_F(HistoryWindowTest, ALogOfSeveralUnitsOffersTheChoice) {
-    ASSERT_TRUE(window->OpenLog(Data("units.jsonl")));
+    ASSERT_TRUE(Open(*window, Data("units.jsonl")));
     EXPECT_FALSE(window->ShowingLive());
     EXPECT_FALSE(window->FollowBox->isChecked());
     ASSERT_EQ(window->UnitBox->count(), 2);
@@ -99,7 +113,7 @@ TEST_F(HistoryWindowTest, ALogOfSeveralUnitsOffersTheChoice) {
 }
 
 TEST_F(HistoryWindowTest, AFileThatIsNoLogLeavesTheChartAndSaysWhy) {
-    EXPECT_FALSE(window->OpenLog(Data("notalog.txt")));
+    EXPECT_FALSE(Open(*window, Data("notalog.txt")));
     EXPECT_TRUE(window->ShowingLive());
     EXPECT_TRUE(window->Status->text().contains(QStringLiteral("notalog.txt")));
     EXPECT_EQ(window->Chart->Store(), &live);
@@ -109,8 +123,11 @@ TEST_F(HistoryWindowTest, TheOpenButtonAsksForAFile) {
     window->AskPath = [](bool save, const QString&) {
         return save ? QString() : Data("current.csv");
     };
+    QSignalSpy opened(window.get(), &THistoryWindow::LogOpened);
     QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
-    window->OpenButton->click();
+    window->OpenButton->click(); // one log at a time: a second press while it opens does nothing
+    ASSERT_TRUE(opened.wait(5000));
+    EXPECT_TRUE(opened.last().at(0).toBool());
     EXPECT_FALSE(window->ShowingLive());
     EXPECT_EQ(window->Chart->Store()->Size(), 5u);
 }
@@ -128,4 +145,51 @@ TEST_F(HistoryWindowTest, PngExportIsTheChart) {
         for (int x = 0; x < image.width() && !found; ++x)
             found = image.pixel(x, y) == SeriesInfo(0).Colour.rgb();
     EXPECT_TRUE(found);
+}
+
+// The reading runs on a thread of its own: the window goes on with the live chart meanwhile, shows
+// the progress and a cancel, takes one log at a time, and a cancelled log never shows.
+TEST_F(HistoryWindowTest, OpeningALogIsAJobThatCanBeCancelled) {
+    window->OpenLog(Data("current.csv"));
+    EXPECT_TRUE(window->Opening());
+    EXPECT_EQ(window->Chart->Store(), &live);
+    EXPECT_TRUE(window->Progress->isVisible());
+    EXPECT_TRUE(window->CancelButton->isVisible());
+    EXPECT_FALSE(window->OpenButton->isEnabled());
+    QSignalSpy opened(window.get(), &THistoryWindow::LogOpened);
+    window->CancelButton->click();
+    EXPECT_FALSE(window->Opening());
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_FALSE(opened.at(0).at(0).toBool());
+    EXPECT_FALSE(window->Progress->isVisible());
+    EXPECT_TRUE(window->OpenButton->isEnabled());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->ShowingLive());
+    EXPECT_EQ(window->Chart->Store(), &live);
+
+    // Closing the window gives up a log being opened too.
+    window->OpenLog(Data("current.csv"));
+    window->close();
+    EXPECT_FALSE(window->Opening());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->ShowingLive());
+}
+
+TEST_F(HistoryWindowTest, OnlyARegularFileIsOpened) {
+    QTemporaryDir folder;
+    EXPECT_FALSE(Open(*window, folder.path()));
+    EXPECT_TRUE(window->Status->text().contains(QStringLiteral("папка")))
+        << window->Status->text().toStdString();
+#ifdef Q_OS_UNIX
+    // Neither waited on (a FIFO with no writer) nor read without end (a device).
+    const QString fifo = folder.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_FALSE(Open(*window, fifo));
+    EXPECT_TRUE(window->Status->text().contains(QStringLiteral("канал")))
+        << window->Status->text().toStdString();
+    EXPECT_FALSE(Open(*window, QStringLiteral("/dev/zero")));
+    EXPECT_TRUE(window->Status->text().contains(QStringLiteral("устройство")));
+#endif
+    EXPECT_TRUE(window->ShowingLive());
+    EXPECT_EQ(window->Chart->Store(), &live);
 }
