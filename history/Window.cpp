@@ -1,8 +1,10 @@
 #include "history/Window.h"
 
+#include "framework/Files.h"
 #include "history/Export.h"
 #include "history/HistoryLogging.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -349,10 +351,19 @@ bool THistoryWindow::ExportPng(const QString& path) {
         view.CursorX.reset();
         RenderChart(painter, Chart->size(), ratio, Chart->Store() ? *Chart->Store() : kEmpty, view);
     }
-    if (!image.save(path, "PNG")) {
-        qCWarning(lcHistory).noquote() << "the chart could not be saved to" << path;
+    // Encoded whole first, then put in the file's place in one step: a full disk leaves the old
+    // file, never a cut one.
+    QByteArray png;
+    QBuffer buffer(&png);
+    QString why;
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") ||
+        !framework::WriteInPlaceOf(path, png, why)) {
+        qCWarning(lcHistory).noquote() << "the chart could not be saved to" << path << "-" << why;
         Status->setText(
-            QCoreApplication::translate("history", "Не удалось сохранить %1").arg(path));
+            why.isEmpty()
+                ? QCoreApplication::translate("history", "Не удалось сохранить %1").arg(path)
+                : QCoreApplication::translate("history", "Не удалось сохранить %1: %2")
+                      .arg(path, why));
         return false;
     }
     Status->setText(QCoreApplication::translate("history", "Сохранено: %1").arg(path));

@@ -17,6 +17,7 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using namespace history;
@@ -193,3 +194,36 @@ TEST_F(HistoryWindowTest, OnlyARegularFileIsOpened) {
     EXPECT_TRUE(window->ShowingLive());
     EXPECT_EQ(window->Chart->Store(), &live);
 }
+
+#ifdef Q_OS_UNIX
+// An export replaces the file in one step: a second name of the old file (a reader holding it)
+// keeps the old bytes whole, and the new file is whole too. A file written in place would be cut
+// short by a full disk.
+TEST_F(HistoryWindowTest, ExportsReplaceTheFileWhole) {
+    QTemporaryDir folder;
+    for (const char* name : {"chart.png", "range.csv"}) {
+        const QString path = folder.filePath(QLatin1String(name));
+        const QString reader = path + QStringLiteral(".reader");
+        {
+            QFile old(path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("old");
+        }
+        ASSERT_EQ(
+            ::link(QFile::encodeName(path).constData(), QFile::encodeName(reader).constData()), 0);
+        const bool saved = QString::fromLatin1(name).endsWith(QStringLiteral(".png"))
+                               ? window->ExportPng(path)
+                               : window->ExportCsv(path);
+        ASSERT_TRUE(saved) << name;
+        QFile kept(reader);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), QByteArray("old")) << name;
+        QFile written(path);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_GT(written.size(), 100) << name;
+    }
+    // Into a folder that is not there: nothing written, and the status says so.
+    EXPECT_FALSE(window->ExportPng(folder.filePath(QStringLiteral("none/chart.png"))));
+    EXPECT_TRUE(window->Status->text().contains(QStringLiteral("none/chart.png")));
+}
+#endif
