@@ -14,12 +14,6 @@
 
 namespace history {
 
-namespace {
-
-constexpr qint64 kDefaultSpan = 10 * 60'000; // ten minutes
-
-} // namespace
-
 THistoryChart::THistoryChart(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("HistoryChart"));
     setFocusPolicy(Qt::StrongFocus);
@@ -40,12 +34,22 @@ void THistoryChart::SetStore(const THistoryStore* store) {
 
 void THistoryChart::Refresh() {
     if (follow_ && store_ && !store_->Empty()) {
-        // Moved by whole columns, so the reduction drawn is kept and only new points are added.
-        const TRange range =
-            FollowRange(store_->At(store_->Size() - 1).Time, Span(),
-                        PlotColumns(LayoutChart(size(), font()), devicePixelRatioF()));
-        view_.From = range.From;
-        view_.To = range.To;
+        const qint64 first = store_->At(0).Time;
+        const qint64 latest = store_->At(store_->Size() - 1).Time;
+        if (latest - first < followSpan_) {
+            // Less data than the span: all of it, across the chart (a few points, reduced
+            // afresh each time at little cost).
+            const qint64 lead = (latest - first) / 50 + 1;
+            view_.From = first;
+            view_.To = first + std::clamp(latest - first + lead, kShortestSpan, followSpan_);
+        } else {
+            // Moved by whole columns, so the reduction drawn is kept and only new points are
+            // added.
+            const TRange range = FollowRange(
+                latest, followSpan_, PlotColumns(LayoutChart(size(), font()), devicePixelRatioF()));
+            view_.From = range.From;
+            view_.To = range.To;
+        }
     }
     Changed();
 }
@@ -70,6 +74,9 @@ void THistoryChart::SetFollow(bool follow) {
     if (follow_ == follow)
         return;
     follow_ = follow;
+    // Following again keeps the span shown then.
+    if (follow_)
+        followSpan_ = std::max(Span(), kShortestSpan);
     emit FollowChanged(follow_);
     Refresh();
 }
@@ -98,10 +105,12 @@ void THistoryChart::Zoom(double factor, std::optional<double> x) {
                                    kShortestSpan, kLongestSpan);
     view_.From = pivot - static_cast<qint64>(share * static_cast<double>(span));
     view_.To = view_.From + span;
-    // Zooming a following chart keeps it on the latest measurement.
-    if (follow_)
+    // Zooming a following chart keeps it on the latest measurement, at the span chosen once
+    // there is that much data.
+    if (follow_) {
+        followSpan_ = span;
         Refresh();
-    else
+    } else
         Changed();
 }
 

@@ -16,6 +16,7 @@ class THistoryChart : public QWidget {
 public:
     static constexpr qint64 kShortestSpan = 10'000;              // 10 s
     static constexpr qint64 kLongestSpan = 31LL * 24 * 3600'000; // a month
+    static constexpr qint64 kDefaultSpan = 10 * 60'000;          // ten minutes
 
     explicit THistoryChart(QWidget* parent = nullptr);
 
@@ -67,6 +68,8 @@ private:
     mutable TLiveReduction reduction_;
     const TReduction& Reduction() const;
     bool follow_ = true;
+    // The span a following chart shows once the data is longer; shorter data is shown whole.
+    qint64 followSpan_ = kDefaultSpan;
     std::optional<QPointF> dragFrom_;
     qint64 dragRangeFrom_ = 0;
 };

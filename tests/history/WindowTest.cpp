@@ -195,6 +195,39 @@ TEST_F(HistoryWindowTest, OnlyARegularFileIsOpened) {
     EXPECT_EQ(window->Chart->Store(), &live);
 }
 
+// A fresh window shows the little there is across the chart, not squashed into the right edge of
+// ten minutes; once the data is longer than the span, the span follows the latest.
+TEST(HistoryChartFit, TheViewFitsTheDataUntilItIsLongerThanTheSpan) {
+    THistoryStore store;
+    for (int i = 0; i < 12; ++i)
+        store.Measurement(kStart + i * kPoll, Block(40), {QStringLiteral("A"), {}});
+    THistoryWindow window(&store);
+    window.show();
+    THistoryChart* chart = window.Chart;
+    chart->Refresh();
+    const qint64 last = kStart + 11 * kPoll;
+    EXPECT_LE(chart->View().From, kStart);
+    EXPECT_GT(chart->View().To, last);
+    // The 5.5 s of data take most of the shortest span, 10 s.
+    EXPECT_EQ(chart->View().To - chart->View().From, THistoryChart::kShortestSpan);
+
+    // Two minutes: all of them, and little more.
+    for (int i = 12; i < 240; ++i)
+        store.Measurement(kStart + i * kPoll, Block(40), {QStringLiteral("A"), {}});
+    window.LiveChanged();
+    EXPECT_LE(chart->View().From, kStart);
+    EXPECT_LT(chart->View().To - chart->View().From, 130'000);
+
+    // Longer than the ten minutes shown by default: the ten minutes up to the latest.
+    for (int i = 240; i < 2000; ++i)
+        store.Measurement(kStart + i * kPoll, Block(40), {QStringLiteral("A"), {}});
+    window.LiveChanged();
+    const qint64 latest = kStart + 1999 * kPoll;
+    EXPECT_GT(chart->View().To, latest);
+    EXPECT_NEAR(static_cast<double>(chart->View().To - chart->View().From), 600'000.0, 1000.0);
+    EXPECT_GT(chart->View().From, kStart);
+}
+
 #ifdef Q_OS_UNIX
 // An export replaces the file in one step: a second name of the old file (a reader holding it)
 // keeps the old bytes whole, and the new file is whole too. A file written in place would be cut
