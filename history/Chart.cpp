@@ -55,19 +55,31 @@ void THistoryChart::Refresh() {
 }
 
 void THistoryChart::SetRange(qint64 from, qint64 to) {
-    const qint64 span = std::clamp(to - from, kShortestSpan, kLongestSpan);
-    const qint64 middle = from + (to - from) / 2;
-    view_.From = middle - span / 2;
-    view_.To = view_.From + span;
+    const TRange range = ClampedRange(from, to, kShortestSpan, kLongestSpan);
+    view_.From = range.From;
+    view_.To = range.To;
     Changed();
 }
 
 void THistoryChart::ShowAll() {
-    if (!store_ || store_->Empty())
+    if (!store_)
         return;
-    const qint64 first = store_->At(0).Time;
-    const qint64 last = store_->At(store_->Size() - 1).Time;
-    SetRange(first, last + std::max<qint64>((last - first) / 50, 1));
+    if (const auto range = WholeRange(*store_, kShortestSpan, kLongestSpan)) {
+        view_.From = range->From;
+        view_.To = range->To;
+        Changed();
+    }
+}
+
+int THistoryChart::Columns() const {
+    return PlotColumns(LayoutChart(size(), font()), devicePixelRatioF());
+}
+
+void THistoryChart::Adopt(TReduction reduction) {
+    // Made for another size, range or store: left to be made again when drawn.
+    if (store_ && reduction.From == view_.From && reduction.To == view_.To &&
+        reduction.Columns == Columns())
+        reduction_.Adopt(*store_, std::move(reduction));
 }
 
 void THistoryChart::SetFollow(bool follow) {
@@ -156,8 +168,7 @@ QString THistoryChart::RangeDescription() const {
 
 const TReduction& THistoryChart::Reduction() const {
     static const THistoryStore kEmpty(1);
-    const int columns = PlotColumns(LayoutChart(size(), font()), devicePixelRatioF());
-    return reduction_.Update(store_ ? *store_ : kEmpty, view_.From, view_.To, columns);
+    return reduction_.Update(store_ ? *store_ : kEmpty, view_.From, view_.To, Columns());
 }
 
 void THistoryChart::paintEvent(QPaintEvent*) {

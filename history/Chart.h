@@ -30,6 +30,11 @@ public:
     void SetRange(qint64 from, qint64 to);
     // Shows the whole store.
     void ShowAll();
+    // The pixel columns the plot has now.
+    int Columns() const;
+    // A reduction of the store over the range shown, made elsewhere (off this thread): drawn
+    // without reducing again, if it was made for the range and columns shown.
+    void Adopt(TReduction reduction);
     void SetFollow(bool follow);
     bool Follow() const { return follow_; }
     void SetSeriesVisible(int series, bool visible);

@@ -1,5 +1,7 @@
 #include "history/LogJob.h"
 
+#include "history/Chart.h"
+
 #include <QThread>
 
 #include <algorithm>
@@ -17,7 +19,7 @@ TLogOpenJob::~TLogOpenJob() {
     }
 }
 
-void TLogOpenJob::Start() {
+void TLogOpenJob::Start(int columns) {
     if (thread_)
         return;
     running_ = true;
@@ -30,7 +32,17 @@ void TLogOpenJob::Start() {
             emit Progress(permille);
     };
     TLogReader* reader = reader_.get();
-    thread_ = QThread::create([reader] { reader->ReadMore(); });
+    TReduction* overview = &overview_;
+    thread_ = QThread::create([reader, overview, columns] {
+        // The first chart of a long log is drawn from columns made here, not on the window's
+        // thread.
+        if (!reader->ReadMore() || reader->Units().empty() || columns <= 0)
+            return;
+        const THistoryStore& store = *reader->Store(reader->Units().front());
+        if (const auto range =
+                WholeRange(store, THistoryChart::kShortestSpan, THistoryChart::kLongestSpan))
+            *overview = Reduce(store, range->From, range->To, columns);
+    });
     // `finished` comes from the reading thread: Done runs on this object's thread.
     connect(thread_, &QThread::finished, this, &TLogOpenJob::Done);
     thread_->start();

@@ -6,6 +6,7 @@
 // one and its reader is dropped.
 
 #include "history/LogReader.h"
+#include "history/Reduce.h"
 
 #include <QObject>
 #include <QString>
@@ -24,13 +25,17 @@ public:
     // Cancels, and waits for the thread: it stops within one chunk of the file.
     ~TLogOpenJob() override;
 
-    void Start();
+    // `columns`: the plot's pixel columns, for the reduction of the first unit's whole log, made
+    // on the reading thread too (0: none).
+    void Start(int columns = 0);
     void Cancel();
     // From Start until Finished has been delivered on the job's own thread.
     bool Running() const { return running_; }
     const QString& Path() const { return path_; }
     // The reader, once Finished said it was not cancelled; then null.
     std::unique_ptr<TLogReader> TakeReader();
+    // That reduction (of the first unit, over its WholeRange), once finished.
+    TReduction TakeOverview() { return std::move(overview_); }
 
 signals:
     // Thousandths of the file read, each change once.
@@ -43,6 +48,7 @@ private:
 
     QString path_;
     std::unique_ptr<TLogReader> reader_;
+    TReduction overview_;
     QThread* thread_ = nullptr;
     std::atomic<bool> stop_{false};
     std::atomic<int> permille_{-1};

@@ -147,7 +147,7 @@ void THistoryWindow::OpenLog(const QString& path) {
     ShowOpening(true);
     Status->setText(
         QCoreApplication::translate("history", "Открывается %1…").arg(QFileInfo(path).fileName()));
-    job_->Start();
+    job_->Start(Chart->Columns());
 }
 
 void THistoryWindow::ShowOpening(bool on) {
@@ -204,6 +204,7 @@ void THistoryWindow::OpenFinished(bool cancelled) {
     if (!wasReopening)
         Chart->SetFollow(false);
     ShowUnit(shown ? *shown : reader_->Units().front(), !wasReopening);
+    Chart->Adopt(job->TakeOverview());
     emit LogOpened(true);
 }
 
