@@ -176,7 +176,8 @@ void THistoryChart::paintEvent(QPaintEvent*) {
     painter.setFont(font());
     static const THistoryStore kEmpty(1);
     const TReduction& reduction = Reduction();
-    RenderChart(painter, size(), devicePixelRatioF(), store_ ? *store_ : kEmpty, view_, reduction);
+    RenderChart(painter, size(), devicePixelRatioF(), store_ ? *store_ : kEmpty, view_, reduction,
+                picture_);
     if (hasFocus()) {
         painter.setPen(QPen(palette().color(QPalette::Highlight), 0, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);

@@ -72,6 +72,8 @@ private:
     // Kept from poll to poll; the description reads its totals too (a cache, hence mutable).
     mutable TLiveReduction reduction_;
     const TReduction& Reduction() const;
+    // The plot's picture, kept so a poll draws only the columns it changed.
+    TPlotPicture picture_;
     bool follow_ = true;
     // The span a following chart shows once the data is longer; shorter data is shown whole.
     qint64 followSpan_ = kDefaultSpan;

@@ -89,6 +89,7 @@ void BM_LivePollFullHd(benchmark::State& state) {
     std::mt19937 random(11);
     const unit::TUnitIdentity unit{QStringLiteral("A"), {}};
     history::TLiveReduction live;
+    history::TPlotPicture picture;
     history::TChartView view;
     qint64 time = store.At(store.Size() - 1).Time;
     std::size_t incremental = 0, polls = 0;
@@ -102,12 +103,17 @@ void BM_LivePollFullHd(benchmark::State& state) {
         ++polls;
         if (state.range(0)) {
             QPainter painter(&image);
-            history::RenderChart(painter, image.size(), 1.0, store, view, reduction);
+            history::RenderChart(painter, image.size(), 1.0, store, view, reduction, picture);
         }
         benchmark::DoNotOptimize(reduction.Totals.data());
     }
     state.counters["incremental_share"] =
         polls ? static_cast<double>(incremental) / static_cast<double>(polls) : 0;
+    if (state.range(0))
+        state.counters["partial_draw_share"] =
+            picture.Drawings
+                ? static_cast<double>(picture.Partial) / static_cast<double>(picture.Drawings)
+                : 0;
     state.SetLabel(state.range(0) ? "reduce and draw" : "reduce only");
 }
 BENCHMARK(BM_LivePollFullHd)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

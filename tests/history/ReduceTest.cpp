@@ -213,3 +213,42 @@ TEST(LiveReduction, AnyOtherChangeReducesAfresh) {
     EXPECT_FALSE(live.Incremental());
     EXPECT_EQ(after.Totals[0].Count, 1u);
 }
+
+// A following chart scrolls its plot picture and draws only the columns a poll changed: poll
+// after poll, across a gap and a spike, the chart must be the one a whole drawing gives.
+TEST(PlotPicture, PollByPollItIsTheWholeDrawing) {
+    THistoryStore store;
+    qint64 time = kStart;
+    for (int i = 0; i < 7200; ++i)
+        store.Measurement(time += kPoll, Block(static_cast<std::uint8_t>(40 + i * 7 % 30)), kUnit);
+    const QSize size(800, 480);
+    const int columns = PlotColumns(LayoutChart(size, QFont()), 1.0);
+    const qint64 span = 3600'000;
+    TLiveReduction live;
+    TPlotPicture picture;
+    TChartView view;
+    QImage drawn(size, QImage::Format_RGB32), whole(size, QImage::Format_RGB32);
+    for (int poll = 0; poll < 240; ++poll) {
+        if (poll == 60)
+            store.Gap(time + 100, TGapReason::Unplugged);
+        const std::uint8_t os1Min = poll == 120 ? 250 : static_cast<std::uint8_t>(40 + poll % 30);
+        store.Measurement(time += (poll == 60 ? 20'000 : kPoll), Block(os1Min), kUnit);
+        const TRange range = FollowRange(time, span, columns);
+        view.From = range.From;
+        view.To = range.To;
+        {
+            QPainter painter(&drawn);
+            RenderChart(painter, size, 1.0, store, view,
+                        live.Update(store, view.From, view.To, columns), picture);
+        }
+        if (poll % 20 != 19 && poll != 61 && poll != 121)
+            continue;
+        {
+            QPainter painter(&whole);
+            RenderChart(painter, size, 1.0, store, view);
+        }
+        ASSERT_EQ(drawn, whole) << "poll " << poll;
+    }
+    // Most polls drew only their columns.
+    EXPECT_GT(picture.Partial, picture.Drawings / 2);
+}
