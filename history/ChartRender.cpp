@@ -96,9 +96,9 @@ void DrawLegend(QPainter& painter, const TChartLayout& layout, const TReduction&
 }
 
 // The ticks and labels below the plot; the grid lines are the plot picture's.
-void DrawTimeAxis(QPainter& painter, const QRectF& plot, const TChartView& view, double spacing) {
+void DrawTimeAxis(QPainter& painter, const QRectF& plot, const TChartView& view,
+                  const std::vector<TTick>& ticks) {
     const QFontMetricsF metrics(painter.font());
-    const auto ticks = TimeTicks(view.From, view.To, plot.width(), spacing);
     const double span = static_cast<double>(view.To - view.From);
     for (const TTick& tick : ticks) {
         const double x = std::round(plot.left() + static_cast<double>(tick.Time - view.From) /
@@ -242,7 +242,7 @@ int FirstChanged(const TReduction& was, const TReduction& now, int shift) {
 // when it could not be drawn from there (see DrawSeries); drawn whole, it always is.
 bool DrawPlot(QImage& image, const QRectF& plot, const TReduction& reduction,
               const TChartView& view, const TValueRange& volts, const TValueRange& counts,
-              double dpr, int begin, double tickSpacing) {
+              double dpr, int begin, const std::vector<TTick>& ticks) {
     const QRectF area(plot.left() + begin / dpr, plot.top(), plot.width() - begin / dpr + 1,
                       plot.height() + 1);
     {
@@ -256,7 +256,7 @@ bool DrawPlot(QImage& image, const QRectF& plot, const TReduction& reduction,
             painter.drawLine(QLineF(plot.left(), y, plot.right(), y));
         }
         const double span = static_cast<double>(view.To - view.From);
-        for (const TTick& tick : TimeTicks(view.From, view.To, plot.width(), tickSpacing)) {
+        for (const TTick& tick : ticks) {
             const double x = std::round(plot.left() + static_cast<double>(tick.Time - view.From) /
                                                           span * plot.width());
             painter.drawLine(QLineF(x, plot.top(), x, plot.bottom()));
@@ -431,7 +431,8 @@ void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore
     const TValueRange counts = RangeOf(reduction, view, false);
     const QFontMetricsF metrics(painter.font());
     const double tickSpacing = metrics.horizontalAdvance(QStringLiteral("00:00:00")) + 24;
-    DrawTimeAxis(painter, plot, view, tickSpacing);
+    const std::vector<TTick> ticks = TimeTicks(view.From, view.To, plot.width(), tickSpacing);
+    DrawTimeAxis(painter, plot, view, ticks);
     DrawValueAxis(painter, plot, volts, true, QCoreApplication::translate("history", "В"));
     DrawValueAxis(painter, plot, counts, false, QCoreApplication::translate("history", "отсчёты"));
 
@@ -440,15 +441,20 @@ void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore
     const std::array<double, 4> ranges{volts.Low, volts.High, counts.Low, counts.High};
     const TReduction& was = picture.Drawn;
     const qint64 span = view.To - view.From;
-    // Drawn before over the same span and value axes, the range moved on by whole columns.
+    // Drawn before over the same span and value axes, at the same place or moved on by whole
+    // columns.
     int begin = 0;
     if (picture.Image.size() == pixels && picture.Dpr == dpr && picture.Ranges == ranges &&
         picture.View.Visible == view.Visible && was.Columns == reduction.Columns &&
-        was.To - was.From == span && reduction.Columns > 0 && span % reduction.Columns == 0 &&
-        view.From >= was.From && (view.From - was.From) % (span / reduction.Columns) == 0 &&
-        was.From == picture.View.From && reduction.From == view.From) {
-        const qint64 shift = (view.From - was.From) / (span / reduction.Columns);
-        if (shift < reduction.Columns) {
+        reduction.Columns > 0 && was.To - was.From == span && was.From == picture.View.From &&
+        reduction.From == view.From) {
+        qint64 shift = -1;
+        if (view.From == was.From)
+            shift = 0;
+        else if (span % reduction.Columns == 0 && view.From > was.From &&
+                 (view.From - was.From) % (span / reduction.Columns) == 0)
+            shift = (view.From - was.From) / (span / reduction.Columns);
+        if (shift >= 0 && shift < reduction.Columns) {
             begin = FirstChanged(was, reduction, static_cast<int>(shift));
             // The column before the first drawn must hold a value: the line comes from there.
             if (begin > 0 && !reduction.HasData[static_cast<std::size_t>(begin - 1)])
@@ -463,9 +469,9 @@ void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore
     }
     picture.Image.setDevicePixelRatio(dpr);
     if (begin < reduction.Columns &&
-        !DrawPlot(picture.Image, plot, reduction, view, volts, counts, dpr, begin, tickSpacing)) {
+        !DrawPlot(picture.Image, plot, reduction, view, volts, counts, dpr, begin, ticks)) {
         begin = 0;
-        DrawPlot(picture.Image, plot, reduction, view, volts, counts, dpr, 0, tickSpacing);
+        DrawPlot(picture.Image, plot, reduction, view, volts, counts, dpr, 0, ticks);
     }
     ++picture.Drawings;
     picture.Partial += begin > 0;

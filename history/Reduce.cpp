@@ -174,10 +174,12 @@ bool TLiveReduction::Advance(const THistoryStore& store, qint64 from, qint64 to,
     TReduction& r = reduction_;
     const qint64 span = to - from;
     if (store_ != &store || columns != r.Columns || columns <= 0 || span != r.To - r.From ||
-        span % columns != 0 || from < r.From)
+        from < r.From)
         return false;
-    const qint64 width = span / columns;
-    if ((from - r.From) % width != 0)
+    // The same range takes its new points whatever its columns' width; a range moved on, only
+    // by whole columns.
+    const qint64 width = span % columns == 0 ? span / columns : 0;
+    if (from != r.From && (width == 0 || (from - r.From) % width != 0))
         return false;
     // Only appended to since: one revision per point (a store cleared starts its sequence anew).
     const std::uint64_t end = store.EndSequence();
@@ -187,7 +189,7 @@ bool TLiveReduction::Advance(const THistoryStore& store, qint64 from, qint64 to,
     if (store.FirstSequence() > next_ ||
         (store.FirstSequence() != seenFirst_ && !store.Empty() && store.At(0).Time >= from))
         return false;
-    const qint64 shift = (from - r.From) / width;
+    const qint64 shift = from == r.From ? 0 : (from - r.From) / width;
     if (shift >= columns)
         return false;
     if (shift > 0) {
