@@ -69,8 +69,7 @@ void THistoryLink::Close() {
     // A dialog of the window runs an event loop of its own, which would keep the program from
     // ending: it is answered as cancelled.
     for (QDialog* dialog : window_->findChildren<QDialog*>())
-        if (dialog->isVisible())
-            dialog->reject();
+        dialog->reject();
     window_->close();
 }
 

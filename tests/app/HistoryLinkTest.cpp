@@ -11,10 +11,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
+#include <QDialog>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace paneltest {
 namespace {
@@ -146,6 +148,34 @@ TEST_F(HistoryLinkTest, ClosingThePanelClosesTheHistoryWindowAndGivesUpItsJob) {
     // What the reading thread had done is dropped.
     QCoreApplication::processEvents();
     EXPECT_TRUE(window->ShowingLive());
+}
+
+// A file dialog of the history window runs a loop of its own: closing the panel answers it, or
+// the program would wait in it.
+TEST_F(HistoryLinkTest, ClosingThePanelAnswersTheHistoryWindowsFileDialog) {
+    form->show();
+    form->History->Open();
+    history::THistoryWindow* window = form->History->Window();
+    bool closed = false, dialogShown = false, dialogLeft = false;
+    QTimer::singleShot(0, form.get(), [&] {
+        for (QDialog* dialog : window->findChildren<QDialog*>())
+            dialogShown = dialogShown || dialog->isVisible();
+        form->close();
+        closed = true;
+        for (QDialog* dialog : window->findChildren<QDialog*>())
+            dialogLeft = dialogLeft || dialog->isVisible();
+    });
+    // Should the dialog stay, the test fails instead of waiting for ever.
+    QTimer::singleShot(5000, window, [window] {
+        for (QDialog* dialog : window->findChildren<QDialog*>())
+            dialog->reject();
+    });
+    window->OpenButton->click(); // returns once the dialog has been answered
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(dialogShown);
+    EXPECT_FALSE(dialogLeft);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->Opening());
 }
 
 TEST_F(HistoryLinkTest, ExportsOfTheLiveRangeReadBackToTheSameValues) {

@@ -214,6 +214,29 @@ TEST(LiveReduction, AnyOtherChangeReducesAfresh) {
     EXPECT_EQ(after.Totals[0].Count, 1u);
 }
 
+// A chart showing all of a short store keeps its range while points come: they go into its
+// columns, however many milliseconds a column holds; a reduction made elsewhere is taken as is.
+TEST(LiveReduction, TheSameRangeTakesNewPointsAndAnAdoptedReductionIsKept) {
+    THistoryStore store;
+    TLiveReduction live;
+    const qint64 from = kStart, to = kStart + 10'007; // 10,007 ms in 300 columns
+    for (int i = 0; i < 20; ++i) {
+        store.Measurement(kStart + i * kPoll, Block(static_cast<std::uint8_t>(40 + i)), kUnit);
+        const TReduction& kept = live.Update(store, from, to, 300);
+        if (i > 0) {
+            EXPECT_TRUE(live.Incremental()) << i;
+        }
+        ExpectSame(kept, Reduce(store, from, to, 300), i);
+    }
+    TLiveReduction adopted;
+    TReduction made = Reduce(store, from, to, 300);
+    made.Series[0][0].Max = 99; // marked, to tell it from one made anew
+    adopted.Adopt(store, made);
+    EXPECT_EQ(adopted.Update(store, from, to, 300).Series[0][0].Max, 99);
+    store.Measurement(kStart + 20 * kPoll, Block(60), kUnit);
+    ExpectSame(adopted.Update(store, from, to + 1, 300), Reduce(store, from, to + 1, 300), 21);
+}
+
 // A following chart scrolls its plot picture and draws only the columns a poll changed: poll
 // after poll, across a gap and a spike, the chart must be the one a whole drawing gives.
 TEST(PlotPicture, PollByPollItIsTheWholeDrawing) {
