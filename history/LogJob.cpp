@@ -15,6 +15,7 @@ TLogOpenJob::~TLogOpenJob() {
     stop_ = true;
     if (thread_) {
         thread_->wait();
+        ended_.load(std::memory_order_acquire);
         delete thread_;
     }
 }
@@ -33,7 +34,12 @@ void TLogOpenJob::Start(int columns) {
     };
     TLogReader* reader = reader_.get();
     TReduction* overview = &overview_;
-    thread_ = QThread::create([reader, overview, columns] {
+    std::atomic<bool>* ended = &ended_;
+    thread_ = QThread::create([reader, overview, columns, ended] {
+        struct TEnd {
+            std::atomic<bool>* Ended;
+            ~TEnd() { Ended->store(true, std::memory_order_release); }
+        } end{ended};
         // The first chart of a long log is drawn from columns made here, not on the window's
         // thread.
         if (!reader->ReadMore() || reader->Units().empty() || columns <= 0)
@@ -56,6 +62,7 @@ void TLogOpenJob::Done() {
     if (!running_)
         return;
     thread_->wait();
+    ended_.load(std::memory_order_acquire);
     running_ = false;
     // From here on the reader belongs to this thread alone.
     reader_->Stop = nullptr;

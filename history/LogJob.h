@@ -51,6 +51,9 @@ private:
     TReduction overview_;
     QThread* thread_ = nullptr;
     std::atomic<bool> stop_{false};
+    // Set by the reading thread as its last act and read after QThread::wait(): the order of its
+    // work and this thread's use of the reader, in a form the thread sanitizer sees too.
+    std::atomic<bool> ended_{false};
     std::atomic<int> permille_{-1};
     bool running_ = false;
 };
