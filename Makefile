@@ -151,7 +151,7 @@ check-kernel: build
 # thread).
 TSAN := build/tsan
 TSAN_TESTS := hid_platform_tests hid_virtual_tests hid_stub_tests platform_virtual_tests \
-  unit_exchange_tests app_panel_tests
+  unit_exchange_tests app_panel_tests history_tests
 TSAN_EMPTY :=
 TSAN_SPACE := $(TSAN_EMPTY) $(TSAN_EMPTY)
 

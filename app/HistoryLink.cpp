@@ -6,6 +6,8 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QDialog>
+#include <QEvent>
 
 THistoryLink::THistoryLink(TTarvenik_Control_Form& form)
     : QObject(&form), form_(form), store_(std::make_unique<history::THistoryStore>()) {
@@ -19,6 +21,7 @@ THistoryLink::THistoryLink(TTarvenik_Control_Form& form)
     form.Image->addAction(OpenAction);
     form.addAction(OpenAction);
     connect(OpenAction, &QAction::triggered, this, &THistoryLink::Open);
+    form.installEventFilter(this);
 }
 
 THistoryLink::~THistoryLink() = default;
@@ -48,10 +51,34 @@ void THistoryLink::Gap(history::TGapReason reason) {
 }
 
 void THistoryLink::Open() {
-    if (!window_)
+    if (!window_) {
         window_ = std::make_unique<history::THistoryWindow>(store_.get());
+        window_->installEventFilter(this);
+        if (RememberedPlace)
+            window_->restoreGeometry(RememberedPlace());
+    }
     window_->show();
     window_->raise();
     window_->activateWindow();
     window_->Chart->Refresh();
+}
+
+void THistoryLink::Close() {
+    if (!window_)
+        return;
+    // A dialog of the window runs an event loop of its own, which would keep the program from
+    // ending: it is answered as cancelled.
+    for (QDialog* dialog : window_->findChildren<QDialog*>())
+        dialog->reject();
+    window_->close();
+}
+
+bool THistoryLink::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Close) {
+        if (watched == &form_)
+            Close();
+        else if (window_ && watched == window_.get() && RememberPlace)
+            RememberPlace(window_->saveGeometry());
+    }
+    return QObject::eventFilter(watched, event);
 }

@@ -5,6 +5,7 @@
 
 #include "history/Feed.h"
 
+#include <QByteArray>
 #include <QObject>
 
 #include <functional>
@@ -33,6 +34,8 @@ public:
 
     // Opens the history window, or raises it when it is open.
     void Open();
+    // Closes the history window, giving up whatever it does: a log being opened, a file dialog.
+    void Close();
 
     history::THistoryStore& Store() { return *store_; }
     // Null until first opened.
@@ -40,9 +43,19 @@ public:
     QAction* OpenAction = nullptr;
     // Milliseconds since the epoch; the system clock unless a test puts its own in.
     std::function<qint64()> Clock;
+    // Where the history window was left (QWidget::saveGeometry), to open it there again; unset,
+    // it opens where the system puts it. Kept each time it closes.
+    std::function<QByteArray()> RememberedPlace;
+    std::function<void(const QByteArray&)> RememberPlace;
     // Off: polls and gaps are not kept. Only the poll benchmark turns it off, to weigh what
     // keeping them costs.
     bool Recording = true;
+
+protected:
+    // The control window closing (its close button, or a stop signal) closes the history window
+    // too: the program ends with its last window. The history window's own closing keeps its
+    // place.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     qint64 Now() const;

@@ -5,6 +5,7 @@
 #include "app/Desktop.h"
 #include "app/FirstFrame.h"
 #include "app/FontWarmUp.h"
+#include "app/HistoryLink.h"
 #include "app/Placement.h"
 #include "app/PollLog.h"
 #include "app/Translation.h"
@@ -96,6 +97,16 @@ int main(int argc, char** argv) {
         window.WantedSerial = commandLine.Serial;
         window.RememberedPlace = [&settings] {
             return settings ? design::RememberedPosition(*settings) : std::optional<QPoint>();
+        };
+        // The history window's place is kept as it closes, which the control window's closing
+        // brings about too; written out with the control window's below.
+        window.History->RememberedPlace = [&settings] {
+            return settings ? settings->value(QStringLiteral("history/place")).toByteArray()
+                            : QByteArray();
+        };
+        window.History->RememberPlace = [&settings](const QByteArray& place) {
+            if (settings)
+                settings->setValue(QStringLiteral("history/place"), place);
         };
         if (log)
             window.OnPollRead = [&log, &window](const TDataBlock& block) {

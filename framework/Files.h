@@ -4,6 +4,7 @@
 // their bytes are those of FileNameBytes, so a name that is not UTF-8 still opens its file.
 
 #include <QByteArray>
+#include <QFile>
 #include <QFileDevice>
 #include <QString>
 
@@ -65,6 +66,15 @@ enum class TPathKind {
     Other,   // a folder, a socket, a block device: neither
 };
 TPathKind KindOf(const QString& path);
+
+// What a name stands for, where a file to read was expected.
+enum class TFileKind { Regular, Folder, Pipe, Device, Other };
+
+// Opens `path` for reading when it is a regular file, into `file` (which closes it). What the name
+// stands for is looked at before it is opened, so a device is never opened, and again on the open
+// handle; a FIFO put there meanwhile is opened without waiting for a writer, and refused. False
+// with `kind` saying what it is, or (`kind` Regular) with the system's reason in `why`.
+bool OpenRegularFile(const QString& path, QFile& file, TFileKind& kind, QString& why);
 
 // Gives a file just created under a private name the permissions a plain file of the user gets.
 void GivePlainFilePermissions(QFileDevice& file);

@@ -115,6 +115,53 @@ QByteArray TAppendFile::ReadBeginning(qint64 length) const {
     return begun;
 }
 
+namespace {
+
+TFileKind KindOf(mode_t mode) {
+    if (S_ISREG(mode))
+        return TFileKind::Regular;
+    if (S_ISDIR(mode))
+        return TFileKind::Folder;
+    if (S_ISFIFO(mode) || S_ISSOCK(mode))
+        return TFileKind::Pipe;
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return TFileKind::Device;
+    return TFileKind::Other;
+}
+
+} // namespace
+
+bool OpenRegularFile(const QString& path, QFile& file, TFileKind& kind, QString& why) {
+    const QByteArray name = FileNameBytes(path);
+    struct stat status {};
+    kind = TFileKind::Regular;
+    if (::stat(name.constData(), &status) != 0) {
+        why = SystemReason(errno);
+        return false;
+    }
+    if ((kind = KindOf(status.st_mode)) != TFileKind::Regular)
+        return false;
+    // Swapped for a FIFO since the look: O_NONBLOCK keeps the open from waiting for a writer.
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        why = SystemReason(errno);
+        return false;
+    }
+    if (::fstat(fd, &status) != 0 || (kind = KindOf(status.st_mode)) != TFileKind::Regular) {
+        why = SystemReason(errno);
+        ::close(fd);
+        return false;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        why = flags < 0 ? SystemReason(errno) : file.errorString();
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
 void GivePlainFilePermissions(QFileDevice& file) {
     const mode_t mask = ::umask(0);
     ::umask(mask);

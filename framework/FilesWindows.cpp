@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 namespace framework {
@@ -107,6 +109,46 @@ void TAppendFile::Truncate(qint64 size) {
 QByteArray TAppendFile::ReadBeginning(qint64 length) const {
     QFile file(path_);
     return file.open(QIODevice::ReadOnly) ? file.read(length) : QByteArray();
+}
+
+bool OpenRegularFile(const QString& path, QFile& file, TFileKind& kind, QString& why) {
+    kind = TFileKind::Regular;
+    const QString native = QDir::toNativeSeparators(path);
+    const DWORD attributes = GetFileAttributesW(Wide(native));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        kind = TFileKind::Folder;
+        return false;
+    }
+    // A pipe (\\.\pipe\...) or a device (CON, NUL, COM1) is told by its handle: opening one
+    // for reading does not wait. Shared for writing and deleting, so the writer of a log goes on
+    // and may replace it.
+    const HANDLE handle = CreateFileW(Wide(native), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        why = SystemReason();
+        return false;
+    }
+    const DWORD type = GetFileType(handle);
+    if (type != FILE_TYPE_DISK) {
+        kind = type == FILE_TYPE_PIPE   ? TFileKind::Pipe
+               : type == FILE_TYPE_CHAR ? TFileKind::Device
+                                        : TFileKind::Other;
+        CloseHandle(handle);
+        return false;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        why = SystemReason();
+        CloseHandle(handle);
+        return false;
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        why = file.errorString();
+        _close(fd);
+        return false;
+    }
+    return true;
 }
 
 void GivePlainFilePermissions(QFileDevice&) {

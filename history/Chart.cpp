@@ -14,12 +14,6 @@
 
 namespace history {
 
-namespace {
-
-constexpr qint64 kDefaultSpan = 10 * 60'000; // ten minutes
-
-} // namespace
-
 THistoryChart::THistoryChart(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("HistoryChart"));
     setFocusPolicy(Qt::StrongFocus);
@@ -40,36 +34,61 @@ void THistoryChart::SetStore(const THistoryStore* store) {
 
 void THistoryChart::Refresh() {
     if (follow_ && store_ && !store_->Empty()) {
-        // Moved by whole columns, so the reduction drawn is kept and only new points are added.
-        const TRange range =
-            FollowRange(store_->At(store_->Size() - 1).Time, Span(),
-                        PlotColumns(LayoutChart(size(), font()), devicePixelRatioF()));
-        view_.From = range.From;
-        view_.To = range.To;
+        const qint64 first = store_->At(0).Time;
+        const qint64 latest = store_->At(store_->Size() - 1).Time;
+        if (latest - first < followSpan_) {
+            // Less data than the span: all of it, across the chart (a few points, reduced
+            // afresh each time at little cost).
+            const qint64 lead = (latest - first) / 50 + 1;
+            view_.From = first;
+            view_.To = first + std::clamp(latest - first + lead, kShortestSpan, followSpan_);
+        } else {
+            // Moved by whole columns, so the reduction drawn is kept and only new points are
+            // added.
+            const TRange range = FollowRange(
+                latest, followSpan_, PlotColumns(LayoutChart(size(), font()), devicePixelRatioF()));
+            view_.From = range.From;
+            view_.To = range.To;
+        }
     }
     Changed();
 }
 
 void THistoryChart::SetRange(qint64 from, qint64 to) {
-    const qint64 span = std::clamp(to - from, kShortestSpan, kLongestSpan);
-    const qint64 middle = from + (to - from) / 2;
-    view_.From = middle - span / 2;
-    view_.To = view_.From + span;
+    const TRange range = ClampedRange(from, to, kShortestSpan, kLongestSpan);
+    view_.From = range.From;
+    view_.To = range.To;
     Changed();
 }
 
 void THistoryChart::ShowAll() {
-    if (!store_ || store_->Empty())
+    if (!store_)
         return;
-    const qint64 first = store_->At(0).Time;
-    const qint64 last = store_->At(store_->Size() - 1).Time;
-    SetRange(first, last + std::max<qint64>((last - first) / 50, 1));
+    if (const auto range = WholeRange(*store_, kShortestSpan, kLongestSpan)) {
+        view_.From = range->From;
+        view_.To = range->To;
+        Changed();
+    }
+}
+
+int THistoryChart::Columns() const {
+    return PlotColumns(LayoutChart(size(), font()), devicePixelRatioF());
+}
+
+void THistoryChart::Adopt(TReduction reduction) {
+    // Made for another size, range or store: left to be made again when drawn.
+    if (store_ && reduction.From == view_.From && reduction.To == view_.To &&
+        reduction.Columns == Columns())
+        reduction_.Adopt(*store_, std::move(reduction));
 }
 
 void THistoryChart::SetFollow(bool follow) {
     if (follow_ == follow)
         return;
     follow_ = follow;
+    // Following again keeps the span shown then.
+    if (follow_)
+        followSpan_ = std::max(Span(), kShortestSpan);
     emit FollowChanged(follow_);
     Refresh();
 }
@@ -98,10 +117,12 @@ void THistoryChart::Zoom(double factor, std::optional<double> x) {
                                    kShortestSpan, kLongestSpan);
     view_.From = pivot - static_cast<qint64>(share * static_cast<double>(span));
     view_.To = view_.From + span;
-    // Zooming a following chart keeps it on the latest measurement.
-    if (follow_)
+    // Zooming a following chart keeps it on the latest measurement, at the span chosen once
+    // there is that much data.
+    if (follow_) {
+        followSpan_ = span;
         Refresh();
-    else
+    } else
         Changed();
 }
 
@@ -147,8 +168,7 @@ QString THistoryChart::RangeDescription() const {
 
 const TReduction& THistoryChart::Reduction() const {
     static const THistoryStore kEmpty(1);
-    const int columns = PlotColumns(LayoutChart(size(), font()), devicePixelRatioF());
-    return reduction_.Update(store_ ? *store_ : kEmpty, view_.From, view_.To, columns);
+    return reduction_.Update(store_ ? *store_ : kEmpty, view_.From, view_.To, Columns());
 }
 
 void THistoryChart::paintEvent(QPaintEvent*) {
@@ -156,7 +176,8 @@ void THistoryChart::paintEvent(QPaintEvent*) {
     painter.setFont(font());
     static const THistoryStore kEmpty(1);
     const TReduction& reduction = Reduction();
-    RenderChart(painter, size(), devicePixelRatioF(), store_ ? *store_ : kEmpty, view_, reduction);
+    RenderChart(painter, size(), devicePixelRatioF(), store_ ? *store_ : kEmpty, view_, reduction,
+                picture_);
     if (hasFocus()) {
         painter.setPen(QPen(palette().color(QPalette::Highlight), 0, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);

@@ -16,6 +16,7 @@ class THistoryChart : public QWidget {
 public:
     static constexpr qint64 kShortestSpan = 10'000;              // 10 s
     static constexpr qint64 kLongestSpan = 31LL * 24 * 3600'000; // a month
+    static constexpr qint64 kDefaultSpan = 10 * 60'000;          // ten minutes
 
     explicit THistoryChart(QWidget* parent = nullptr);
 
@@ -29,6 +30,11 @@ public:
     void SetRange(qint64 from, qint64 to);
     // Shows the whole store.
     void ShowAll();
+    // The pixel columns the plot has now.
+    int Columns() const;
+    // A reduction of the store over the range shown, made elsewhere (off this thread): drawn
+    // without reducing again, if it was made for the range and columns shown.
+    void Adopt(TReduction reduction);
     void SetFollow(bool follow);
     bool Follow() const { return follow_; }
     void SetSeriesVisible(int series, bool visible);
@@ -66,7 +72,11 @@ private:
     // Kept from poll to poll; the description reads its totals too (a cache, hence mutable).
     mutable TLiveReduction reduction_;
     const TReduction& Reduction() const;
+    // The plot's picture, kept so a poll draws only the columns it changed.
+    TPlotPicture picture_;
     bool follow_ = true;
+    // The span a following chart shows once the data is longer; shorter data is shown whole.
+    qint64 followSpan_ = kDefaultSpan;
     std::optional<QPointF> dragFrom_;
     qint64 dragRangeFrom_ = 0;
 };

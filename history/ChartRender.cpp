@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace history {
@@ -94,16 +95,14 @@ void DrawLegend(QPainter& painter, const TChartLayout& layout, const TReduction&
     }
 }
 
-void DrawTimeAxis(QPainter& painter, const QRectF& plot, const TChartView& view) {
+// The ticks and labels below the plot; the grid lines are the plot picture's.
+void DrawTimeAxis(QPainter& painter, const QRectF& plot, const TChartView& view,
+                  const std::vector<TTick>& ticks) {
     const QFontMetricsF metrics(painter.font());
-    const double spacing = metrics.horizontalAdvance(QStringLiteral("00:00:00")) + 24;
-    const auto ticks = TimeTicks(view.From, view.To, plot.width(), spacing);
     const double span = static_cast<double>(view.To - view.From);
     for (const TTick& tick : ticks) {
         const double x = std::round(plot.left() + static_cast<double>(tick.Time - view.From) /
                                                       span * plot.width());
-        painter.setPen(QColor(0xe4, 0xe4, 0xe4));
-        painter.drawLine(QLineF(x, plot.top(), x, plot.bottom()));
         painter.setPen(Qt::black);
         painter.drawLine(QLineF(x, plot.bottom(), x, plot.bottom() + 4));
         const double width = metrics.horizontalAdvance(tick.Label) + 4;
@@ -123,10 +122,6 @@ void DrawValueAxis(QPainter& painter, const QRectF& plot, const TValueRange& ran
     const QFontMetricsF metrics(painter.font());
     for (double value : ValueTicks(range.Low, range.High, range.Step)) {
         const double y = std::round(YOf(value, range, plot));
-        if (left) {
-            painter.setPen(QColor(0xe4, 0xe4, 0xe4));
-            painter.drawLine(QLineF(plot.left(), y, plot.right(), y));
-        }
         painter.setPen(Qt::black);
         const double edge = left ? plot.left() : plot.right();
         painter.drawLine(QLineF(edge, y, edge + (left ? -4 : 4), y));
@@ -149,8 +144,10 @@ void DrawValueAxis(QPainter& painter, const QRectF& plot, const TValueRange& ran
 // fills most of the plot, far faster this way than stroke by stroke. A line that spans empty
 // columns (points sparser than pixels) is drawn as a line. No line enters or leaves a column
 // holding a gap.
-void DrawSeries(QImage& layer, std::vector<QLineF>& spans, const TReduction& reduction, int series,
-                const TValueRange& range, double dpr) {
+// Only the columns from `begin` on are written; false, with nothing written, when a line from a
+// column before `begin` would have to be drawn (the columns kept would change).
+bool DrawSeries(QImage& layer, std::vector<QLineF>& spans, const TReduction& reduction, int series,
+                const TValueRange& range, double dpr, int begin) {
     const auto& columns = reduction.Series[static_cast<std::size_t>(series)];
     const QRgb colour = SeriesInfo(series).Colour.rgba();
     const int height = layer.height();
@@ -180,7 +177,9 @@ void DrawSeries(QImage& layer, std::vector<QLineF>& spans, const TReduction& red
             if (previousColumn == c - 1) {
                 top = std::min(top, previousRow);
                 bottom = std::max(bottom, previousRow);
-            } else {
+            } else if (c >= begin) {
+                if (previousColumn < begin)
+                    return false;
                 spans.emplace_back((previousColumn + 0.5) / dpr, previousRow / dpr, (c + 0.5) / dpr,
                                    row(v.First) / dpr);
             }
@@ -193,25 +192,121 @@ void DrawSeries(QImage& layer, std::vector<QLineF>& spans, const TReduction& red
     }
     uchar* bits = layer.bits();
     const qsizetype stride = layer.bytesPerLine();
+    const auto from = static_cast<std::size_t>(std::clamp(begin, 0, width));
     int filled = 0, first = height, last = -1;
-    for (std::size_t c = 0; c < tops.size(); ++c)
+    for (std::size_t c = from; c < tops.size(); ++c)
         if (tops[c] <= height) {
             ++filled;
             first = std::min(first, tops[c]);
             last = std::max(last, tops[c] + lengths[c]);
         }
-    if (filled * 8 < width) {
+    if (filled * 8 < width - static_cast<int>(from)) {
         // Few columns (a short range): each run on its own is cheaper than a sweep of the rows.
-        for (std::size_t c = 0; c < tops.size(); ++c)
+        for (std::size_t c = from; c < tops.size(); ++c)
             for (int y = tops[c]; y <= std::min(tops[c] + lengths[c], height - 1); ++y)
                 reinterpret_cast<QRgb*>(bits + y * stride)[c] = colour;
-        return;
+        return true;
     }
     for (int y = first; y <= last; ++y) {
         auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
-        for (std::size_t c = 0; c < static_cast<std::size_t>(width); ++c)
+        for (std::size_t c = from; c < static_cast<std::size_t>(width); ++c)
             if (static_cast<unsigned>(y - tops[c]) <= static_cast<unsigned>(lengths[c]))
                 line[c] = colour;
+    }
+    return true;
+}
+
+// The first column of `now` whose reduction differs from column `c + shift` of `was` (the columns
+// drawn before the range moved on by `shift` columns).
+int FirstChanged(const TReduction& was, const TReduction& now, int shift) {
+    for (int c = 0; c < now.Columns; ++c) {
+        const int o = c + shift;
+        if (o >= was.Columns)
+            return c;
+        const auto i = static_cast<std::size_t>(c), j = static_cast<std::size_t>(o);
+        if (now.HasData[i] != was.HasData[j] || now.HasGap[i] != was.HasGap[j])
+            return c;
+        if (!now.HasData[i])
+            continue;
+        for (std::size_t s = 0; s < static_cast<std::size_t>(kSeriesCount); ++s) {
+            const TColumnValues& a = now.Series[s][i];
+            const TColumnValues& b = was.Series[s][j];
+            if (a.Min != b.Min || a.Max != b.Max || a.First != b.First || a.Last != b.Last)
+                return c;
+        }
+    }
+    return now.Columns;
+}
+
+// The plot's picture from column `begin` on: white, the grid, the gap bands, the series. False
+// when it could not be drawn from there (see DrawSeries); drawn whole, it always is.
+bool DrawPlot(QImage& image, const QRectF& plot, const TReduction& reduction,
+              const TChartView& view, const TValueRange& volts, const TValueRange& counts,
+              double dpr, int begin, const std::vector<TTick>& ticks) {
+    const QRectF area(plot.left() + begin / dpr, plot.top(), plot.width() - begin / dpr + 1,
+                      plot.height() + 1);
+    {
+        QPainter painter(&image);
+        painter.translate(-plot.left(), -plot.top());
+        painter.setClipRect(area);
+        painter.fillRect(area, Qt::white);
+        painter.setPen(QColor(0xe4, 0xe4, 0xe4));
+        for (double value : ValueTicks(volts.Low, volts.High, volts.Step)) {
+            const double y = std::round(YOf(value, volts, plot));
+            painter.drawLine(QLineF(plot.left(), y, plot.right(), y));
+        }
+        const double span = static_cast<double>(view.To - view.From);
+        for (const TTick& tick : ticks) {
+            const double x = std::round(plot.left() + static_cast<double>(tick.Time - view.From) /
+                                                          span * plot.width());
+            painter.drawLine(QLineF(x, plot.top(), x, plot.bottom()));
+        }
+        // Gaps as a light band from the gap to the next measurement, so a pause is seen as one.
+        bool inGap = false;
+        double gapStart = 0;
+        for (int c = 0; c <= reduction.Columns; ++c) {
+            const bool end = c == reduction.Columns;
+            const auto index = static_cast<std::size_t>(std::min(c, reduction.Columns - 1));
+            const double x = plot.left() + c / dpr;
+            if (!end && reduction.HasGap[index] && !inGap) {
+                inGap = true;
+                gapStart = x;
+            } else if (inGap && (end || (reduction.HasData[index] && !reduction.HasGap[index]))) {
+                painter.fillRect(QRectF(gapStart, plot.top(), x - gapStart, plot.height()),
+                                 QColor(0xf0, 0xf0, 0xf0));
+                inGap = false;
+            }
+        }
+    }
+    for (int s = 0; s < kSeriesCount; ++s) {
+        if (!view.Visible[static_cast<std::size_t>(s)])
+            continue;
+        std::vector<QLineF> spans;
+        if (!DrawSeries(image, spans, reduction, s, SeriesInfo(s).Volts ? volts : counts, dpr,
+                        begin))
+            return false;
+        if (!spans.empty()) {
+            // Drawn in turn, so the series keep their order of drawing.
+            QPainter painter(&image);
+            painter.setClipRect(area.translated(-plot.topLeft()));
+            painter.setPen(QPen(SeriesInfo(s).Colour, 0)); // one device pixel at any DPR
+            painter.drawLines(spans.data(), static_cast<int>(spans.size()));
+        }
+    }
+    return true;
+}
+
+// Moves the picture's pixels `columns` to the left; those coming in on the right are drawn after.
+void ScrollLeft(QImage& image, int columns) {
+    const int width = image.width();
+    if (columns <= 0 || columns >= width)
+        return;
+    const qsizetype stride = image.bytesPerLine();
+    uchar* bits = image.bits();
+    const auto bytes = static_cast<std::size_t>(width - columns) * sizeof(QRgb);
+    for (int y = 0; y < image.height(); ++y) {
+        uchar* line = bits + y * stride;
+        std::memmove(line, line + columns * static_cast<qsizetype>(sizeof(QRgb)), bytes);
     }
 }
 
@@ -313,56 +408,78 @@ void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore
 
 void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore& store,
                  const TChartView& view, const TReduction& reduction) {
+    TPlotPicture picture;
+    RenderChart(painter, size, dpr, store, view, reduction, picture);
+}
+
+void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore& store,
+                 const TChartView& view, const TReduction& reduction, TPlotPicture& picture) {
     const TChartLayout layout = LayoutChart(size, painter.font());
-    painter.fillRect(QRectF(QPointF(0, 0), size), Qt::white);
-    painter.setRenderHint(QPainter::Antialiasing, false);
     const QRectF& plot = layout.Plot;
-    const int columns = reduction.Columns;
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    // White around the plot; the plot's picture covers the rest.
+    const QRectF whole(QPointF(0, 0), size);
+    painter.fillRect(QRectF(0, 0, size.width(), plot.top()), Qt::white);
+    painter.fillRect(QRectF(0, plot.top(), plot.left(), plot.height() + 1), Qt::white);
+    painter.fillRect(
+        QRectF(plot.right(), plot.top(), whole.right() - plot.right(), plot.height() + 1),
+        Qt::white);
+    painter.fillRect(QRectF(0, plot.bottom(), size.width(), whole.bottom() - plot.bottom()),
+                     Qt::white);
     DrawLegend(painter, layout, reduction, view);
     const TValueRange volts = RangeOf(reduction, view, true);
     const TValueRange counts = RangeOf(reduction, view, false);
-
-    DrawTimeAxis(painter, plot, view);
+    const QFontMetricsF metrics(painter.font());
+    const double tickSpacing = metrics.horizontalAdvance(QStringLiteral("00:00:00")) + 24;
+    const std::vector<TTick> ticks = TimeTicks(view.From, view.To, plot.width(), tickSpacing);
+    DrawTimeAxis(painter, plot, view, ticks);
     DrawValueAxis(painter, plot, volts, true, QCoreApplication::translate("history", "В"));
     DrawValueAxis(painter, plot, counts, false, QCoreApplication::translate("history", "отсчёты"));
 
-    // Gaps as a light band from the gap to the next measurement, so a pause is seen as one.
-    painter.save();
-    painter.setClipRect(plot);
-    bool inGap = false;
-    double gapStart = 0;
-    for (int c = 0; c <= reduction.Columns; ++c) {
-        const bool end = c == reduction.Columns;
-        const auto index = static_cast<std::size_t>(std::min(c, reduction.Columns - 1));
-        const double x = plot.left() + c / dpr;
-        if (!end && reduction.HasGap[index] && !inGap) {
-            inGap = true;
-            gapStart = x;
-        } else if (inGap && (end || (reduction.HasData[index] && !reduction.HasGap[index]))) {
-            painter.fillRect(QRectF(gapStart, plot.top(), x - gapStart, plot.height()),
-                             QColor(0xf0, 0xf0, 0xf0));
-            inGap = false;
+    const QSize pixels(reduction.Columns,
+                       std::max(1, static_cast<int>(std::floor(plot.height() * dpr))));
+    const std::array<double, 4> ranges{volts.Low, volts.High, counts.Low, counts.High};
+    const TReduction& was = picture.Drawn;
+    const qint64 span = view.To - view.From;
+    // Drawn before over the same span and value axes, at the same place or moved on by whole
+    // columns.
+    int begin = 0;
+    if (picture.Image.size() == pixels && picture.Dpr == dpr && picture.Ranges == ranges &&
+        picture.View.Visible == view.Visible && was.Columns == reduction.Columns &&
+        reduction.Columns > 0 && was.To - was.From == span && was.From == picture.View.From &&
+        reduction.From == view.From) {
+        qint64 shift = -1;
+        if (view.From == was.From)
+            shift = 0;
+        else if (span % reduction.Columns == 0 && view.From > was.From &&
+                 (view.From - was.From) % (span / reduction.Columns) == 0)
+            shift = (view.From - was.From) / (span / reduction.Columns);
+        if (shift >= 0 && shift < reduction.Columns) {
+            begin = FirstChanged(was, reduction, static_cast<int>(shift));
+            // The column before the first drawn must hold a value: the line comes from there.
+            if (begin > 0 && !reduction.HasData[static_cast<std::size_t>(begin - 1)])
+                begin = 0;
+            if (begin > 0)
+                ScrollLeft(picture.Image, static_cast<int>(shift));
         }
     }
-    QImage layer(columns, std::max(1, static_cast<int>(std::floor(plot.height() * dpr))),
-                 QImage::Format_ARGB32_Premultiplied);
-    layer.fill(Qt::transparent);
-    for (int s = 0; s < kSeriesCount; ++s) {
-        if (!view.Visible[static_cast<std::size_t>(s)])
-            continue;
-        std::vector<QLineF> spans;
-        DrawSeries(layer, spans, reduction, s, SeriesInfo(s).Volts ? volts : counts, dpr);
-        if (!spans.empty()) {
-            // Drawn into the layer too, so the series keep their order of drawing.
-            QPainter layerPainter(&layer);
-            layerPainter.scale(dpr, dpr);
-            layerPainter.setPen(QPen(SeriesInfo(s).Colour, 0)); // one device pixel at any DPR
-            layerPainter.drawLines(spans.data(), static_cast<int>(spans.size()));
-        }
+    if (picture.Image.size() != pixels) {
+        picture.Image = QImage(pixels, QImage::Format_RGB32);
+        begin = 0;
     }
-    layer.setDevicePixelRatio(dpr);
-    painter.drawImage(plot.topLeft(), layer);
-    painter.restore();
+    picture.Image.setDevicePixelRatio(dpr);
+    if (begin < reduction.Columns &&
+        !DrawPlot(picture.Image, plot, reduction, view, volts, counts, dpr, begin, ticks)) {
+        begin = 0;
+        DrawPlot(picture.Image, plot, reduction, view, volts, counts, dpr, 0, ticks);
+    }
+    ++picture.Drawings;
+    picture.Partial += begin > 0;
+    picture.Drawn = reduction;
+    picture.View = view;
+    picture.Ranges = ranges;
+    picture.Dpr = dpr;
+    painter.drawImage(plot.topLeft(), picture.Image);
 
     painter.setPen(Qt::black);
     painter.setBrush(Qt::NoBrush);

@@ -9,6 +9,7 @@
 #include "history/Store.h"
 
 #include <QFont>
+#include <QImage>
 #include <QRectF>
 #include <QSizeF>
 
@@ -47,6 +48,24 @@ void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore
 // keeps it from one poll to the next).
 void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore& store,
                  const TChartView& view, const TReduction& reduction);
+
+// The plot's picture (grid, gap bands, series, in device pixels) kept by a chart from one
+// drawing to the next. A following chart moves by whole columns: the picture is then scrolled by
+// as many and only the columns that changed are drawn, from the first one whose reduction differs
+// from what was drawn there. Anything else (size, zoom, the value axes, the series shown, lines
+// that would cross into the columns kept) draws it whole.
+struct TPlotPicture {
+    QImage Image;
+    TReduction Drawn; // the columns the picture shows
+    TChartView View;
+    std::array<double, 4> Ranges{}; // the volts' and the counts' low and high
+    double Dpr = 0;
+    // How many drawings there were, and how many of them drew only the changed columns.
+    std::size_t Drawings = 0, Partial = 0;
+};
+// The same, keeping the plot's picture in `picture`.
+void RenderChart(QPainter& painter, QSizeF size, double dpr, const THistoryStore& store,
+                 const TChartView& view, const TReduction& reduction, TPlotPicture& picture);
 
 // The index of the measurement nearest to `time` within `tolerance` milliseconds, if any.
 std::optional<std::size_t> NearestMeasurement(const THistoryStore& store, qint64 time,

@@ -1,10 +1,10 @@
 #include "history/Export.h"
 
+#include "framework/Files.h"
 #include "history/HistoryLogging.h"
 #include "unit/Record.h"
 
 #include <QDateTime>
-#include <QSaveFile>
 
 #include <cstring>
 
@@ -12,12 +12,8 @@ namespace history {
 
 bool ExportCsv(const THistoryStore& store, qint64 from, qint64 to, const QString& path,
                QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    // The whole range is made first and put in the file's place in one step (as every file the
+    // programs replace): a reader sees the old file or all of the new, a full disk leaves the old.
     QByteArray out = unit::CsvHeader().toUtf8();
     for (std::size_t i = store.LowerBound(from); i < store.Size(); ++i) {
         const TPoint& point = store.At(i);
@@ -33,17 +29,12 @@ bool ExportCsv(const THistoryStore& store, qint64 from, qint64 to, const QString
             std::memcpy(block.data() + kFirstKeptByte, point.Bytes.data(), kKeptBytes);
             out += unit::CsvRecord(time, block, unit).toUtf8();
         }
-        if (out.size() > (1 << 20)) {
-            file.write(out);
-            out.clear();
-        }
     }
-    file.write(out);
-    if (!file.commit()) {
+    QString why;
+    if (!framework::WriteInPlaceOf(path, out, why)) {
         if (error)
-            *error = file.errorString();
-        qCWarning(lcHistory).noquote()
-            << "exporting to" << path << "failed -" << file.errorString();
+            *error = why;
+        qCWarning(lcHistory).noquote() << "exporting to" << path << "failed -" << why;
         return false;
     }
     return true;

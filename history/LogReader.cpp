@@ -1,8 +1,12 @@
 #include "history/LogReader.h"
 
+#include "framework/Files.h"
 #include "history/HistoryLogging.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+
+#include <algorithm>
 
 namespace history {
 
@@ -20,7 +24,8 @@ QByteArrayView WithoutLineEnd(QByteArrayView line) {
 
 } // namespace
 
-TLogReader::TLogReader(const QString& path) : path_(path), file_(path) {}
+TLogReader::TLogReader(const QString& path, std::size_t pointBudget)
+    : path_(path), budget_(std::max<std::size_t>(pointBudget, 64)) {}
 
 void TLogReader::Reset() {
     offset_ = 0;
@@ -29,24 +34,119 @@ void TLogReader::Reset() {
     sawFirstLine_ = false;
     format_ = TFormat::Unknown;
     layout_.reset();
-    records_ = malformed_ = 0;
+    records_ = malformed_ = otherUnits_ = kept_ = 0;
+    stride_ = 1;
     units_.clear();
-    stores_.clear();
-    breaks_.clear();
+    logs_.clear();
+    byIdentity_.clear();
 }
 
-const THistoryStore* TLogReader::Store(const QString& serial) const {
-    const auto it = stores_.find(serial);
-    return it == stores_.end() ? nullptr : it->second.get();
+qint64 TLogReader::Unread() const {
+    return std::max<qint64>(0, QFileInfo(path_).size() - offset_ - pending_.size());
 }
 
-THistoryStore& TLogReader::StoreOf(const QString& serial) {
-    auto& store = stores_[serial];
-    if (!store) {
-        store = std::make_unique<THistoryStore>(0);
-        units_.push_back(serial);
+const THistoryStore* TLogReader::Store(const unit::TUnitIdentity& unit) const {
+    const auto it = byIdentity_.find({unit.Serial, unit.Location});
+    return it == byIdentity_.end() ? nullptr : &it->second->Store;
+}
+
+TLogReader::TUnitLog* TLogReader::LogOf(const unit::TUnitIdentity& unit) {
+    const auto it = byIdentity_.find({unit.Serial, unit.Location});
+    if (it != byIdentity_.end())
+        return it->second;
+    if (logs_.size() >= kMostUnits)
+        return nullptr;
+    logs_.push_back(std::make_unique<TUnitLog>());
+    TUnitLog* log = logs_.back().get();
+    log->Identity = unit;
+    byIdentity_.emplace(TKey{unit.Serial, unit.Location}, log);
+    units_.push_back(unit);
+    return log;
+}
+
+void TLogReader::Flush(TUnitLog& log) {
+    TBucket& bucket = log.Bucket;
+    if (bucket.Count == 0)
+        return;
+    const std::size_t before = log.Store.Size();
+    log.Store.Append(bucket.Low, log.Identity);
+    if (bucket.Count > 1)
+        log.Store.Append(bucket.High, log.Identity);
+    kept_ += log.Store.Size() - before;
+    bucket.Count = 0;
+}
+
+void TLogReader::FlushAll() {
+    for (auto& log : logs_)
+        Flush(*log);
+}
+
+void TLogReader::Keep(TUnitLog& log, const TPoint& point) {
+    constexpr std::size_t kScale = block::kScaleByte - kFirstKeptByte;
+    TBucket& bucket = log.Bucket;
+    if (stride_ == 1 || point.IsGap()) {
+        Flush(log);
+        const std::size_t before = log.Store.Size();
+        log.Store.Append(point, log.Identity);
+        kept_ += log.Store.Size() - before;
+    } else {
+        if (bucket.Count > 0 && bucket.Low.Bytes[kScale] != point.Bytes[kScale])
+            Flush(log); // values of another scale are not compared
+        if (bucket.Count == 0) {
+            bucket.Low = bucket.High = point;
+        } else {
+            for (std::size_t b = 0; b < kKeptBytes; ++b) {
+                bucket.Low.Bytes[b] = std::min(bucket.Low.Bytes[b], point.Bytes[b]);
+                bucket.High.Bytes[b] = std::max(bucket.High.Bytes[b], point.Bytes[b]);
+            }
+            bucket.High.Time = point.Time;
+        }
+        if (++bucket.Count >= stride_)
+            Flush(log);
     }
-    return *store;
+    if (kept_ <= budget_)
+        return;
+    // Over the budget: everything kept is halved, and the records to come are taken at the
+    // coarser step (four records a pair the first time, twice as many each time after).
+    kept_ = 0;
+    for (auto& each : logs_) {
+        each->Store.Coarsen();
+        kept_ += each->Store.Size();
+    }
+    stride_ = stride_ == 1 ? 4 : stride_ * 2;
+    if (stride_ == 4)
+        qCInfo(lcHistory).noquote()
+            << path_ << "holds more than" << budget_ << "points: it is kept reduced";
+}
+
+bool TLogReader::Open() {
+    file_.close();
+    framework::TFileKind kind = framework::TFileKind::Regular;
+    QString why;
+    if (framework::OpenRegularFile(path_, file_, kind, why))
+        return true;
+    state_ = TState::Unreadable;
+    switch (kind) {
+    case framework::TFileKind::Regular:
+        error_ = QCoreApplication::translate("history", "Не удалось открыть файл: %1").arg(why);
+        break;
+    case framework::TFileKind::Folder:
+        error_ = QCoreApplication::translate("history", "Это папка, а не файл журнала.");
+        break;
+    case framework::TFileKind::Pipe:
+        error_ = QCoreApplication::translate(
+            "history", "Это канал, а не файл журнала: журнал открывается только из файла.");
+        break;
+    case framework::TFileKind::Device:
+        error_ = QCoreApplication::translate("history", "Это устройство, а не файл журнала.");
+        break;
+    case framework::TFileKind::Other:
+        error_ = QCoreApplication::translate("history", "Это не обычный файл.");
+        break;
+    }
+    qCWarning(lcHistory).noquote() << "cannot open" << path_ << "-"
+                                   << (why.isEmpty() ? QStringLiteral("not a regular file") : why);
+    return false;
 }
 
 bool TLogReader::ReadMore() {
@@ -54,14 +154,8 @@ bool TLogReader::ReadMore() {
     if (state_ != TState::Reading)
         return false;
     // Opened afresh each time: a log replaced by a new file is read from the new one.
-    file_.close();
-    if (!file_.open(QIODevice::ReadOnly)) {
-        state_ = TState::Unreadable;
-        error_ = QCoreApplication::translate("history", "Не удалось открыть файл: %1")
-                     .arg(file_.errorString());
-        qCWarning(lcHistory).noquote() << "cannot open" << path_ << "-" << file_.errorString();
+    if (!Open())
         return false;
-    }
     if (file_.size() < offset_) {
         // Cut shorter or replaced: what was read no longer is the file.
         Reset();
@@ -73,8 +167,17 @@ bool TLogReader::ReadMore() {
                      .arg(file_.errorString());
         return false;
     }
+    const qint64 size = file_.size();
     QByteArray chunk;
     while (!(chunk = file_.read(kChunk)).isEmpty()) {
+        if (Stop && Stop->load(std::memory_order_relaxed)) {
+            state_ = TState::Cancelled;
+            error_ = QCoreApplication::translate("history", "Открытие отменено.");
+            file_.close();
+            return false;
+        }
+        if (OnProgress)
+            OnProgress(file_.pos(), size);
         qsizetype start = 0;
         while (start < chunk.size()) {
             const qsizetype end = chunk.indexOf('\n', start);
@@ -123,6 +226,9 @@ bool TLogReader::ReadMore() {
             pending_.clear();
         }
     }
+    // What a reduced log has gathered of its last records is shown too.
+    FlushAll();
+    file_.close();
     return state_ == TState::Reading;
 }
 
@@ -161,11 +267,16 @@ bool TLogReader::Line(QByteArrayView raw, bool whole) {
         // A header again: the output of another run was appended (`watch --csv >> file`).
         if (auto layout = TCsvLayout::FromHeader(line)) {
             layout_ = std::move(layout);
-            for (auto& [serial, store] : stores_)
-                if (!store->Empty())
-                    store->Gap(store->At(store->Size() - 1).Time, TGapReason::NoRecords);
-            for (auto& [serial, breaks] : breaks_)
-                breaks.Break();
+            for (auto& log : logs_) {
+                Flush(*log);
+                if (!log->Store.Empty()) {
+                    TPoint gap;
+                    gap.Time = log->Store.At(log->Store.Size() - 1).Time;
+                    gap.Gap = static_cast<std::uint8_t>(TGapReason::NoRecords);
+                    Keep(*log, gap);
+                }
+                log->Breaks.Break();
+            }
             return true;
         }
     }
@@ -186,13 +297,22 @@ bool TLogReader::Line(QByteArrayView raw, bool whole) {
         return true;
     }
     ++records_;
-    THistoryStore& store = StoreOf(record->Unit.Serial);
-    TRunBreaks& breaks = breaks_[record->Unit.Serial];
-    if (record->Point.IsGap())
-        breaks.Break();
-    else if (const auto end = breaks.Record(record->Point.Time))
-        store.Gap(*end, TGapReason::NoRecords);
-    store.Append(record->Point, record->Unit);
+    TUnitLog* log = LogOf(record->Unit);
+    if (!log) {
+        if (otherUnits_++ == 0)
+            qCInfo(lcHistory).noquote() << path_ << "holds more than" << kMostUnits
+                                        << "units: the records of the others are not kept";
+        return true;
+    }
+    if (record->Point.IsGap()) {
+        log->Breaks.Break();
+    } else if (const auto end = log->Breaks.Record(record->Point.Time)) {
+        TPoint gap;
+        gap.Time = *end;
+        gap.Gap = static_cast<std::uint8_t>(TGapReason::NoRecords);
+        Keep(*log, gap);
+    }
+    Keep(*log, record->Point);
     return true;
 }
 

@@ -77,6 +77,15 @@ std::optional<double> Number(QByteArrayView text) {
     return value;
 }
 
+// The count a voltage of the log stands for at `scale`; nothing for one the unit can't give: below
+// zero, or above 255 counts as the programs write it (to two decimals, so up to 5 mV over).
+std::optional<int> VoltsCount(double volts, int scale) {
+    const long double highest = RawToVolts(255, scale) + 0.005L + 1e-9L;
+    if (!(volts >= 0) || static_cast<long double>(volts) > highest)
+        return std::nullopt;
+    return VoltsToRaw(static_cast<long double>(volts), scale);
+}
+
 // The column of each kept byte: the parameters' by their table, the measurements' here; the
 // scale has a column of its own.
 constexpr std::array<const char*, kKeptBytes> ByteColumnsOf() {
@@ -219,9 +228,10 @@ std::optional<TLogLine> TCsvLayout::Parse(QByteArrayView line) const {
         int raw = 0;
         if (volts_[b]) {
             const auto volts = Number(field(column));
-            if (!volts)
+            const auto count = volts ? VoltsCount(*volts, *scale) : std::nullopt;
+            if (!count)
                 return std::nullopt;
-            raw = VoltsToRaw(static_cast<long double>(*volts), *scale);
+            raw = *count;
         } else {
             const auto count = Count(field(column));
             if (!count)
@@ -275,14 +285,15 @@ std::optional<TLogLine> ParseJsonLine(QByteArrayView line) {
             continue;
         const QString name = QLatin1String(kByteColumns[b]);
         const double value = object.value(name).toDouble(-1);
-        if (value < 0 || !std::isfinite(value))
+        // Checked before any conversion: a double past an int's range has no int value.
+        std::optional<int> byte;
+        if (name.endsWith(QLatin1String("_v")))
+            byte = VoltsCount(value, static_cast<int>(scale));
+        else if (value >= 0 && value <= 255 && value == std::floor(value))
+            byte = static_cast<int>(value);
+        if (!byte)
             return std::nullopt;
-        const int byte = name.endsWith(QLatin1String("_v"))
-                             ? VoltsToRaw(static_cast<long double>(value), static_cast<int>(scale))
-                             : static_cast<int>(value);
-        if (byte > 255 || (!name.endsWith(QLatin1String("_v")) && value != std::floor(value)))
-            return std::nullopt;
-        out.Point.Bytes[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(byte);
+        out.Point.Bytes[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(*byte);
     }
     return out;
 }

@@ -125,8 +125,38 @@ TRange FollowRange(qint64 latest, qint64 span, int columns) {
     return {to - span, to};
 }
 
+TRange ClampedRange(qint64 from, qint64 to, qint64 shortest, qint64 longest) {
+    const qint64 span = std::clamp(to - from, shortest, longest);
+    const qint64 middle = from + (to - from) / 2;
+    return {middle - span / 2, middle - span / 2 + span};
+}
+
+std::optional<TRange> WholeRange(const THistoryStore& store, qint64 shortest, qint64 longest) {
+    if (store.Empty())
+        return std::nullopt;
+    const qint64 first = store.At(0).Time;
+    const qint64 last = store.At(store.Size() - 1).Time;
+    return ClampedRange(first, last + std::max<qint64>((last - first) / 50, 1), shortest, longest);
+}
+
+void TLiveReduction::Adopt(const THistoryStore& store, TReduction reduction) {
+    reduction_ = std::move(reduction);
+    store_ = &store;
+    next_ = store.FirstSequence() + store.LowerBound(reduction_.To);
+    revision_ = store.Revision();
+    seenFirst_ = store.FirstSequence();
+    seenEnd_ = store.EndSequence();
+    incremental_ = false;
+}
+
 const TReduction& TLiveReduction::Update(const THistoryStore& store, qint64 from, qint64 to,
                                          int columns) {
+    // Nothing changed (a repaint for the cursor, a reduction adopted): the columns as they are.
+    if (store_ == &store && store.Revision() == revision_ && reduction_.From == from &&
+        reduction_.To == to && reduction_.Columns == columns) {
+        incremental_ = true;
+        return reduction_;
+    }
     incremental_ = Advance(store, from, to, columns);
     if (!incremental_) {
         reduction_ = Reduce(store, from, to, columns);
@@ -144,10 +174,12 @@ bool TLiveReduction::Advance(const THistoryStore& store, qint64 from, qint64 to,
     TReduction& r = reduction_;
     const qint64 span = to - from;
     if (store_ != &store || columns != r.Columns || columns <= 0 || span != r.To - r.From ||
-        span % columns != 0 || from < r.From)
+        from < r.From)
         return false;
-    const qint64 width = span / columns;
-    if ((from - r.From) % width != 0)
+    // The same range takes its new points whatever its columns' width; a range moved on, only
+    // by whole columns.
+    const qint64 width = span % columns == 0 ? span / columns : 0;
+    if (from != r.From && (width == 0 || (from - r.From) % width != 0))
         return false;
     // Only appended to since: one revision per point (a store cleared starts its sequence anew).
     const std::uint64_t end = store.EndSequence();
@@ -157,7 +189,7 @@ bool TLiveReduction::Advance(const THistoryStore& store, qint64 from, qint64 to,
     if (store.FirstSequence() > next_ ||
         (store.FirstSequence() != seenFirst_ && !store.Empty() && store.At(0).Time >= from))
         return false;
-    const qint64 shift = (from - r.From) / width;
+    const qint64 shift = from == r.From ? 0 : (from - r.From) / width;
     if (shift >= columns)
         return false;
     if (shift > 0) {

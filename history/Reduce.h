@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace history {
@@ -49,6 +50,11 @@ struct TRange {
     qint64 From = 0, To = 0;
 };
 TRange FollowRange(qint64 latest, qint64 span, int columns);
+// The range that shows all of a store with a little room after its latest point, its span kept
+// within [shortest, longest] around its middle; nothing for an empty store.
+std::optional<TRange> WholeRange(const THistoryStore& store, qint64 shortest, qint64 longest);
+// A range's span kept within [shortest, longest] around its middle.
+TRange ClampedRange(qint64 from, qint64 to, qint64 shortest, qint64 longest);
 
 // A reduction kept from one poll to the next. A chart that follows the latest measurement moves by
 // whole columns (the range's start on a multiple of the column's width), so the columns it still
@@ -61,6 +67,9 @@ public:
     const TReduction& Update(const THistoryStore& store, qint64 from, qint64 to, int columns);
     const TReduction& Current() const { return reduction_; }
     void Forget() { store_ = nullptr; }
+    // Takes a reduction of `store` made elsewhere (a log's reading thread) as if Update had made
+    // it: the next Update of the same range costs nothing.
+    void Adopt(const THistoryStore& store, TReduction reduction);
     // Whether the last Update took only the new points.
     bool Incremental() const { return incremental_; }
 

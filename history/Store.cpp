@@ -1,5 +1,7 @@
 #include "history/Store.h"
 
+#include "unit/Block.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -65,7 +67,9 @@ void THistoryStore::Append(const TPoint& point, const unit::TUnitIdentity& unit)
         Gap(point.Time, static_cast<TGapReason>(point.Gap));
         return;
     }
-    if (!segmentOpen_ || segments_.back().Unit.Serial != unit.Serial) {
+    // Two units may share a serial (or have none): the location tells them apart.
+    if (!segmentOpen_ || segments_.back().Unit.Serial != unit.Serial ||
+        segments_.back().Unit.Location != unit.Location) {
         segments_.push_back({firstSequence_ + size_, unit});
         segmentOpen_ = true;
     }
@@ -96,6 +100,51 @@ void THistoryStore::Clear() {
     firstSequence_ = 0;
     segments_.clear();
     segmentOpen_ = false;
+    ++revision_;
+}
+
+void THistoryStore::Coarsen() {
+    if (capacity_ != 0 || size_ < 4)
+        return;
+    constexpr std::size_t kScale = block::kScaleByte - kFirstKeptByte;
+    std::vector<TPoint> out;
+    out.reserve(size_ / 2 + 4);
+    std::vector<TSegment> segments;
+    std::size_t segment = 0;
+    std::size_t i = 0;
+    while (i < size_) {
+        while (segment + 1 < segments_.size() && segments_[segment + 1].First <= i)
+            ++segment;
+        // Every segment of such a store has points: each is met, in order, once.
+        if (segments.size() <= segment && segment < segments_.size())
+            segments.push_back({out.size(), segments_[segment].Unit});
+        const std::size_t end =
+            segment + 1 < segments_.size() ? segments_[segment + 1].First : size_;
+        const TPoint& first = points_[i];
+        std::size_t n = 0;
+        while (n < 4 && i + n < end && !points_[i + n].IsGap() &&
+               points_[i + n].Bytes[kScale] == first.Bytes[kScale])
+            ++n;
+        if (n < 4) {
+            out.push_back(first);
+            ++i;
+            continue;
+        }
+        TPoint low = first, high = first;
+        for (std::size_t k = 1; k < 4; ++k)
+            for (std::size_t b = 0; b < kKeptBytes; ++b) {
+                low.Bytes[b] = std::min(low.Bytes[b], points_[i + k].Bytes[b]);
+                high.Bytes[b] = std::max(high.Bytes[b], points_[i + k].Bytes[b]);
+            }
+        high.Time = points_[i + 3].Time;
+        out.push_back(low);
+        out.push_back(high);
+        i += 4;
+    }
+    points_ = std::move(out);
+    size_ = points_.size();
+    head_ = 0;
+    segments_ = std::move(segments);
     ++revision_;
 }
 

@@ -3,7 +3,7 @@
 // to the OS1 state, and a gap mark), oldest dropped first once it is full. 24 bytes a point: a day
 // at two polls a second (172,800 points) takes about 4 MB. Points are kept in time order; a clock
 // that steps back is taken as no time passing, so the order (and the search by time) holds.
-// A change of unit (another serial) starts a new segment, named by its serial.
+// A change of unit (another serial or location) starts a new segment, named by its identity.
 
 #include "history/Feed.h"
 #include "history/Series.h"
@@ -42,6 +42,11 @@ public:
     // A point as kept; what the log reader and the tests feed.
     void Append(const TPoint& point, const unit::TUnitIdentity& unit);
     void Clear();
+    // Halves a store that keeps everything (capacity 0), for a log too long to keep whole: each
+    // four measurements in a row (no gap, one scale, one unit among them) become two, the lowest
+    // and the highest value of each byte, at the first one's time and the last one's. Every
+    // series keeps its extremes, each within the time of its four points.
+    void Coarsen();
 
     std::size_t Size() const { return size_; }
     bool Empty() const { return size_ == 0; }

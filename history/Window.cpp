@@ -1,9 +1,12 @@
 #include "history/Window.h"
 
+#include "framework/Files.h"
 #include "history/Export.h"
 #include "history/HistoryLogging.h"
 
+#include <QBuffer>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -13,6 +16,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -29,9 +33,11 @@ int Count(std::size_t n) {
     return static_cast<int>(std::min<std::size_t>(n, std::numeric_limits<int>::max()));
 }
 
-} // namespace
+// What a growing log may have appended and still be read on the window's thread at once: a few
+// milliseconds of parsing.
+constexpr qint64 kReadOnTheSpot = 256 * 1024;
 
-namespace {} // namespace
+} // namespace
 
 THistoryWindow::THistoryWindow(const THistoryStore* live, QWidget* parent)
     : QWidget(parent, Qt::Window), live_(live) {
@@ -83,12 +89,24 @@ void THistoryWindow::Build() {
 
     Chart = new THistoryChart(this);
     layout->addWidget(Chart, 1);
+    auto* statusLine = new QHBoxLayout;
     Status = new QLabel(this);
     Status->setTextFormat(Qt::PlainText);
-    layout->addWidget(Status);
+    statusLine->addWidget(Status, 1);
+    Progress = new QProgressBar(this);
+    Progress->setRange(0, 1000);
+    Progress->setTextVisible(false);
+    Progress->setAccessibleName(QCoreApplication::translate("history", "Открытие журнала"));
+    CancelButton = new QPushButton(QCoreApplication::translate("history", "Отм&ена"), this);
+    statusLine->addWidget(Progress);
+    statusLine->addWidget(CancelButton);
+    Progress->setVisible(false);
+    CancelButton->setVisible(false);
+    layout->addLayout(statusLine);
 
     connect(OpenButton, &QPushButton::clicked, this, &THistoryWindow::OpenClicked);
     connect(LiveButton, &QPushButton::clicked, this, &THistoryWindow::ShowLive);
+    connect(CancelButton, &QPushButton::clicked, this, &THistoryWindow::CancelOpen);
     connect(PngButton, &QPushButton::clicked, this, &THistoryWindow::PngClicked);
     connect(CsvButton, &QPushButton::clicked, this, &THistoryWindow::CsvClicked);
     connect(FollowBox, &QCheckBox::toggled, Chart, &THistoryChart::SetFollow);
@@ -99,8 +117,8 @@ void THistoryWindow::Build() {
     connect(Chart, &THistoryChart::SeriesVisibilityChanged, this,
             [this](int s, bool on) { SeriesBoxes[static_cast<std::size_t>(s)]->setChecked(on); });
     connect(UnitBox, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (!filling_ && index >= 0)
-            ShowUnit(UnitBox->itemData(index).toString());
+        if (!filling_ && reader_ && index >= 0 && index < static_cast<int>(reader_->Units().size()))
+            ShowUnit(reader_->Units()[static_cast<std::size_t>(index)]);
     });
     // The chart is where the keys act; F6 takes the focus there from the controls.
     auto* toChart = new QShortcut(QKeySequence(Qt::Key_F6), this);
@@ -120,10 +138,51 @@ void THistoryWindow::Build() {
     setTabOrder(SeriesBoxes.back(), Chart);
 }
 
-bool THistoryWindow::OpenLog(const QString& path) {
-    auto reader = std::make_unique<TLogReader>(path);
-    if (!reader->ReadMore() || reader->Units().empty()) {
-        QString why = reader->Error();
+void THistoryWindow::OpenLog(const QString& path) {
+    CancelOpen();
+    job_ = std::make_unique<TLogOpenJob>(path);
+    connect(job_.get(), &TLogOpenJob::Progress, Progress, &QProgressBar::setValue);
+    connect(job_.get(), &TLogOpenJob::Finished, this, &THistoryWindow::OpenFinished);
+    Progress->setValue(0);
+    ShowOpening(true);
+    Status->setText(
+        QCoreApplication::translate("history", "Открывается %1…").arg(QFileInfo(path).fileName()));
+    job_->Start(Chart->Columns());
+}
+
+void THistoryWindow::ShowOpening(bool on) {
+    Progress->setVisible(on);
+    CancelButton->setVisible(on);
+    // One log at a time: another is opened once this one is in or given up.
+    OpenButton->setEnabled(!on);
+}
+
+void THistoryWindow::CancelOpen() {
+    if (!job_)
+        return;
+    // The reading stops within a chunk; the job's thread is waited for here.
+    job_.reset();
+    const bool wasReopening = reopening_;
+    reopening_ = false;
+    ShowOpening(false);
+    if (wasReopening)
+        ShowLogStatus();
+    else
+        Status->setText(QCoreApplication::translate("history", "Открытие отменено."));
+    emit LogOpened(false);
+}
+
+void THistoryWindow::OpenFinished(bool cancelled) {
+    // Released in the job's own signal: deleted once it has returned.
+    TLogOpenJob* job = job_.release();
+    job->deleteLater();
+    const bool wasReopening = reopening_;
+    reopening_ = false;
+    ShowOpening(false);
+    std::unique_ptr<TLogReader> reader = cancelled ? nullptr : job->TakeReader();
+    if (!reader || reader->State() != TLogReader::TState::Reading || reader->Units().empty()) {
+        QString why =
+            reader ? reader->Error() : QCoreApplication::translate("history", "Открытие отменено.");
         if (why.isEmpty())
             why =
                 reader->Malformed() > 0
@@ -131,77 +190,114 @@ bool THistoryWindow::OpenLog(const QString& path) {
                           "history", "В файле нет ни одной записи измерений (пропущено строк: %n).",
                           nullptr, Count(reader->Malformed()))
                     : QCoreApplication::translate("history", "В файле нет записей измерений.");
-        Status->setText(QFileInfo(path).fileName() + QStringLiteral(": ") + why);
-        return false;
+        Status->setText(QFileInfo(job->Path()).fileName() + QStringLiteral(": ") + why);
+        emit LogOpened(false);
+        return;
     }
+    const std::optional<unit::TUnitIdentity> shown =
+        wasReopening ? std::optional(CurrentUnit()) : std::nullopt;
     reader_ = std::move(reader);
     delete watcher_;
-    watcher_ = new QFileSystemWatcher(QStringList{path}, this);
+    watcher_ = new QFileSystemWatcher(QStringList{reader_->Path()}, this);
     connect(watcher_, &QFileSystemWatcher::fileChanged, this, &THistoryWindow::ReadLogAgain);
-    FillUnits();
-    Chart->SetFollow(false);
-    ShowUnit(UnitBox->currentData().toString());
-    Chart->ShowAll();
-    return true;
+    FillUnits(shown);
+    if (!wasReopening)
+        Chart->SetFollow(false);
+    ShowUnit(shown ? *shown : reader_->Units().front(), !wasReopening);
+    Chart->Adopt(job->TakeOverview());
+    emit LogOpened(true);
+}
+
+unit::TUnitIdentity THistoryWindow::CurrentUnit() const {
+    const int index = UnitBox->currentIndex();
+    if (!reader_ || index < 0 || index >= static_cast<int>(reader_->Units().size()))
+        return {};
+    return reader_->Units()[static_cast<std::size_t>(index)];
 }
 
 void THistoryWindow::ReadLogAgain() {
-    if (!reader_)
+    if (!reader_ || job_)
         return;
-    const QString serial = UnitBox->currentData().toString();
+    if (watcher_ && !watcher_->files().contains(reader_->Path()))
+        watcher_->addPath(reader_->Path()); // a file replaced by a rename is watched again
+    // Much appended, or the file replaced by a longer one: read off this thread, whole.
+    if (reader_->Unread() > kReadOnTheSpot) {
+        const QString path = reader_->Path();
+        OpenLog(path);
+        reopening_ = true;
+        return;
+    }
+    const unit::TUnitIdentity unit = CurrentUnit();
     reader_->ReadMore();
     // A log that is written anew drops what it held; its units are those of the new file.
     if (reader_->Restarted() || UnitBox->count() != static_cast<int>(reader_->Units().size()))
-        FillUnits();
-    ShowUnit(serial);
-    if (watcher_ && !watcher_->files().contains(reader_->Path()))
-        watcher_->addPath(reader_->Path()); // a file replaced by a rename is watched again
+        FillUnits(unit);
+    ShowUnit(unit, false);
 }
 
-void THistoryWindow::FillUnits() {
+void THistoryWindow::FillUnits(const std::optional<unit::TUnitIdentity>& keep) {
     filling_ = true;
-    const QString current = UnitBox->currentData().toString();
     UnitBox->clear();
+    int chosen = 0;
     if (reader_)
-        for (const QString& serial : reader_->Units())
-            UnitBox->addItem(serial.isEmpty()
-                                 ? QCoreApplication::translate("history", "(без серийного номера)")
-                                 : serial,
-                             serial);
-    const int keep = UnitBox->findData(current);
-    UnitBox->setCurrentIndex(keep >= 0 ? keep : 0);
+        for (const unit::TUnitIdentity& unit : reader_->Units()) {
+            QString name = unit.Serial.isEmpty()
+                               ? QCoreApplication::translate("history", "(без серийного номера)")
+                               : unit.Serial;
+            if (!unit.Location.isEmpty())
+                name += QStringLiteral(" (%1)").arg(unit.Location);
+            if (keep && keep->Serial == unit.Serial && keep->Location == unit.Location)
+                chosen = UnitBox->count();
+            UnitBox->addItem(name);
+        }
+    UnitBox->setCurrentIndex(UnitBox->count() > 0 ? chosen : -1);
     // The choice matters only when the log holds more than one unit.
     UnitBox->setVisible(UnitBox->count() > 1);
     filling_ = false;
 }
 
-void THistoryWindow::ShowUnit(const QString& serial) {
-    if (!reader_)
+void THistoryWindow::ShowUnit(const unit::TUnitIdentity& unit) {
+    ShowUnit(unit, true);
+}
+
+void THistoryWindow::ShowUnit(const unit::TUnitIdentity& unit, bool fit) {
+    if (!reader_ || reader_->Units().empty())
         return;
-    const THistoryStore* store = reader_->Store(serial);
-    if (!store && !reader_->Units().empty())
-        store = reader_->Store(reader_->Units().front());
-    const int index = UnitBox->findData(serial);
-    if (index >= 0 && index != UnitBox->currentIndex()) {
+    const auto& units = reader_->Units();
+    auto it = std::find_if(units.begin(), units.end(), [&](const unit::TUnitIdentity& each) {
+        return each.Serial == unit.Serial && each.Location == unit.Location;
+    });
+    if (it == units.end())
+        it = units.begin();
+    const int index = static_cast<int>(it - units.begin());
+    if (index != UnitBox->currentIndex()) {
         filling_ = true;
         UnitBox->setCurrentIndex(index);
         filling_ = false;
     }
+    const THistoryStore* store = reader_->Store(*it);
     const bool changed = Chart->Store() != store;
     Chart->SetStore(store);
-    if (changed)
+    if (changed && fit)
         Chart->ShowAll();
     ShowLogStatus();
 }
 
 void THistoryWindow::ShowLive() {
+    CancelOpen();
     reader_.reset();
     delete watcher_;
     watcher_ = nullptr;
-    FillUnits();
+    FillUnits(std::nullopt);
     Chart->SetStore(live_);
     Chart->SetFollow(true);
     ShowLogStatus();
+}
+
+void THistoryWindow::closeEvent(QCloseEvent* event) {
+    // Whatever is being read is given up with the window.
+    CancelOpen();
+    QWidget::closeEvent(event);
 }
 
 void THistoryWindow::LiveChanged() {
@@ -225,6 +321,17 @@ void THistoryWindow::ShowLogStatus() {
         text += QStringLiteral(", ") +
                 QCoreApplication::translate("history", "пропущено строк (не записи журнала): %n",
                                             nullptr, Count(reader_->Malformed()));
+    if (reader_->OtherUnitsRecords() > 0)
+        text += QStringLiteral(", ") +
+                QCoreApplication::translate("history", "не показаны записи устройств сверх %1: %n",
+                                            nullptr, Count(reader_->OtherUnitsRecords()))
+                    .arg(TLogReader::kMostUnits);
+    if (reader_->Stride() > 1)
+        text +=
+            QStringLiteral(", ") +
+            QCoreApplication::translate(
+                "history", "журнал велик: показаны наименьшее и наибольшее из каждых %1 записей")
+                .arg(reader_->Stride());
     if (reader_->Units().size() > 1)
         text +=
             QStringLiteral(", ") +
@@ -245,10 +352,19 @@ bool THistoryWindow::ExportPng(const QString& path) {
         view.CursorX.reset();
         RenderChart(painter, Chart->size(), ratio, Chart->Store() ? *Chart->Store() : kEmpty, view);
     }
-    if (!image.save(path, "PNG")) {
-        qCWarning(lcHistory).noquote() << "the chart could not be saved to" << path;
+    // Encoded whole first, then put in the file's place in one step: a full disk leaves the old
+    // file, never a cut one.
+    QByteArray png;
+    QBuffer buffer(&png);
+    QString why;
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") ||
+        !framework::WriteInPlaceOf(path, png, why)) {
+        qCWarning(lcHistory).noquote() << "the chart could not be saved to" << path << "-" << why;
         Status->setText(
-            QCoreApplication::translate("history", "Не удалось сохранить %1").arg(path));
+            why.isEmpty()
+                ? QCoreApplication::translate("history", "Не удалось сохранить %1").arg(path)
+                : QCoreApplication::translate("history", "Не удалось сохранить %1: %2")
+                      .arg(path, why));
         return false;
     }
     Status->setText(QCoreApplication::translate("history", "Сохранено: %1").arg(path));

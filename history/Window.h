@@ -5,6 +5,7 @@
 // key.
 
 #include "history/Chart.h"
+#include "history/LogJob.h"
 #include "history/LogReader.h"
 #include "history/Store.h"
 
@@ -14,11 +15,13 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
 class QFileSystemWatcher;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 
 namespace history {
@@ -30,16 +33,20 @@ public:
     explicit THistoryWindow(const THistoryStore* live, QWidget* parent = nullptr);
     ~THistoryWindow() override;
 
-    // Shows a saved log; false, with the reason in the status line, when it can't be read or is no
-    // log (the chart then keeps what it showed).
-    bool OpenLog(const QString& path);
-    // Reads what has been appended to the open log since.
+    // Begins to read a saved log on a thread of its own, with its progress and a cancel shown;
+    // LogOpened tells the end. A log being opened already is given up for it. A log that can't be
+    // read or is no log leaves the chart as it was, with the reason in the status line.
+    void OpenLog(const QString& path);
+    bool Opening() const { return job_ != nullptr; }
+    // Gives up the log being opened, if any.
+    void CancelOpen();
+    // Reads what has been appended to the open log since (a lot of it: as a job, like an open).
     void ReadLogAgain();
     // Back to the live measurements.
     void ShowLive();
     bool ShowingLive() const { return reader_ == nullptr; }
-    // Shows the unit of the open log with this serial.
-    void ShowUnit(const QString& serial);
+    // Shows this unit of the open log.
+    void ShowUnit(const unit::TUnitIdentity& unit);
 
     // The live store has new measurements.
     void LiveChanged();
@@ -60,6 +67,15 @@ public:
     QPushButton* CsvButton = nullptr;
     std::array<QCheckBox*, kSeriesCount> SeriesBoxes{};
     QLabel* Status = nullptr;
+    QProgressBar* Progress = nullptr;
+    QPushButton* CancelButton = nullptr;
+
+signals:
+    // A log asked for with OpenLog is shown (true), or not: unreadable, no log, or cancelled.
+    void LogOpened(bool shown);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void Build();
@@ -67,10 +83,17 @@ private:
     void PngClicked();
     void CsvClicked();
     void ShowLogStatus();
-    void FillUnits();
+    void FillUnits(const std::optional<unit::TUnitIdentity>& keep);
+    void ShowUnit(const unit::TUnitIdentity& unit, bool fit);
+    unit::TUnitIdentity CurrentUnit() const;
+    void OpenFinished(bool cancelled);
+    void ShowOpening(bool on);
 
     const THistoryStore* live_;
     std::unique_ptr<TLogReader> reader_;
+    std::unique_ptr<TLogOpenJob> job_;
+    // The open log is opened again, not a new one: its unit stays chosen and the view stays.
+    bool reopening_ = false;
     QFileSystemWatcher* watcher_ = nullptr;
     bool filling_ = false;
 };

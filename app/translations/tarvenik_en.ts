@@ -305,5 +305,48 @@
         <source>Журнал CSV (*.csv)</source>
         <translation>CSV log (*.csv)</translation>
     </message>
+    <message>
+        <source>Это папка, а не файл журнала.</source>
+        <translation>This is a folder, not a log file.</translation>
+    </message>
+    <message>
+        <source>Это канал, а не файл журнала: журнал открывается только из файла.</source>
+        <translation>This is a pipe, not a log file: a log is opened from a file only.</translation>
+    </message>
+    <message>
+        <source>Это устройство, а не файл журнала.</source>
+        <translation>This is a device, not a log file.</translation>
+    </message>
+    <message>
+        <source>Это не обычный файл.</source>
+        <translation>This is not a regular file.</translation>
+    </message>
+    <message>
+        <source>Открытие отменено.</source>
+        <translation>Opening cancelled.</translation>
+    </message>
+    <message>
+        <source>Открытие журнала</source>
+        <translation>Opening the log</translation>
+    </message>
+    <message>
+        <source>Отм&amp;ена</source>
+        <translation>Ca&amp;ncel</translation>
+    </message>
+    <message>
+        <source>Открывается %1…</source>
+        <translation>Opening %1…</translation>
+    </message>
+    <message numerus="yes">
+        <source>не показаны записи устройств сверх %1: %n</source>
+        <translation>
+            <numerusform>records of units beyond %1 not shown: %n</numerusform>
+            <numerusform>records of units beyond %1 not shown: %n</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>журнал велик: показаны наименьшее и наибольшее из каждых %1 записей</source>
+        <translation>a long log: the lowest and highest of every %1 records shown</translation>
+    </message>
 </context>
 </TS>

@@ -1,23 +1,29 @@
 // The history's costs: a redraw of the chart at full HD over a day and over a minute of points
 // (six series), the reduction alone, feeding one measurement, and reading a log of a million
-// records. The log is written once into a temporary folder.
+// records, alone and opened in the window as a job. The log is written once into a temporary
+// folder.
 
 #include "history/ChartRender.h"
 #include "history/LogReader.h"
 #include "history/Reduce.h"
 #include "history/Store.h"
+#include "history/Window.h"
 #include "unit/Record.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <chrono>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -83,6 +89,7 @@ void BM_LivePollFullHd(benchmark::State& state) {
     std::mt19937 random(11);
     const unit::TUnitIdentity unit{QStringLiteral("A"), {}};
     history::TLiveReduction live;
+    history::TPlotPicture picture;
     history::TChartView view;
     qint64 time = store.At(store.Size() - 1).Time;
     std::size_t incremental = 0, polls = 0;
@@ -96,12 +103,17 @@ void BM_LivePollFullHd(benchmark::State& state) {
         ++polls;
         if (state.range(0)) {
             QPainter painter(&image);
-            history::RenderChart(painter, image.size(), 1.0, store, view, reduction);
+            history::RenderChart(painter, image.size(), 1.0, store, view, reduction, picture);
         }
         benchmark::DoNotOptimize(reduction.Totals.data());
     }
     state.counters["incremental_share"] =
         polls ? static_cast<double>(incremental) / static_cast<double>(polls) : 0;
+    if (state.range(0))
+        state.counters["partial_draw_share"] =
+            picture.Drawings
+                ? static_cast<double>(picture.Partial) / static_cast<double>(picture.Drawings)
+                : 0;
     state.SetLabel(state.range(0) ? "reduce and draw" : "reduce only");
 }
 BENCHMARK(BM_LivePollFullHd)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
@@ -118,29 +130,37 @@ void BM_FeedOne(benchmark::State& state) {
 }
 BENCHMARK(BM_FeedOne)->Iterations(kDay);
 
+// A CSV log of `records` records, written once into a temporary folder.
+QString LogOf(qint64 records) {
+    static QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("log-%1.csv").arg(records));
+    if (QFile::exists(path))
+        return path;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    std::mt19937 random(3);
+    QByteArray chunk = unit::CsvHeader().toUtf8();
+    const unit::TUnitIdentity unit{QStringLiteral("SN-0001"), QStringLiteral("1-1.2")};
+    for (qint64 i = 0; i < records; ++i) {
+        chunk += unit::CsvRecord(QDateTime::fromMSecsSinceEpoch(kStart + i * kPoll),
+                                 NoisyBlock(random), unit)
+                     .toUtf8();
+        if (chunk.size() > (1 << 20)) {
+            file.write(chunk);
+            chunk.clear();
+        }
+    }
+    file.write(chunk);
+    return path;
+}
+
 // range(0): records in the log.
 void BM_OpenLog(benchmark::State& state) {
-    static QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("log-%1.csv").arg(state.range(0)));
-    if (!QFile::exists(path)) {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) {
-            state.SkipWithError("cannot write the log");
-            return;
-        }
-        std::mt19937 random(3);
-        QByteArray chunk = unit::CsvHeader().toUtf8();
-        const unit::TUnitIdentity unit{QStringLiteral("SN-0001"), QStringLiteral("1-1.2")};
-        for (qint64 i = 0; i < state.range(0); ++i) {
-            chunk += unit::CsvRecord(QDateTime::fromMSecsSinceEpoch(kStart + i * kPoll),
-                                     NoisyBlock(random), unit)
-                         .toUtf8();
-            if (chunk.size() > (1 << 20)) {
-                file.write(chunk);
-                chunk.clear();
-            }
-        }
-        file.write(chunk);
+    const QString path = LogOf(state.range(0));
+    if (path.isEmpty()) {
+        state.SkipWithError("cannot write the log");
+        return;
     }
     std::size_t records = 0;
     for (auto _ : state) {
@@ -152,6 +172,73 @@ void BM_OpenLog(benchmark::State& state) {
     state.counters["file_MB"] = static_cast<double>(QFile(path).size()) / 1e6;
 }
 BENCHMARK(BM_OpenLog)->Arg(1'000'000)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The window opening a log as the user does, at 1920x1080: the time from OpenLog to the chart
+// drawn with all of it, and meanwhile the worst round trip of an event posted to the window's
+// thread every 10 ms from another thread (what a click or a poll waits). range(0): records.
+void BM_OpenLogInWindow(benchmark::State& state) {
+    const QString path = LogOf(state.range(0));
+    if (path.isEmpty()) {
+        state.SkipWithError("cannot write the log");
+        return;
+    }
+    history::THistoryStore live;
+    history::THistoryWindow window(&live);
+    window.resize(1920, 1080);
+    window.show();
+    QObject target;
+    double worstMs = 0, totalMs = 0, drawMs = 0;
+    for (auto _ : state) {
+        std::atomic<bool> ticking{true};
+        std::atomic<qint64> worst{0};
+        QElapsedTimer clock;
+        clock.start();
+        // Posted from a thread of its own: a blocked event loop can't hold the posting back.
+        std::thread ticker([&] {
+            while (ticking) {
+                const qint64 posted = clock.nsecsElapsed();
+                QMetaObject::invokeMethod(
+                    &target,
+                    [&worst, &clock, posted] {
+                        const qint64 trip = clock.nsecsElapsed() - posted;
+                        qint64 was = worst.load();
+                        while (trip > was && !worst.compare_exchange_weak(was, trip)) {
+                        }
+                    },
+                    Qt::QueuedConnection);
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        });
+        bool done = false;
+        const QMetaObject::Connection opened = QObject::connect(
+            &window, &history::THistoryWindow::LogOpened, [&done] { done = true; });
+        window.OpenLog(path);
+        while (!done)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const qint64 shown = clock.nsecsElapsed();
+        window.Chart->repaint(); // the first full chart
+        const double elapsed = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+        drawMs = std::max(drawMs, static_cast<double>(clock.nsecsElapsed() - shown) / 1e6);
+        // The round trips of the last posts are in before the ticker stops.
+        QCoreApplication::processEvents();
+        ticking = false;
+        ticker.join();
+        QCoreApplication::processEvents();
+        QObject::disconnect(opened);
+        state.SetIterationTime(elapsed);
+        totalMs = std::max(totalMs, elapsed * 1000);
+        worstMs = std::max(worstMs, static_cast<double>(worst.load()) / 1e6);
+        window.ShowLive();
+    }
+    state.counters["worst_round_trip_ms"] = worstMs;
+    state.counters["slowest_open_ms"] = totalMs;
+    state.counters["first_draw_ms"] = drawMs;
+}
+BENCHMARK(BM_OpenLogInWindow)
+    ->Arg(1'000'000)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -7,12 +7,17 @@
 #include "app/HistoryLink.h"
 #include "history/LogReader.h"
 #include "history/Window.h"
+#include "unit/Record.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
+#include <QDialog>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace paneltest {
 namespace {
@@ -110,6 +115,69 @@ TEST_F(HistoryLinkTest, NothingIsKeptWhileRecordingIsOff) {
     EXPECT_EQ(form->History->Store().Size(), 1u) << "the unplugged unit was kept as a gap";
 }
 
+// The close button and SIGTERM both close the control window: the history window must go with it,
+// whatever it is doing, or the program, with a window still shown, never ends.
+TEST_F(HistoryLinkTest, ClosingThePanelClosesTheHistoryWindowAndGivesUpItsJob) {
+    QByteArray place;
+    form->History->RememberPlace = [&place](const QByteArray& kept) { place = kept; };
+    form->show();
+    form->History->Open();
+    history::THistoryWindow* window = form->History->Window();
+    ASSERT_TRUE(window->isVisible());
+    QTemporaryDir folder;
+    const QString log = folder.filePath(QStringLiteral("log.csv"));
+    {
+        QFile file(log);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        QByteArray all = unit::CsvHeader().toUtf8();
+        for (int i = 0; i < 2000; ++i)
+            all += unit::CsvRecord(QDateTime::fromMSecsSinceEpoch(now + i * 500), Measured(40),
+                                   form->HeldIdentity)
+                       .toUtf8();
+        ASSERT_EQ(file.write(all), all.size());
+    }
+    window->OpenLog(log);
+    ASSERT_TRUE(window->Opening());
+
+    form->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->Opening());
+    for (QWidget* top : QApplication::topLevelWidgets())
+        EXPECT_FALSE(top->isVisible()) << top->objectName().toStdString();
+    EXPECT_FALSE(place.isEmpty());
+    // What the reading thread had done is dropped.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->ShowingLive());
+}
+
+// A file dialog of the history window runs a loop of its own: closing the panel answers it, or
+// the program would wait in it.
+TEST_F(HistoryLinkTest, ClosingThePanelAnswersTheHistoryWindowsFileDialog) {
+    form->show();
+    form->History->Open();
+    history::THistoryWindow* window = form->History->Window();
+    bool closed = false, dialogShown = false, dialogLeft = false;
+    QTimer::singleShot(0, form.get(), [&] {
+        for (QDialog* dialog : window->findChildren<QDialog*>())
+            dialogShown = dialogShown || dialog->isVisible();
+        form->close();
+        closed = true;
+        for (QDialog* dialog : window->findChildren<QDialog*>())
+            dialogLeft = dialogLeft || dialog->isVisible();
+    });
+    // Should the dialog stay, the test fails instead of waiting for ever.
+    QTimer::singleShot(5000, window, [window] {
+        for (QDialog* dialog : window->findChildren<QDialog*>())
+            dialog->reject();
+    });
+    window->OpenButton->click(); // returns once the dialog has been answered
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(dialogShown);
+    EXPECT_FALSE(dialogLeft);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->Opening());
+}
+
 TEST_F(HistoryLinkTest, ExportsOfTheLiveRangeReadBackToTheSameValues) {
     Connect();
     for (std::uint8_t v : {10, 60, 120, 250}) {
@@ -134,7 +202,7 @@ TEST_F(HistoryLinkTest, ExportsOfTheLiveRangeReadBackToTheSameValues) {
     ASSERT_TRUE(reader.ReadMore());
     EXPECT_EQ(reader.Malformed(), 0u);
     ASSERT_EQ(reader.Units().size(), 1u);
-    EXPECT_EQ(reader.Units()[0], form->HeldIdentity.Serial);
+    EXPECT_EQ(reader.Units()[0].Serial, form->HeldIdentity.Serial);
     const history::THistoryStore* back = reader.Store(reader.Units()[0]);
     const history::THistoryStore& live = form->History->Store();
     ASSERT_EQ(back->Size(), live.Size());

@@ -47,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The breaks the reader puts where a run of records stops are its own, not records read.
     std::size_t kept = 0;
-    for (const QString& serial : reader.Units()) {
-        const history::THistoryStore* store = reader.Store(serial);
+    for (const unit::TUnitIdentity& unit : reader.Units()) {
+        const history::THistoryStore* store = reader.Store(unit);
         Require(store != nullptr);
         for (std::size_t i = 0; i < store->Size(); ++i)
             if (store->At(i).Gap != static_cast<std::uint8_t>(history::TGapReason::NoRecords))

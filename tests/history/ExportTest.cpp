@@ -31,7 +31,7 @@ TEST(ExportCsv, TheRangeReadsBackToTheSameValues) {
     TLogReader reader(path);
     ASSERT_TRUE(reader.ReadMore());
     EXPECT_EQ(reader.Malformed(), 0u);
-    const THistoryStore* back = reader.Store(unit.Serial);
+    const THistoryStore* back = reader.Store(unit);
     ASSERT_NE(back, nullptr);
     const std::size_t first = store.LowerBound(from);
     ASSERT_EQ(back->Size(), store.LowerBound(to) - first);

@@ -4,7 +4,9 @@
 #include "history/Store.h"
 #include "unit/Block.h"
 
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 namespace historytest {
 
@@ -24,9 +26,14 @@ inline TDataBlock Block(std::uint8_t os1Min, std::uint8_t os1Max = 100) {
     return b;
 }
 
-// A golden file of data/, built into the test.
+// A golden file of data/, built into the test and copied out to a file of its own: a log is read
+// only from a regular file.
 inline QString Data(const char* name) {
-    return QStringLiteral(":/history-data/") + QLatin1String(name);
+    static QTemporaryDir folder;
+    const QString path = folder.filePath(QLatin1String(name));
+    if (!QFile::exists(path))
+        QFile::copy(QStringLiteral(":/history-data/") + QLatin1String(name), path);
+    return path;
 }
 
 } // namespace historytest

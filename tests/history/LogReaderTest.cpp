@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -25,6 +26,11 @@ void Append(const QString& path, const QByteArray& bytes) {
     ASSERT_TRUE(file.open(QIODevice::Append));
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
+
+const unit::TUnitIdentity kCurrentUnit{QStringLiteral("SN-0001"), QStringLiteral("1-1.2")};
+const unit::TUnitIdentity kUnitS{QStringLiteral("S"), QStringLiteral("L")};
+const unit::TUnitIdentity kUnitA1{QStringLiteral("A-1"), QStringLiteral("1-1")};
+const unit::TUnitIdentity kUnitB2{QStringLiteral("B-2"), QStringLiteral("1-2")};
 
 const QByteArray kHeader =
     "time,os1_min_v,os1_max_v,os2_voltage_v,os2_pulse_time,os1_time_1,os1_time_0,os1_state,"
@@ -50,7 +56,7 @@ TEST(LogReader, TheCurrentCsvLayoutWithAGapRecord) {
     EXPECT_EQ(reader.Records(), 5u);
     EXPECT_EQ(reader.Malformed(), 0u);
     ASSERT_EQ(reader.Units().size(), 1u);
-    const THistoryStore* store = reader.Store(QStringLiteral("SN-0001"));
+    const THistoryStore* store = reader.Store(kCurrentUnit);
     ASSERT_NE(store, nullptr);
     ASSERT_EQ(store->Size(), 5u);
     const TPoint& first = store->At(0);
@@ -75,8 +81,9 @@ TEST(LogReader, TheOlderCsvLayoutWithoutSerialAndLocation) {
     ASSERT_TRUE(reader.ReadMore());
     EXPECT_EQ(reader.Records(), 4u);
     EXPECT_EQ(reader.Malformed(), 0u);
-    ASSERT_EQ(reader.Units(), std::vector<QString>{QString()});
-    const THistoryStore* store = reader.Store(QString());
+    ASSERT_EQ(reader.Units().size(), 1u);
+    EXPECT_TRUE(reader.Units()[0].Serial.isEmpty());
+    const THistoryStore* store = reader.Store({});
     ASSERT_EQ(store->Size(), 4u);
     EXPECT_EQ(store->At(0).Time, At("2024-12-01T04:59:59.500Z"));
     EXPECT_EQ(Byte(store->At(1), block::kOs1Max), 21);
@@ -89,9 +96,9 @@ TEST(LogReader, JsonLinesOfSeveralUnitsGoIntoOneStoreEach) {
     ASSERT_TRUE(reader.ReadMore());
     EXPECT_EQ(reader.Records(), 6u);
     EXPECT_EQ(reader.Malformed(), 0u);
-    ASSERT_EQ(reader.Units(), (std::vector<QString>{QStringLiteral("A-1"), QStringLiteral("B-2")}));
-    const THistoryStore* a = reader.Store(QStringLiteral("A-1"));
-    const THistoryStore* b = reader.Store(QStringLiteral("B-2"));
+    ASSERT_EQ(reader.Units().size(), 2u);
+    const THistoryStore* a = reader.Store(kUnitA1);
+    const THistoryStore* b = reader.Store(kUnitB2);
     ASSERT_EQ(a->Size(), 4u);
     ASSERT_EQ(b->Size(), 2u);
     EXPECT_EQ(Byte(a->At(2), block::kOs1Min), 42);
@@ -109,7 +116,88 @@ TEST(LogReader, BadLinesAreSkippedAndCounted) {
     EXPECT_EQ(reader.Records(), 2u);
     EXPECT_EQ(reader.Malformed(), 9u);
     ASSERT_EQ(reader.Units().size(), 2u);
-    EXPECT_EQ(reader.Units()[1], QStringLiteral("quoted, serial"));
+    EXPECT_EQ(reader.Units()[1].Serial, QStringLiteral("quoted, serial"));
+}
+
+// Nothing in a log the unit could not have measured is drawn: a position or count past a byte, a
+// voltage past 255 counts at the record's scale (4.38 V at 64, as written to two decimals).
+TEST(LogReader, ValuesTheUnitCannotGiveAreBadLines) {
+    TLogReader json(Data("out-of-range.jsonl"));
+    ASSERT_TRUE(json.ReadMore());
+    EXPECT_EQ(json.Records(), 1u);
+    EXPECT_EQ(json.Malformed(), 7u);
+    TLogReader csv(Data("out-of-range.csv"));
+    ASSERT_TRUE(csv.ReadMore());
+    EXPECT_EQ(csv.Records(), 2u);
+    EXPECT_EQ(csv.Malformed(), 4u);
+    const THistoryStore* store = csv.Store(kUnitS);
+    ASSERT_NE(store, nullptr);
+    ASSERT_EQ(store->Size(), 2u);
+    EXPECT_EQ(Byte(store->At(1), block::kOs1Max), 255);
+}
+
+// `watch --all` over two units that share a serial: the location tells them apart.
+TEST(LogReader, UnitsWithOneSerialAreToldApartByTheirLocation) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("all.csv"));
+    QByteArray other = kRecord;
+    other.replace(",S,L", ",S,M");
+    other.replace(",17,", ",99,");
+    Append(path, kHeader + kRecord + other);
+    TLogReader reader(path);
+    ASSERT_TRUE(reader.ReadMore());
+    ASSERT_EQ(reader.Units().size(), 2u);
+    EXPECT_EQ(reader.Units()[1].Location, QStringLiteral("M"));
+    const THistoryStore* second = reader.Store(reader.Units()[1]);
+    ASSERT_NE(second, nullptr);
+    ASSERT_EQ(second->Size(), 1u);
+    EXPECT_EQ(Byte(second->At(0), block::kOs2PulseTime), 99);
+    EXPECT_EQ(reader.Store(kUnitS)->Size(), 1u);
+}
+
+// A log past the point budget is kept reduced, within the budget, and no peak is lost.
+TEST(LogReader, ALogLongerThanTheBudgetIsKeptReducedWithItsPeaks) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("long.csv"));
+    QByteArray all = kHeader;
+    const int records = 5000;
+    for (int i = 0; i < records; ++i) {
+        QByteArray line = kRecord;
+        const qint64 time = At("2025-03-01T14:05:09.250+01:00") + i * 500;
+        line.replace(0, 29,
+                     QDateTime::fromMSecsSinceEpoch(time, Qt::OffsetFromUTC, 3600)
+                         .toString(Qt::ISODateWithMs)
+                         .toLatin1());
+        // OS1 max 1.72 V (100 counts) but for one record of 4.38 V, OS1 min one of 0.00 V.
+        if (i == 3001)
+            line.replace(",1.72,", ",4.38,");
+        if (i == 1234)
+            line.replace(",0.69,", ",0.00,");
+        all += line;
+    }
+    Append(path, all);
+    const std::size_t budget = 400;
+    TLogReader reader(path, budget);
+    ASSERT_TRUE(reader.ReadMore());
+    EXPECT_EQ(reader.Records(), static_cast<std::size_t>(records));
+    EXPECT_GT(reader.Stride(), 1u);
+    const THistoryStore* store = reader.Store(kUnitS);
+    ASSERT_NE(store, nullptr);
+    EXPECT_LE(store->Size(), budget);
+    EXPECT_GE(store->Size(), budget / 4);
+    int highest = 0, lowest = 255;
+    for (std::size_t i = 0; i < store->Size(); ++i) {
+        highest = std::max<int>(highest, Byte(store->At(i), block::kOs1Max));
+        lowest = std::min<int>(lowest, Byte(store->At(i), block::kOs1Min));
+        if (i > 0) {
+            EXPECT_LE(store->At(i - 1).Time, store->At(i).Time);
+        }
+    }
+    EXPECT_EQ(highest, 255);
+    EXPECT_EQ(lowest, 0);
+    EXPECT_EQ(store->At(0).Time, At("2025-03-01T14:05:09.250+01:00"));
+    EXPECT_EQ(store->At(store->Size() - 1).Time,
+              At("2025-03-01T14:05:09.250+01:00") + (records - 1) * 500);
 }
 
 TEST(LogReader, AFileThatIsNoLogSaysSo) {
@@ -145,7 +233,7 @@ TEST(LogReader, AFileAppendedToWhileOpenIsReadOn) {
     ASSERT_TRUE(reader.ReadMore());
     EXPECT_EQ(reader.Records(), 2u);
     EXPECT_EQ(reader.Malformed(), 0u);
-    const THistoryStore* store = reader.Store(QStringLiteral("S"));
+    const THistoryStore* store = reader.Store(kUnitS);
     ASSERT_EQ(store->Size(), 2u);
     EXPECT_EQ(Byte(store->At(1), block::kOs2PulseTime), 18);
 
@@ -178,7 +266,7 @@ TEST(LogReader, RunsAppendedToOneFileAreNotJoined) {
     ASSERT_TRUE(reader.ReadMore());
     EXPECT_EQ(reader.Records(), 10u);
     EXPECT_EQ(reader.Malformed(), 0u);
-    const THistoryStore* store = reader.Store(QStringLiteral("SN-0001"));
+    const THistoryStore* store = reader.Store(kCurrentUnit);
     ASSERT_NE(store, nullptr);
     std::vector<int> shape; // the pulse time of each record, -1 for a break
     for (std::size_t i = 0; i < store->Size(); ++i)

@@ -213,3 +213,65 @@ TEST(LiveReduction, AnyOtherChangeReducesAfresh) {
     EXPECT_FALSE(live.Incremental());
     EXPECT_EQ(after.Totals[0].Count, 1u);
 }
+
+// A chart showing all of a short store keeps its range while points come: they go into its
+// columns, however many milliseconds a column holds; a reduction made elsewhere is taken as is.
+TEST(LiveReduction, TheSameRangeTakesNewPointsAndAnAdoptedReductionIsKept) {
+    THistoryStore store;
+    TLiveReduction live;
+    const qint64 from = kStart, to = kStart + 10'007; // 10,007 ms in 300 columns
+    for (int i = 0; i < 20; ++i) {
+        store.Measurement(kStart + i * kPoll, Block(static_cast<std::uint8_t>(40 + i)), kUnit);
+        const TReduction& kept = live.Update(store, from, to, 300);
+        if (i > 0) {
+            EXPECT_TRUE(live.Incremental()) << i;
+        }
+        ExpectSame(kept, Reduce(store, from, to, 300), i);
+    }
+    TLiveReduction adopted;
+    TReduction made = Reduce(store, from, to, 300);
+    made.Series[0][0].Max = 99; // marked, to tell it from one made anew
+    adopted.Adopt(store, made);
+    EXPECT_EQ(adopted.Update(store, from, to, 300).Series[0][0].Max, 99);
+    store.Measurement(kStart + 20 * kPoll, Block(60), kUnit);
+    ExpectSame(adopted.Update(store, from, to + 1, 300), Reduce(store, from, to + 1, 300), 21);
+}
+
+// A following chart scrolls its plot picture and draws only the columns a poll changed: poll
+// after poll, across a gap and a spike, the chart must be the one a whole drawing gives.
+TEST(PlotPicture, PollByPollItIsTheWholeDrawing) {
+    THistoryStore store;
+    qint64 time = kStart;
+    for (int i = 0; i < 7200; ++i)
+        store.Measurement(time += kPoll, Block(static_cast<std::uint8_t>(40 + i * 7 % 30)), kUnit);
+    const QSize size(800, 480);
+    const int columns = PlotColumns(LayoutChart(size, QFont()), 1.0);
+    const qint64 span = 3600'000;
+    TLiveReduction live;
+    TPlotPicture picture;
+    TChartView view;
+    QImage drawn(size, QImage::Format_RGB32), whole(size, QImage::Format_RGB32);
+    for (int poll = 0; poll < 240; ++poll) {
+        if (poll == 60)
+            store.Gap(time + 100, TGapReason::Unplugged);
+        const std::uint8_t os1Min = poll == 120 ? 250 : static_cast<std::uint8_t>(40 + poll % 30);
+        store.Measurement(time += (poll == 60 ? 20'000 : kPoll), Block(os1Min), kUnit);
+        const TRange range = FollowRange(time, span, columns);
+        view.From = range.From;
+        view.To = range.To;
+        {
+            QPainter painter(&drawn);
+            RenderChart(painter, size, 1.0, store, view,
+                        live.Update(store, view.From, view.To, columns), picture);
+        }
+        if (poll % 20 != 19 && poll != 61 && poll != 121)
+            continue;
+        {
+            QPainter painter(&whole);
+            RenderChart(painter, size, 1.0, store, view);
+        }
+        ASSERT_EQ(drawn, whole) << "poll " << poll;
+    }
+    // Most polls drew only their columns.
+    EXPECT_GT(picture.Partial, picture.Drawings / 2);
+}

@@ -48,6 +48,15 @@ TEST(HistoryStore, AChangeOfUnitStartsASegmentAndDroppedSegmentsGo) {
     EXPECT_EQ(store.UnitAt(0).Serial, QStringLiteral("B"));
 }
 
+TEST(HistoryStore, UnitsWithOneSerialAreToldApartByTheirLocation) {
+    THistoryStore store;
+    const unit::TUnitIdentity otherPort{kUnitA.Serial, QStringLiteral("1-3")};
+    store.Measurement(kStart, Block(1), kUnitA);
+    store.Measurement(kStart + kPoll, Block(2), otherPort);
+    ASSERT_EQ(store.Segments().size(), 2u);
+    EXPECT_EQ(store.UnitAt(1).Location, otherPort.Location);
+}
+
 TEST(HistoryStore, ARunOfGapsIsOneAndNothingBeforeAMeasurementIsAGap) {
     THistoryStore store;
     store.Gap(kStart, TGapReason::Unplugged);

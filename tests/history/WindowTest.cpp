@@ -6,16 +6,31 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace history;
 using namespace historytest;
 
 namespace {
+
+// Opens a log as the user does and waits for the reading thread to hand it over.
+bool Open(THistoryWindow& window, const QString& path) {
+    QSignalSpy opened(&window, &THistoryWindow::LogOpened);
+    window.OpenLog(path);
+    return opened.wait(5000) && opened.last().at(0).toBool();
+}
 
 class HistoryWindowTest : public ::testing::Test {
 protected:
@@ -84,7 +99,7 @@ TEST_F(HistoryWindowTest, LegendBoxesHideSeriesAndTheDescriptionTellsTheRange) {
 }
 
 TEST_F(HistoryWindowTest, ALogOfSeveralUnitsOffersTheChoice) {
-    ASSERT_TRUE(window->OpenLog(Data("units.jsonl")));
+    ASSERT_TRUE(Open(*window, Data("units.jsonl")));
     EXPECT_FALSE(window->ShowingLive());
     EXPECT_FALSE(window->FollowBox->isChecked());
     ASSERT_EQ(window->UnitBox->count(), 2);
@@ -99,7 +114,7 @@ TEST_F(HistoryWindowTest, ALogOfSeveralUnitsOffersTheChoice) {
 }
 
 TEST_F(HistoryWindowTest, AFileThatIsNoLogLeavesTheChartAndSaysWhy) {
-    EXPECT_FALSE(window->OpenLog(Data("notalog.txt")));
+    EXPECT_FALSE(Open(*window, Data("notalog.txt")));
     EXPECT_TRUE(window->ShowingLive());
     EXPECT_TRUE(window->Status->text().contains(QStringLiteral("notalog.txt")));
     EXPECT_EQ(window->Chart->Store(), &live);
@@ -109,8 +124,11 @@ TEST_F(HistoryWindowTest, TheOpenButtonAsksForAFile) {
     window->AskPath = [](bool save, const QString&) {
         return save ? QString() : Data("current.csv");
     };
+    QSignalSpy opened(window.get(), &THistoryWindow::LogOpened);
     QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
-    window->OpenButton->click();
+    window->OpenButton->click(); // one log at a time: a second press while it opens does nothing
+    ASSERT_TRUE(opened.wait(5000));
+    EXPECT_TRUE(opened.last().at(0).toBool());
     EXPECT_FALSE(window->ShowingLive());
     EXPECT_EQ(window->Chart->Store()->Size(), 5u);
 }
@@ -129,3 +147,116 @@ TEST_F(HistoryWindowTest, PngExportIsTheChart) {
             found = image.pixel(x, y) == SeriesInfo(0).Colour.rgb();
     EXPECT_TRUE(found);
 }
+
+// The reading runs on a thread of its own: the window goes on with the live chart meanwhile, shows
+// the progress and a cancel, takes one log at a time, and a cancelled log never shows.
+TEST_F(HistoryWindowTest, OpeningALogIsAJobThatCanBeCancelled) {
+    window->OpenLog(Data("current.csv"));
+    EXPECT_TRUE(window->Opening());
+    EXPECT_EQ(window->Chart->Store(), &live);
+    EXPECT_TRUE(window->Progress->isVisible());
+    EXPECT_TRUE(window->CancelButton->isVisible());
+    EXPECT_FALSE(window->OpenButton->isEnabled());
+    QSignalSpy opened(window.get(), &THistoryWindow::LogOpened);
+    window->CancelButton->click();
+    EXPECT_FALSE(window->Opening());
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_FALSE(opened.at(0).at(0).toBool());
+    EXPECT_FALSE(window->Progress->isVisible());
+    EXPECT_TRUE(window->OpenButton->isEnabled());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->ShowingLive());
+    EXPECT_EQ(window->Chart->Store(), &live);
+
+    // Closing the window gives up a log being opened too.
+    window->OpenLog(Data("current.csv"));
+    window->close();
+    EXPECT_FALSE(window->Opening());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->ShowingLive());
+}
+
+TEST_F(HistoryWindowTest, OnlyARegularFileIsOpened) {
+    QTemporaryDir folder;
+    EXPECT_FALSE(Open(*window, folder.path()));
+    EXPECT_TRUE(window->Status->text().contains(QStringLiteral("папка")))
+        << window->Status->text().toStdString();
+#ifdef Q_OS_UNIX
+    // Neither waited on (a FIFO with no writer) nor read without end (a device).
+    const QString fifo = folder.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_FALSE(Open(*window, fifo));
+    EXPECT_TRUE(window->Status->text().contains(QStringLiteral("канал")))
+        << window->Status->text().toStdString();
+    EXPECT_FALSE(Open(*window, QStringLiteral("/dev/zero")));
+    EXPECT_TRUE(window->Status->text().contains(QStringLiteral("устройство")));
+#endif
+    EXPECT_TRUE(window->ShowingLive());
+    EXPECT_EQ(window->Chart->Store(), &live);
+}
+
+// A fresh window shows the little there is across the chart, not squashed into the right edge of
+// ten minutes; once the data is longer than the span, the span follows the latest.
+TEST(HistoryChartFit, TheViewFitsTheDataUntilItIsLongerThanTheSpan) {
+    THistoryStore store;
+    for (int i = 0; i < 12; ++i)
+        store.Measurement(kStart + i * kPoll, Block(40), {QStringLiteral("A"), {}});
+    THistoryWindow window(&store);
+    window.show();
+    THistoryChart* chart = window.Chart;
+    chart->Refresh();
+    const qint64 last = kStart + 11 * kPoll;
+    EXPECT_LE(chart->View().From, kStart);
+    EXPECT_GT(chart->View().To, last);
+    // The 5.5 s of data take most of the shortest span, 10 s.
+    EXPECT_EQ(chart->View().To - chart->View().From, THistoryChart::kShortestSpan);
+
+    // Two minutes: all of them, and little more.
+    for (int i = 12; i < 240; ++i)
+        store.Measurement(kStart + i * kPoll, Block(40), {QStringLiteral("A"), {}});
+    window.LiveChanged();
+    EXPECT_LE(chart->View().From, kStart);
+    EXPECT_LT(chart->View().To - chart->View().From, 130'000);
+
+    // Longer than the ten minutes shown by default: the ten minutes up to the latest.
+    for (int i = 240; i < 2000; ++i)
+        store.Measurement(kStart + i * kPoll, Block(40), {QStringLiteral("A"), {}});
+    window.LiveChanged();
+    const qint64 latest = kStart + 1999 * kPoll;
+    EXPECT_GT(chart->View().To, latest);
+    EXPECT_NEAR(static_cast<double>(chart->View().To - chart->View().From), 600'000.0, 1000.0);
+    EXPECT_GT(chart->View().From, kStart);
+}
+
+#ifdef Q_OS_UNIX
+// An export replaces the file in one step: a second name of the old file (a reader holding it)
+// keeps the old bytes whole, and the new file is whole too. A file written in place would be cut
+// short by a full disk.
+TEST_F(HistoryWindowTest, ExportsReplaceTheFileWhole) {
+    QTemporaryDir folder;
+    for (const char* name : {"chart.png", "range.csv"}) {
+        const QString path = folder.filePath(QLatin1String(name));
+        const QString reader = path + QStringLiteral(".reader");
+        {
+            QFile old(path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("old");
+        }
+        ASSERT_EQ(
+            ::link(QFile::encodeName(path).constData(), QFile::encodeName(reader).constData()), 0);
+        const bool saved = QString::fromLatin1(name).endsWith(QStringLiteral(".png"))
+                               ? window->ExportPng(path)
+                               : window->ExportCsv(path);
+        ASSERT_TRUE(saved) << name;
+        QFile kept(reader);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), QByteArray("old")) << name;
+        QFile written(path);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_GT(written.size(), 100) << name;
+    }
+    // Into a folder that is not there: nothing written, and the status says so.
+    EXPECT_FALSE(window->ExportPng(folder.filePath(QStringLiteral("none/chart.png"))));
+    EXPECT_TRUE(window->Status->text().contains(QStringLiteral("none/chart.png")));
+}
+#endif
