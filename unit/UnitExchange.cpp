@@ -30,7 +30,12 @@ TUnitAnswer Run(THidReportChannel& channel, TUnitRequest request, TDataBlock blo
     auto note = [&](const char* what, ExchangeResult result) {
         // Taken at once: nothing else may change the thread's last error first.
         const QString reason =
-            result == ExchangeResult::Answered ? QString() : hidlog::LastErrorText();
+            result == ExchangeResult::Answered ? QString()
+            : result == ExchangeResult::NotTheBlock
+                ? QStringLiteral("the unit answered with a report that is not its block (its ID "
+                                 "is not %1)")
+                      .arg(block::kReportId)
+                : hidlog::LastErrorText();
         answer.Steps.push_back({what, result, reason});
         answer.NoAnswer = answer.NoAnswer || result == ExchangeResult::NoAnswer;
         answer.Gone = answer.Gone || (result == ExchangeResult::Failed &&

@@ -107,3 +107,30 @@ TEST_F(ExchangeThread, AUnitBackWithItsDevInstIsReachedOnceTakenAnew) {
 }
 
 } // namespace
+
+namespace {
+
+// A unit that answers with a report other than the block's (its ID is not 0): the read fails,
+// nothing of that report is taken as the block, and the read-back sends nothing back.
+TEST_F(ExchangeThread, AnAnswerWithAnotherReportIdIsAFailedReadNeverSentBack) {
+    control.SetAnswerReportId(0, 5);
+    control.ClearLog();
+    const unit::TUnitAnswer read = exchange->AskAndWait(unit, unit::TUnitRequest::Read, {}, {});
+    EXPECT_FALSE(read.Read);
+    EXPECT_FALSE(read.Answered);
+    EXPECT_EQ(read.Block, TDataBlock{});
+    ASSERT_EQ(read.Steps.size(), 1u);
+    EXPECT_EQ(read.Steps[0].Result, unit::ExchangeResult::NotTheBlock);
+    EXPECT_FALSE(read.Steps[0].Reason.isEmpty());
+
+    const unit::TUnitAnswer back = exchange->AskAndWait(unit, unit::TUnitRequest::ReadBack, {}, {});
+    EXPECT_FALSE(back.Read);
+    EXPECT_EQ(back.Block, TDataBlock{});
+    EXPECT_TRUE(testsupport::SentLog().empty()) << "a report that is not the block went back";
+
+    control.SetAnswerReportId(0, 0);
+    EXPECT_TRUE(exchange->AskAndWait(unit, unit::TUnitRequest::ReadBack, {}, {}).Read);
+    EXPECT_EQ(testsupport::SentLog().size(), 2u);
+}
+
+} // namespace
