@@ -5,6 +5,7 @@
 #include "app/DesignFont.h"
 #include "app/FirstFrame.h"
 #include "app/HistoryLink.h"
+#include "app/ParameterFields.h"
 #include "app/Placement.h"
 #include "app/PlainItemDelegate.h"
 #include "unit/Parameters.h"
@@ -407,6 +408,13 @@ void TTarvenik_Control_Form::GoButtonClick(void*) {
         command = cmd_normal;
         break;
     case 2:
+        // Fields read back at another scale would be saved at the wrong one: read back again.
+        if (Session().ScaleChangedSinceReadBack()) {
+            qCWarning(lcPoll) << "Save not sent: the unit's scale changed since its parameters "
+                                 "were read back; they are read back again";
+            ReadParametersBack();
+            return;
+        }
         change = StoreParameterFields();
         command = cmd_save_eeprom;
         break;
@@ -432,26 +440,20 @@ void TTarvenik_Control_Form::GoButtonClick(void*) {
 
 // The fields show the parameters of the read-back, converted at the scale of the block it read.
 void TTarvenik_Control_Form::LoadParameterFields() {
-    const TDataBlock& data_block = Session().LoadedBlock();
-    const int unitScale = ScaleOf(data_block);
-    for (std::size_t i = 0; i < unit::kParameterCount; ++i) {
-        const unit::TParameter& row = unit::kParameters[i];
-        const std::uint8_t raw = data_block[static_cast<std::size_t>(row.Byte)];
-        (this->*ParameterControls()[i].second)
-            ->SetValue(row.Kind == unit::TParameterKind::Volts ? RawToVolts(raw, unitScale) : raw);
-    }
+    loadedTexts_ = parameterfields::Load(ParameterFields(), Session().LoadedBlock());
 }
 
-// What the fields hold, to be written into the unit's own block (the thresholds at its scale).
+parameterfields::TFields TTarvenik_Control_Form::ParameterFields() const {
+    parameterfields::TFields fields{};
+    for (std::size_t i = 0; i < unit::kParameterCount; ++i)
+        fields[i] = this->*ParameterControls()[i].second;
+    return fields;
+}
+
+// What the user changed in the fields, to be written into the unit's own block (the thresholds
+// at its scale); every other byte stays the unit's.
 unit::TParameterChange TTarvenik_Control_Form::StoreParameterFields() const {
-    unit::TParameterChange change;
-    for (std::size_t i = 0; i < unit::kParameterCount; ++i) {
-        const TNumSpinEdit* field = this->*ParameterControls()[i].second;
-        change.Values[i] = unit::kParameters[i].Kind == unit::TParameterKind::Volts
-                               ? field->Value()
-                               : static_cast<long double>(field->IntegerValue() & 0xFF);
-    }
-    return change;
+    return parameterfields::Edited(ParameterFields(), loadedTexts_);
 }
 
 // Execute and the fields wait for the parameters of the unit held: until they are read back,

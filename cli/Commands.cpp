@@ -228,9 +228,9 @@ void RunSet(const TOptions& options, TUnitLink& link, TIo& io) {
     OpenOrThrow(link);
     TDataBlock data = ReadParametersBack(link, io);
     const QStringList notes = CheckThresholds(options.Change, data);
+    // The session writes the change into the block it read back, as here.
+    link.CommandOrThrow(cmd_save_eeprom, options.Change);
     unit::ApplyParameters(options.Change, data);
-    data[block::kCommand] = cmd_save_eeprom;
-    link.SendOrThrow(data);
     const TDataBlock held = ReadParametersBack(link, io);
     PutParameters(held, false, io.Out);
     if (!Kept(data, held))
@@ -245,11 +245,10 @@ void RunFunction(const TOptions& options, TUnitLink& link, TIo& io) {
         ReadParametersBack(link, io);
         return;
     }
-    // Every report sets the unit's working parameters too: they go back as the unit holds them.
-    TDataBlock data{};
-    link.ReadOrThrow(data);
-    data[block::kCommand] = options.FunctionCode;
-    link.SendOrThrow(data);
+    // Every report sets the unit's working parameters too: they go back as the unit holds them,
+    // read back first, as the window reads them back before its first command.
+    ReadParametersBack(link, io);
+    link.CommandOrThrow(options.FunctionCode);
 }
 
 namespace {

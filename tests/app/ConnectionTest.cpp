@@ -81,7 +81,9 @@ TEST_F(PanelTest, ControllerIsSetUpAsDesigned) {
     EXPECT_EQ(controller->DeviceCount(), 1); // the first scan has run
 }
 
-TEST_F(PanelTest, ParametersOutsideTheFieldLimitsAreShownClampedAndSavedClamped) {
+// Shown clamped, but saved unedited as the unit holds them: nothing the user did not change is
+// changed.
+TEST_F(PanelTest, ParametersOutsideTheFieldLimitsAreShownClampedAndSavedAsTheUnitHoldsThem) {
     TDataBlock fixed = ParameterBlock();
     fixed[block::kPollPeriod] = 0;
     fixed[block::kThreshold0] = 0;
@@ -102,12 +104,25 @@ TEST_F(PanelTest, ParametersOutsideTheFieldLimitsAreShownClampedAndSavedClamped)
     const auto log = testsupport::SentLog();
     ASSERT_EQ(log.size(), 1u);
     const auto sent = BlockOf(log[0]);
-    EXPECT_EQ(sent[block::kPollPeriod], 1);
-    EXPECT_EQ(sent[block::kThreshold0], 1);   // 0.58 counts, to the nearest
-    EXPECT_EQ(sent[block::kThreshold1], 233); // 232.7 counts
+    EXPECT_EQ(sent[block::kPollPeriod], 0);
+    EXPECT_EQ(sent[block::kThreshold0], 0);
+    EXPECT_EQ(sent[block::kThreshold1], 255);
     EXPECT_EQ(sent[block::kOs2Length], 30);
-    EXPECT_EQ(sent[block::kOs2Delay], 5);
+    EXPECT_EQ(sent[block::kOs2Delay], 2);
     EXPECT_EQ(sent[block::kCommand], 2);
+
+    // Edited, a field is saved as it shows: the clamped value typed in again counts as edited
+    // only once it differs from what was loaded.
+    form->SpinEdit35->setText("2");
+    form->SpinEdit37->setText("3.99");
+    Unit().ClearLog();
+    form->FuncComboBox->setCurrentIndex(2);
+    form->GoButtonClick(form->GoButton);
+    Settle();
+    const auto edited = BlockOf(testsupport::SentLog().at(0));
+    EXPECT_EQ(edited[block::kPollPeriod], 2);
+    EXPECT_EQ(edited[block::kThreshold0], 0);
+    EXPECT_EQ(edited[block::kThreshold1], 232); // 232.1 counts
 }
 
 TEST_F(PanelTest, AFailedReadBackLoadsNothingSendsNothingAndKeepsExecuteDisabled) {
@@ -197,6 +212,14 @@ TEST_F(PanelTest, SavingEditedFieldsRoundsToTheNearestCountAndCapsAtTheTop) {
     SetFixedBlock(wide);
     Poll();
     ASSERT_EQ(form->State.scale, 100);
+    // The fields were read back at scale 64: the first Save reads them back again instead.
+    Unit().ClearLog();
+    form->FuncComboBox->setCurrentIndex(2);
+    form->GoButtonClick(form->GoButton);
+    Settle();
+    for (const auto& sent : testsupport::SentLog())
+        EXPECT_NE(sent.report[1 + block::kCommand], cmd_save_eeprom);
+    EXPECT_EQ(form->SpinEdit36->text(), "0.64"); // 58 counts at scale 100
     form->SpinEdit36->setText("x");
     form->SpinEdit37->SetValue(4);
     Unit().ClearLog();

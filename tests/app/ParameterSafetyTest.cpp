@@ -3,6 +3,9 @@
 // that failed to read; and a unit that lets its requests wait gets no burst of commands.
 
 #include "PanelTestSupport.h"
+#ifndef _WIN32 // access to a device node is a Linux permission
+#include "tests/support/NodeAccess.h"
+#endif
 
 #include <QTemporaryDir>
 
@@ -248,3 +251,25 @@ TEST_F(ParameterSafety, TwoUnitsWithTheWantedSerialAreRefusedAsTheToolRefusesThe
     UnplugNow(1);
     EXPECT_TRUE(form->Get_Tarvenik_Dev());
 }
+
+#ifndef _WIN32
+// The one of the two that can't be opened is no reason to take the other: the serial does not
+// tell them apart, whatever their access.
+TEST_F(ParameterSafety, TwoUnitsWithTheWantedSerialAreRefusedThoughOneCannotBeOpened) {
+    ASSERT_EQ(Unit().Plug(1), 0);
+    Unit().SetSerial(0, "TWIN", 1);
+    Unit().SetSerial(1, "TWIN", 1);
+    form->HidDeviceController->DeviceChange();
+    ASSERT_EQ(form->HidDeviceController->DeviceCount(), 2);
+    testsupport::TNodeAccessDenied denied(
+        form->HidDeviceController->DeviceAt(1)->InterfaceInfo().InterfacePath);
+    ASSERT_TRUE(denied.Valid());
+    form->WantedSerial = QStringLiteral("TWIN");
+    EXPECT_FALSE(form->Get_Tarvenik_Dev());
+    EXPECT_EQ(form->State.held_device, nullptr);
+    EXPECT_FALSE(form->UnitAccessDenied());
+    EXPECT_TRUE(form->Session().ChoiceProblem().contains(QStringLiteral("--location")))
+        << form->Session().ChoiceProblem().toStdString();
+    EXPECT_TRUE(ExchangeLog().empty());
+}
+#endif
