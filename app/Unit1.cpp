@@ -332,7 +332,9 @@ void TTarvenik_Control_Form::ReadParametersBack() {
             return;
         State.data_block = answer.Block;
         State.scale = ScaleFromByte(State.data_block[block::kScaleByte]);
-        LoadParameterFields();
+        // A save pressed since it was asked is what the unit holds: the fields keep it.
+        if (!answer.Superseded)
+            LoadParameterFields();
     });
 }
 
@@ -349,7 +351,9 @@ void TTarvenik_Control_Form::NoteAnswer(const unit::TUnitAnswer& answer) {
 }
 
 void TTarvenik_Control_Form::ShowConnectedCaption() {
-    setWindowTitle(unitSilent_ ? tr("Устройство не отвечает :(") : tr("Устройство обнаруженно :)"));
+    // A request still held by the unit (a write, say) is silence too, whatever else answered.
+    const bool silent = unitSilent_ || (session_ && session_->Exchange().Stalled());
+    setWindowTitle(silent ? tr("Устройство не отвечает :(") : tr("Устройство обнаруженно :)"));
 }
 
 // A unit that stops answering fails every exchange, twice a second: the first failure of such a
@@ -395,12 +399,8 @@ void TTarvenik_Control_Form::GoButtonClick(void*) {
         FuncComboBox->setCurrentIndex(0);
         return;
     }
-    // A command asked of a unit that lets its requests wait would go out whenever it answered
-    // again, an output test long after it was asked for: none is sent while it is silent.
-    if (unitSilent_) {
-        qCWarning(lcPoll) << "Execute not sent: the unit is not answering";
-        return;
-    }
+    // While the unit holds a request, a command waits for it, replacing the one pressed before:
+    // the last pressed goes once the unit is free (the caption says it is not answering).
     std::uint8_t command = 0;
     unit::TParameterChange change;
     switch (item) {

@@ -146,20 +146,24 @@ void TUnitSession::Note(const TUnitAddress& unit, const TUnitAnswer& answer) {
         qCInfo(lcUnit) << "the unit held has gone from its node; it is taken anew when found";
         Release();
     }
-    // A read-back counts only when every step was answered.
+    // A read-back counts only when every step was answered, and a save asked after it is what
+    // the unit holds.
     if (!answer.Read || answer.Request == TUnitRequest::Send)
         return;
     last_ = {unit, answer.Block};
-    if (answer.Request != TUnitRequest::Read)
+    if (answer.Request != TUnitRequest::Read && !answer.Superseded)
         loaded_ = {unit, true, answer.Block};
 }
 
 void TUnitSession::Ask(TUnitRequest request, const TDataBlock& block, TApply apply,
                        bool replacing) {
     const TUnitAddress unit = HeldAddress();
+    const std::uint64_t asked = ++asked_;
     exchange_->Ask(
         unit, request, block, report_,
-        [this, unit, apply = std::move(apply)](const TUnitAnswer& answer) {
+        [this, unit, asked, apply = std::move(apply)](const TUnitAnswer& given) {
+            TUnitAnswer answer = given;
+            answer.Superseded = answer.Request == TUnitRequest::ReadBack && saveAsked_ > asked;
             Note(unit, answer);
             if (apply)
                 apply(answer);
@@ -217,6 +221,8 @@ bool TUnitSession::AskCommand(std::uint8_t command, const TParameterChange& chan
     if (!block)
         return false;
     Ask(TUnitRequest::Send, *block, std::move(apply), true);
+    if (command == cmd_save_eeprom || !change.Empty())
+        saveAsked_ = asked_;
     return true;
 }
 

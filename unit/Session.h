@@ -96,7 +96,9 @@ public:
     using TApply = std::function<void(const TUnitAnswer&)>;
     // False, and nothing asked, when no unit is held.
     bool AskRead(TApply apply);
-    // The read-back of the parameters (command 1); when it is answered in full, they are loaded.
+    // The read-back of the parameters (command 1); when it is answered in full, they are loaded,
+    // unless a save was asked after it (the answer is Superseded then: the save is what the unit
+    // holds).
     bool AskReadBack(TApply apply);
     // A command, built on the last block the unit gave with the change written in at the unit's
     // own scale. Refused (false, nothing sent) unless the parameters of the unit held are loaded
@@ -152,7 +154,9 @@ private:
     std::string deniedPath_;
     TUnitEntry heldEntry_;
     THidDevice* held_ = nullptr;
-    std::uint64_t taking_ = 0; // counts the units taken: each taking is a unit found anew
+    std::uint64_t taking_ = 0;    // counts the units taken: each taking is a unit found anew
+    std::uint64_t asked_ = 0;     // counts the requests asked
+    std::uint64_t saveAsked_ = 0; // the count of the last save (or change) asked
     TFrom last_;
     TLoaded loaded_;
     TReportBuffer report_{};

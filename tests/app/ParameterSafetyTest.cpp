@@ -187,7 +187,8 @@ TEST_F(ParameterSafety, PressesDuringAStallNeverComeOutAsABurst) {
     Settle();
     EXPECT_EQ(SetsWithCommand(cmd_os1_test_0).size(), 1u);
 
-    // Once the caption says the unit does not answer, a press sends nothing at all.
+    // Once the caption says the unit does not answer, the request it holds is still at it: the
+    // presses wait behind it, each replacing the one before, and the unit gets the last, once.
     Unit().ClearLog();
     Unit().SetStall(0, kLongStall);
     form->TimerTimer(form->Timer);
@@ -195,12 +196,21 @@ TEST_F(ParameterSafety, PressesDuringAStallNeverComeOutAsABurst) {
     GiveUpOnTheRunningRequest(); // the stall goes on
     ASSERT_TRUE(testsupport::PumpUntil(
         [&] { return form->windowTitle() == QStringLiteral("Устройство не отвечает :("); }));
-    for (int press = 0; press < 10; ++press)
+    for (int press = 0; press < 10; ++press) {
+        form->FuncComboBox->setCurrentIndex(press % 2 == 0 ? 5 : 4); // the last: item 4
         form->GoButtonClick(form->GoButton);
+        // The polls go on, answered at once: nothing is sent to the unit meanwhile.
+        form->TimerTimer(form->Timer);
+        ASSERT_TRUE(testsupport::PumpUntil([&] { return form->Timer->isActive(); }));
+    }
+    EXPECT_EQ(Unit().StalledRequests(), 1);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Устройство не отвечает :("));
     Unit().SetStall(0, 0);
     Settle();
+    EXPECT_EQ(SetsWithCommand(cmd_os1_test_0).size(), 1u);
+    EXPECT_TRUE(SetsWithCommand(cmd_os1_test_1).empty());
     Poll();
-    EXPECT_TRUE(SetsWithCommand(cmd_os1_test_0).empty());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Устройство обнаруженно :)"));
 }
 
 TEST_F(ParameterSafety, ClosingDuringAStalledRequestDoesNotWaitForTheUnit) {
@@ -273,3 +283,36 @@ TEST_F(ParameterSafety, TwoUnitsWithTheWantedSerialAreRefusedThoughOneCannotBeOp
     EXPECT_TRUE(ExchangeLog().empty());
 }
 #endif
+
+// Saves pressed while a read-back waits on a slow unit: the unit gets the last one after the
+// read-back, and the read-back's answer, older than those saves, never takes their values out of
+// the fields.
+TEST_F(ParameterSafety, AReadBackAnsweredBeforeALaterSaveNeverOverwritesItsValues) {
+    Connect(); // the live unit: its EEPROM keeps what is saved
+    Poll();
+    const QString before = form->SpinEdit35->text();
+    ASSERT_NE(before, "55");
+    Unit().SetStall(0, kLongStall);
+    form->FuncComboBox->setCurrentIndex(1);
+    form->GoButtonClick(form->GoButton); // the read-back waits in the unit
+    WaitUntilStalled();
+    for (const char* period : {"33", "44", "55"}) {
+        form->SpinEdit35->setText(QString::fromLatin1(period));
+        form->FuncComboBox->setCurrentIndex(2);
+        form->GoButtonClick(form->GoButton);
+    }
+    Unit().ClearLog();
+    Unit().SetStall(0, 0);
+    Settle();
+    const auto saves = SetsWithCommand(cmd_save_eeprom);
+    ASSERT_EQ(saves.size(), 1u);
+    EXPECT_EQ(saves[0].report[1 + block::kPollPeriod], 55);
+    EXPECT_EQ(form->SpinEdit35->text(), "55") << "the older read-back's value came back";
+
+    // Read back again: the unit holds the save.
+    Poll();
+    form->FuncComboBox->setCurrentIndex(1);
+    form->GoButtonClick(form->GoButton);
+    Settle();
+    EXPECT_EQ(form->SpinEdit35->text(), "55");
+}
