@@ -348,12 +348,29 @@ void TTarvenik_Control_Form::NoteAnswer(const unit::TUnitAnswer& answer) {
         unitSilent_ = false;
         ShowConnectedCaption();
     }
+    // A save is checked by the next block: one the unit did not keep is said in the caption
+    // until a save is kept, and the fields are read back to show what it holds.
+    if (answer.SaveKept) {
+        saveNotKept_ = !*answer.SaveKept;
+        ShowConnectedCaption();
+        if (saveNotKept_) {
+            qCWarning(lcPoll) << "the unit did not keep the parameters it was given; the fields "
+                                 "are read back to show what it holds";
+            if (answer.Request != unit::TUnitRequest::ReadBack)
+                ReadParametersBack();
+        }
+    }
 }
 
 void TTarvenik_Control_Form::ShowConnectedCaption() {
     // A request still held by the unit (a write, say) is silence too, whatever else answered.
     const bool silent = unitSilent_ || (session_ && session_->Exchange().Stalled());
-    setWindowTitle(silent ? tr("Устройство не отвечает :(") : tr("Устройство обнаруженно :)"));
+    if (silent)
+        setWindowTitle(tr("Устройство не отвечает :("));
+    else if (saveNotKept_)
+        setWindowTitle(tr("Устройство не сохранило параметры :("));
+    else
+        setWindowTitle(tr("Устройство обнаруженно :)"));
 }
 
 // A unit that stops answering fails every exchange, twice a second: the first failure of such a
@@ -385,6 +402,7 @@ void TTarvenik_Control_Form::CheckBox1Click(void*) {
         readBackAsked_ = false;
         History->Gap(history::TGapReason::Unticked);
         unitSilent_ = false;
+        saveNotKept_ = false;
         init_app();
     }
 }

@@ -220,6 +220,7 @@ private:
     bool exchangeFailing_ = false;  // the last exchange failed and was logged
     bool unitSilent_ = false;       // the last request to the unit timed out
     bool readBackAsked_ = false;    // a read-back of the parameters waits for its answer
+    bool saveNotKept_ = false;      // the last save checked was not kept by the unit
     bool functionListReady_ = false;
     QString choiceProblem_; // the last search's, logged once
     // What the fields showed once the parameters were read back: a field still showing it is

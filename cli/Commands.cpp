@@ -53,10 +53,7 @@ void PutParameters(const TDataBlock& data, bool json, std::ostream& out) {
 
 // The unit's side of a set: the parameters it holds must be those it was sent.
 bool Kept(const TDataBlock& sent, const TDataBlock& held) {
-    for (const unit::TParameter& row : unit::kParameters)
-        if (sent[static_cast<std::size_t>(row.Byte)] != held[static_cast<std::size_t>(row.Byte)])
-            return false;
-    return true;
+    return unit::SameParameters(sent, held);
 }
 
 // Volts as asked: two decimals, more only when the value asked has them.

@@ -155,15 +155,35 @@ void TUnitSession::Note(const TUnitAddress& unit, const TUnitAnswer& answer) {
         loaded_ = {unit, true, answer.Block};
 }
 
+// A save the unit took is compared with the next block that unit answers with, as `set` compares
+// it: the unit keeps what it was sent, or says otherwise only by what it holds.
+void TUnitSession::CheckSave(const TUnitAddress& unit, const TDataBlock& sent,
+                             TUnitAnswer& answer) {
+    if (answer.Request == TUnitRequest::Send) {
+        const bool taken =
+            !answer.Steps.empty() && answer.Steps.back().Result == ExchangeResult::Answered;
+        if (taken && sent[block::kCommand] == cmd_save_eeprom)
+            saveCheck_ = TSaveCheck{unit, sent};
+        return;
+    }
+    if (!answer.Read || !saveCheck_ || saveCheck_->Unit != unit)
+        return;
+    answer.SaveKept = SameParameters(saveCheck_->Sent, answer.Block);
+    saveCheck_.reset();
+    if (!*answer.SaveKept)
+        qCWarning(lcUnit) << "the unit did not keep the parameters it was given";
+}
+
 void TUnitSession::Ask(TUnitRequest request, const TDataBlock& block, TApply apply,
                        bool replacing) {
     const TUnitAddress unit = HeldAddress();
     const std::uint64_t asked = ++asked_;
     exchange_->Ask(
         unit, request, block, report_,
-        [this, unit, asked, apply = std::move(apply)](const TUnitAnswer& given) {
+        [this, unit, asked, block, apply = std::move(apply)](const TUnitAnswer& given) {
             TUnitAnswer answer = given;
             answer.Superseded = answer.Request == TUnitRequest::ReadBack && saveAsked_ > asked;
+            CheckSave(unit, block, answer);
             Note(unit, answer);
             if (apply)
                 apply(answer);

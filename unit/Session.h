@@ -96,6 +96,8 @@ public:
     using TApply = std::function<void(const TUnitAnswer&)>;
     // False, and nothing asked, when no unit is held.
     bool AskRead(TApply apply);
+    // A save is checked: the first block read after the unit took it carries SaveKept, false (and
+    // logged) when the unit does not hold the parameters it was sent.
     // The read-back of the parameters (command 1); when it is answered in full, they are loaded,
     // unless a save was asked after it (the answer is Superseded then: the save is what the unit
     // holds).
@@ -146,6 +148,7 @@ private:
     TUnitAnswer AskAndWait(TUnitRequest request, const TDataBlock& block,
                            const std::function<bool()>& stop);
     void Note(const TUnitAddress& unit, const TUnitAnswer& answer);
+    void CheckSave(const TUnitAddress& unit, const TDataBlock& sent, TUnitAnswer& answer);
     void DeviceChanged(void* sender);
 
     std::function<void()> devicesChanged_;
@@ -157,6 +160,12 @@ private:
     std::uint64_t taking_ = 0;    // counts the units taken: each taking is a unit found anew
     std::uint64_t asked_ = 0;     // counts the requests asked
     std::uint64_t saveAsked_ = 0; // the count of the last save (or change) asked
+    // A save the unit took, to be checked against the next block it answers with.
+    struct TSaveCheck {
+        TUnitAddress Unit;
+        TDataBlock Sent{};
+    };
+    std::optional<TSaveCheck> saveCheck_;
     TFrom last_;
     TLoaded loaded_;
     TReportBuffer report_{};

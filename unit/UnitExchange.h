@@ -64,6 +64,9 @@ struct TUnitAnswer {
     // ReadBack: a save was asked after it, so what it read is not what the unit holds once that
     // save has gone; it loads nothing (set by the session).
     bool Superseded = false;
+    // Read and ReadBack, the first answered after a save the unit took: whether it holds the
+    // parameters it was sent (set by the session).
+    std::optional<bool> SaveKept;
 };
 
 // The unit a request goes to: its node path and its DevInst, which tells a unit plugged in again

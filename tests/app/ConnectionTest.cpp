@@ -212,13 +212,9 @@ TEST_F(PanelTest, SavingEditedFieldsRoundsToTheNearestCountAndCapsAtTheTop) {
     SetFixedBlock(wide);
     Poll();
     ASSERT_EQ(form->State.scale, 100);
-    // The fields were read back at scale 64: the first Save reads them back again instead.
-    Unit().ClearLog();
-    form->FuncComboBox->setCurrentIndex(2);
-    form->GoButtonClick(form->GoButton);
+    // The unit did not keep the save above (it answers one block whatever it is sent): the
+    // fields were read back, at its new scale.
     Settle();
-    for (const auto& sent : testsupport::SentLog())
-        EXPECT_NE(sent.report[1 + block::kCommand], cmd_save_eeprom);
     EXPECT_EQ(form->SpinEdit36->text(), "0.64"); // 58 counts at scale 100
     form->SpinEdit36->setText("x");
     form->SpinEdit37->SetValue(4);
@@ -231,6 +227,35 @@ TEST_F(PanelTest, SavingEditedFieldsRoundsToTheNearestCountAndCapsAtTheTop) {
     sent = BlockOf(log[0]);
     EXPECT_EQ(sent[block::kThreshold0], 1); // 0.01 V is 0.9 counts
     EXPECT_EQ(sent[block::kThreshold1], 255);
+}
+
+// Fields read back at one scale are not saved at another: the first Save once the unit's scale
+// has changed reads them back again, and the next saves the unit's own bytes.
+TEST_F(PanelTest, ASaveAfterTheUnitsScaleChangedReadsBackFirst) {
+    SetFixedBlock(ParameterBlock());
+    Connect();
+    TDataBlock wide = ParameterBlock();
+    wide[block::kScaleByte] = 128;
+    SetFixedBlock(wide);
+    Poll();
+    ASSERT_EQ(form->SpinEdit36->text(), "1.00"); // 58 counts at scale 64
+    Unit().ClearLog();
+    form->FuncComboBox->setCurrentIndex(2);
+    form->GoButtonClick(form->GoButton);
+    Settle();
+    for (const auto& sent : testsupport::SentLog())
+        EXPECT_NE(sent.report[1 + block::kCommand], cmd_save_eeprom);
+    EXPECT_EQ(form->SpinEdit36->text(), "0.50"); // 58 counts at scale 128
+
+    Unit().ClearLog();
+    form->FuncComboBox->setCurrentIndex(2);
+    form->GoButtonClick(form->GoButton);
+    Settle();
+    const auto sent = testsupport::SentLog();
+    ASSERT_EQ(sent.size(), 1u);
+    TDataBlock expected = wide;
+    expected[block::kCommand] = cmd_save_eeprom;
+    EXPECT_EQ(BlockOf(sent[0]), expected) << "not 116 / 255, the volts of scale 64 at 128";
 }
 
 TEST_F(PanelTest, ReadAndSaveWithoutEditingKeepsEveryThreshold) {

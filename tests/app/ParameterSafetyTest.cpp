@@ -3,6 +3,7 @@
 // that failed to read; and a unit that lets its requests wait gets no burst of commands.
 
 #include "PanelTestSupport.h"
+#include "tests/support/LogCapture.h"
 #ifndef _WIN32 // access to a device node is a Linux permission
 #include "tests/support/NodeAccess.h"
 #endif
@@ -15,6 +16,7 @@ using namespace paneltest;
 using testsupport::BlockOf;
 using testsupport::kGet;
 using testsupport::kSet;
+using testsupport::TLogCapture;
 
 namespace {
 
@@ -104,7 +106,8 @@ TEST_F(ParameterSafety, AConnectWhoseReadBackTimedOutLoadsTheFieldsOnceTheUnitAn
     form->CheckBox1->setChecked(true);
     WaitUntilStalled();
     GiveUpOnTheRunningRequest();
-    Unit().SetStall(0, 0); // the unit answers the next, and the one given up on too late
+    Unit().SetStall(0, 0); // the unit answers the one given up on, too late
+    WaitUntilFree();
     Settle();
     EXPECT_FALSE(form->ParametersLoaded());
     Poll();
@@ -315,4 +318,35 @@ TEST_F(ParameterSafety, AReadBackAnsweredBeforeALaterSaveNeverOverwritesItsValue
     form->GoButtonClick(form->GoButton);
     Settle();
     EXPECT_EQ(form->SpinEdit35->text(), "55");
+}
+
+// A save is checked against the next block the unit answers with: one it did not keep is said in
+// the caption and the log, and the fields are read back to show what it holds; a save it keeps
+// ends that.
+TEST_F(ParameterSafety, ASaveTheUnitDidNotKeepIsSaidAndTheFieldsShowWhatItHolds) {
+    SetFixedBlock(UnitBlock(64)); // answers the same whatever it is sent
+    Connect();
+    Poll();
+    TLogCapture log;
+    form->SpinEdit35->setText("99");
+    Save();
+    Poll();
+    Settle();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Устройство не сохранило параметры :("));
+    EXPECT_TRUE(log.Lines.join('\n').contains("did not keep"))
+        << log.Lines.join('\n').toStdString();
+    EXPECT_EQ(form->SpinEdit35->text(), "20") << "the fields show what the unit holds";
+    Poll();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Устройство не сохранило параметры :("));
+
+    Unit().SetFixedBlock(0, nullptr); // the live unit keeps what it is sent
+    Poll();
+    form->FuncComboBox->setCurrentIndex(1);
+    form->GoButtonClick(form->GoButton);
+    Settle();
+    form->SpinEdit35->setText("42");
+    Save();
+    Poll();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Устройство обнаруженно :)"));
+    EXPECT_EQ(form->SpinEdit35->text(), "42");
 }

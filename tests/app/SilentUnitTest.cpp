@@ -120,6 +120,7 @@ TEST_F(SilentUnit, ConnectingToASilentUnitGivesUpAfterTheFirstTimedOutStep) {
     WaitUntilStalled();
     EXPECT_TRUE(form->Timer->isActive());
     TimeOutNow(0); // the unit answers the read given up on, too late
+    WaitUntilFree();
     Settle();
     ASSERT_TRUE(testsupport::PumpUntil([] { return Unit().StalledRequests() == 0; }));
     EXPECT_EQ(form->windowTitle(), kSilent);
