@@ -69,8 +69,9 @@ void TUnitSet::TakeNew() {
         slot->Entry = std::move(entry);
         slot->Device.reset(device);
         ++slot->Taking;
-        // A request still waiting on the unit as it was is left to its own thread.
-        if (!slot->Exchange || Busy(*slot))
+        // A request still waiting on the unit as it was, or still held by it, is left to its own
+        // thread: the unit taken anew is not kept silent by it.
+        if (!slot->Exchange || Busy(*slot) || slot->Exchange->Stalled())
             slot->Exchange = std::make_shared<TUnitExchange>();
         if (!slot->Device->OpenMainHandle() || !slot->Device->ReadWriteAllowed())
             qCWarning(lcUnit).noquote() << "the unit at" << QString::fromStdString(slot->Entry.Path)
