@@ -142,13 +142,19 @@ TEST_F(ExchangeThread, AUnitStalledForAnHourHoldsNoMoreThreadsThanForTenSeconds)
         now = std::chrono::steady_clock::time_point{} + elapsed;
         exchange->CheckDeadline();
         testsupport::DeliverPosted();
-        if (!exchange->Busy())
+        if (!exchange->Busy()) {
+            // Until the read is answered, or is at the unit: the clock moves on only then.
+            const int before = control.StalledRequests();
             exchange->Ask(unit, unit::TUnitRequest::Read, {}, {}, {});
+            ASSERT_TRUE(testsupport::PumpUntil(
+                [&] { return !exchange->Busy() || control.StalledRequests() > before; }));
+        }
         if (elapsed == std::chrono::seconds(10))
             afterTenSeconds = ThreadsOfThisProcess();
     }
     EXPECT_LE(ThreadsOfThisProcess(), afterTenSeconds);
-    EXPECT_LE(control.StalledRequests(), 1);
+    EXPECT_TRUE(exchange->Stalled()) << "the unit held the first read all along";
+    EXPECT_EQ(control.StalledRequests(), 1);
 }
 #endif
 
