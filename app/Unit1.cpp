@@ -5,6 +5,7 @@
 #include "app/DesignFont.h"
 #include "app/FirstFrame.h"
 #include "app/HistoryLink.h"
+#include "app/ParameterFields.h"
 #include "app/Placement.h"
 #include "app/PlainItemDelegate.h"
 #include "unit/Parameters.h"
@@ -331,7 +332,9 @@ void TTarvenik_Control_Form::ReadParametersBack() {
             return;
         State.data_block = answer.Block;
         State.scale = ScaleFromByte(State.data_block[block::kScaleByte]);
-        LoadParameterFields();
+        // A save pressed since it was asked is what the unit holds: the fields keep it.
+        if (!answer.Superseded)
+            LoadParameterFields();
     });
 }
 
@@ -345,10 +348,29 @@ void TTarvenik_Control_Form::NoteAnswer(const unit::TUnitAnswer& answer) {
         unitSilent_ = false;
         ShowConnectedCaption();
     }
+    // A save is checked by the next block: one the unit did not keep is said in the caption
+    // until a save is kept, and the fields are read back to show what it holds.
+    if (answer.SaveKept) {
+        saveNotKept_ = !*answer.SaveKept;
+        ShowConnectedCaption();
+        if (saveNotKept_) {
+            qCWarning(lcPoll) << "the unit did not keep the parameters it was given; the fields "
+                                 "are read back to show what it holds";
+            if (answer.Request != unit::TUnitRequest::ReadBack)
+                ReadParametersBack();
+        }
+    }
 }
 
 void TTarvenik_Control_Form::ShowConnectedCaption() {
-    setWindowTitle(unitSilent_ ? tr("Устройство не отвечает :(") : tr("Устройство обнаруженно :)"));
+    // A request still held by the unit (a write, say) is silence too, whatever else answered.
+    const bool silent = unitSilent_ || (session_ && session_->Exchange().Stalled());
+    if (silent)
+        setWindowTitle(tr("Устройство не отвечает :("));
+    else if (saveNotKept_)
+        setWindowTitle(tr("Устройство не сохранило параметры :("));
+    else
+        setWindowTitle(tr("Устройство обнаруженно :)"));
 }
 
 // A unit that stops answering fails every exchange, twice a second: the first failure of such a
@@ -380,6 +402,7 @@ void TTarvenik_Control_Form::CheckBox1Click(void*) {
         readBackAsked_ = false;
         History->Gap(history::TGapReason::Unticked);
         unitSilent_ = false;
+        saveNotKept_ = false;
         init_app();
     }
 }
@@ -394,12 +417,8 @@ void TTarvenik_Control_Form::GoButtonClick(void*) {
         FuncComboBox->setCurrentIndex(0);
         return;
     }
-    // A command asked of a unit that lets its requests wait would go out whenever it answered
-    // again, an output test long after it was asked for: none is sent while it is silent.
-    if (unitSilent_) {
-        qCWarning(lcPoll) << "Execute not sent: the unit is not answering";
-        return;
-    }
+    // While the unit holds a request, a command waits for it, replacing the one pressed before:
+    // the last pressed goes once the unit is free (the caption says it is not answering).
     std::uint8_t command = 0;
     unit::TParameterChange change;
     switch (item) {
@@ -407,6 +426,13 @@ void TTarvenik_Control_Form::GoButtonClick(void*) {
         command = cmd_normal;
         break;
     case 2:
+        // Fields read back at another scale would be saved at the wrong one: read back again.
+        if (Session().ScaleChangedSinceReadBack()) {
+            qCWarning(lcPoll) << "Save not sent: the unit's scale changed since its parameters "
+                                 "were read back; they are read back again";
+            ReadParametersBack();
+            return;
+        }
         change = StoreParameterFields();
         command = cmd_save_eeprom;
         break;
@@ -432,26 +458,20 @@ void TTarvenik_Control_Form::GoButtonClick(void*) {
 
 // The fields show the parameters of the read-back, converted at the scale of the block it read.
 void TTarvenik_Control_Form::LoadParameterFields() {
-    const TDataBlock& data_block = Session().LoadedBlock();
-    const int unitScale = ScaleOf(data_block);
-    for (std::size_t i = 0; i < unit::kParameterCount; ++i) {
-        const unit::TParameter& row = unit::kParameters[i];
-        const std::uint8_t raw = data_block[static_cast<std::size_t>(row.Byte)];
-        (this->*ParameterControls()[i].second)
-            ->SetValue(row.Kind == unit::TParameterKind::Volts ? RawToVolts(raw, unitScale) : raw);
-    }
+    loadedTexts_ = parameterfields::Load(ParameterFields(), Session().LoadedBlock());
 }
 
-// What the fields hold, to be written into the unit's own block (the thresholds at its scale).
+parameterfields::TFields TTarvenik_Control_Form::ParameterFields() const {
+    parameterfields::TFields fields{};
+    for (std::size_t i = 0; i < unit::kParameterCount; ++i)
+        fields[i] = this->*ParameterControls()[i].second;
+    return fields;
+}
+
+// What the user changed in the fields, to be written into the unit's own block (the thresholds
+// at its scale); every other byte stays the unit's.
 unit::TParameterChange TTarvenik_Control_Form::StoreParameterFields() const {
-    unit::TParameterChange change;
-    for (std::size_t i = 0; i < unit::kParameterCount; ++i) {
-        const TNumSpinEdit* field = this->*ParameterControls()[i].second;
-        change.Values[i] = unit::kParameters[i].Kind == unit::TParameterKind::Volts
-                               ? field->Value()
-                               : static_cast<long double>(field->IntegerValue() & 0xFF);
-    }
-    return change;
+    return parameterfields::Edited(ParameterFields(), loadedTexts_);
 }
 
 // Execute and the fields wait for the parameters of the unit held: until they are read back,

@@ -4,6 +4,7 @@
 // in the window's event handlers and routines.
 
 #include "app/DataBlock.h"
+#include "app/ParameterFields.h"
 #include "framework/BoundEvent.h"
 #include "framework/Image.h"
 #include "unit/Block.h"
@@ -196,6 +197,7 @@ private:
     void PlaceLabels();
     void FillReadouts();
     void LoadParameterFields();
+    parameterfields::TFields ParameterFields() const;
     unit::TParameterChange StoreParameterFields() const;
     void ReadParametersBack();
     void EnableControls();
@@ -218,8 +220,12 @@ private:
     bool exchangeFailing_ = false;  // the last exchange failed and was logged
     bool unitSilent_ = false;       // the last request to the unit timed out
     bool readBackAsked_ = false;    // a read-back of the parameters waits for its answer
+    bool saveNotKept_ = false;      // the last save checked was not kept by the unit
     bool functionListReady_ = false;
     QString choiceProblem_; // the last search's, logged once
+    // What the fields showed once the parameters were read back: a field still showing it is
+    // saved as the unit's own byte.
+    parameterfields::TTexts loadedTexts_;
     // The one way to the unit: controller, held unit, exchange thread, parameters.
     std::unique_ptr<unit::TUnitSession> session_;
 };

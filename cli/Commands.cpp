@@ -57,10 +57,7 @@ void PutParameters(const TDataBlock& data, bool json, std::ostream& out) {
 
 // The unit's side of a set: the parameters it holds must be those it was sent.
 bool Kept(const TDataBlock& sent, const TDataBlock& held) {
-    for (const unit::TParameter& row : unit::kParameters)
-        if (sent[static_cast<std::size_t>(row.Byte)] != held[static_cast<std::size_t>(row.Byte)])
-            return false;
-    return true;
+    return unit::SameParameters(sent, held);
 }
 
 // Volts as asked: two decimals, more only when the value asked has them.
@@ -232,9 +229,9 @@ void RunSet(const TOptions& options, TUnitLink& link, TIo& io) {
     OpenOrThrow(link);
     TDataBlock data = ReadParametersBack(link, io);
     const QStringList notes = CheckThresholds(options.Change, data);
+    // The session writes the change into the block it read back, as here.
+    link.CommandOrThrow(cmd_save_eeprom, options.Change);
     unit::ApplyParameters(options.Change, data);
-    data[block::kCommand] = cmd_save_eeprom;
-    link.SendOrThrow(data);
     const TDataBlock held = ReadParametersBack(link, io);
     PutParameters(held, false, io.Out);
     if (!Kept(data, held))
@@ -249,11 +246,10 @@ void RunFunction(const TOptions& options, TUnitLink& link, TIo& io) {
         ReadParametersBack(link, io);
         return;
     }
-    // Every report sets the unit's working parameters too: they go back as the unit holds them.
-    TDataBlock data{};
-    link.ReadOrThrow(data);
-    data[block::kCommand] = options.FunctionCode;
-    link.SendOrThrow(data);
+    // Every report sets the unit's working parameters too: they go back as the unit holds them,
+    // read back first, as the window reads them back before its first command.
+    ReadParametersBack(link, io);
+    link.CommandOrThrow(options.FunctionCode);
 }
 
 namespace {

@@ -84,12 +84,12 @@ bool TUnitLink::Read(TDataBlock& data) {
     return Took(session_.Read(), &data);
 }
 
-bool TUnitLink::Send(const TDataBlock& data) {
+bool TUnitLink::Command(std::uint8_t command, const unit::TParameterChange& change) {
     if (!IsOpen()) {
         timedOut_ = false;
         return false;
     }
-    return Took(session_.Send(data), nullptr);
+    return Took(session_.Command(command, change), nullptr);
 }
 
 TDataBlock TUnitLink::ReadBackOrThrow() {
@@ -106,8 +106,8 @@ void TUnitLink::ReadOrThrow(TDataBlock& data) {
     ExchangeOrThrow([&] { return Read(data); }, "a read");
 }
 
-void TUnitLink::SendOrThrow(const TDataBlock& data) {
-    ExchangeOrThrow([&] { return Send(data); }, "a send");
+void TUnitLink::CommandOrThrow(std::uint8_t command, const unit::TParameterChange& change) {
+    ExchangeOrThrow([&] { return Command(command, change); }, "a command");
 }
 
 void TUnitLink::ExchangeOrThrow(const std::function<bool()>& exchange, const char* what) {

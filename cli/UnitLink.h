@@ -70,7 +70,9 @@ public:
     // One exchange each; false when the unit did not take part. TimedOut() then tells whether
     // the request timed out rather than failed.
     bool Read(TDataBlock& data);
-    bool Send(const TDataBlock& data);
+    // A command on the block the unit gave last, with the change written in at its scale: only
+    // after a read-back (the session's guard, which refuses it otherwise).
+    bool Command(std::uint8_t command, const unit::TParameterChange& change);
     bool TimedOut() const { return timedOut_; }
     // After a failed exchange: looks at the devices present again and tells Unplugged from
     // NotAnswering.
@@ -80,7 +82,7 @@ public:
     // more while the unit is still attached, and thrown as TUnitFailure. A request that timed out
     // is not tried again (that would be another timeout's wait): NoAnswer at once.
     void ReadOrThrow(TDataBlock& data);
-    void SendOrThrow(const TDataBlock& data);
+    void CommandOrThrow(std::uint8_t command, const unit::TParameterChange& change = {});
     // The parameters as the unit holds them in its EEPROM (the read-back, command 1).
     TDataBlock ReadBackOrThrow();
 

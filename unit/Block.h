@@ -11,8 +11,9 @@
 
 namespace block {
 
-inline constexpr int kBlockSize = 250;  // data_block
-inline constexpr int kReportSize = 252; // report_buf: report id, the block, one spare byte
+inline constexpr int kBlockSize = 250;       // data_block
+inline constexpr int kReportSize = 252;      // report_buf: report id, the block, one spare byte
+inline constexpr std::uint8_t kReportId = 0; // the unit's only report, both ways
 inline constexpr int kSamplePairs = 117;
 
 // Byte indexes in the block. Samples: channel A at 2i, channel B at 2i + 1, i = 0..116.

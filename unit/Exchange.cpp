@@ -28,7 +28,14 @@ template <typename Port>
 ExchangeResult ReadThrough(Port& port, TReportBuffer& report, TDataBlock& data) {
     PrepareForRead(report);
     clear_bytes(data.data(), block::kBlockSize - 1);
+    const std::uint8_t spare = report[block::kReportSize - 1];
     const bool answered = port.GetFeatureReport(report.data(), block::kReportSize);
+    if (answered && report[0] != block::kReportId) {
+        // Nothing of it is kept: the block stays all zero and the buffer as before the read.
+        PrepareForRead(report);
+        report[block::kReportSize - 1] = spare;
+        return ExchangeResult::NotTheBlock;
+    }
     BlockFromReport(report, data);
     return ResultOf(answered);
 }

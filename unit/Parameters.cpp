@@ -42,6 +42,12 @@ TCountRange HoldableCounts(const TParameter& row, int scaleValue) {
     return range;
 }
 
+bool SameParameters(const TDataBlock& a, const TDataBlock& b) {
+    return std::all_of(kParameters.begin(), kParameters.end(), [&](const TParameter& row) {
+        return a[static_cast<std::size_t>(row.Byte)] == b[static_cast<std::size_t>(row.Byte)];
+    });
+}
+
 void ApplyParameters(const TParameterChange& change, TDataBlock& data) {
     const int scaleValue = ScaleOf(data);
     for (std::size_t i = 0; i < kParameterCount; ++i) {

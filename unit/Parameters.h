@@ -42,6 +42,9 @@ struct TCountRange {
 };
 TCountRange HoldableCounts(const TParameter& row, int scaleValue);
 
+// Whether two blocks hold the same parameter bytes: a unit that kept what it was sent.
+bool SameParameters(const TDataBlock& a, const TDataBlock& b);
+
 // Writes the given parameters into the block, the volts converted at the block's own scale;
 // every other byte stays as it is. Values are taken as they come: checking them against the
 // limits is the caller's business.

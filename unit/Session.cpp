@@ -2,40 +2,22 @@
 
 #include "framework/SystemAdvice.h"
 #include "hid/HidControllerClass.h"
-#include "hid/HidLogging.h"
-#include "unit/Identity.h"
 #include "unit/UnitLogging.h"
 
 namespace unit {
 
-TUnitEntry EntryOf(THidDevice& device) {
-    TUnitEntry entry;
-    entry.Path = device.InterfaceInfo().InterfacePath;
-    entry.Manufacturer = device.GetManufacturerText();
-    entry.Product = device.GetProductText();
-    entry.Serial = device.GetSerialNumberText();
-    entry.Location = device.GetLocationText();
-    entry.VendorId = device.HidAttributes().VendorID;
-    entry.ProductId = device.HidAttributes().ProductID;
-    device.OpenMainHandle();
-    entry.ReadWrite = device.ReadWriteAllowed();
-    if (!entry.ReadWrite)
-        entry.AccessReason = hidlog::ErrorText(device.ReadWriteError());
-    return entry;
-}
-
 TUnitSession::TUnitSession(TUnitChoice choice, QObject* parent)
     : QObject(parent), choice_(std::move(choice)),
       controller_(std::make_unique<THidDeviceController>(nullptr)),
-      exchange_(std::make_unique<TUnitExchange>()) {
-    controller_->SetOnEnumerate(THidEnumerateEvent(this, &TUnitSession::Offer));
-}
+      discovery_(std::make_unique<TUnitDiscovery>(*controller_)),
+      exchange_(std::make_unique<TUnitExchange>()) {}
 
 TUnitSession::~TUnitSession() {
     devicesChanged_ = nullptr;
     controller_->SetOnDeviceChange(TNotifyEvent());
     exchange_.reset();
     held_ = nullptr;
+    discovery_.reset();
     controller_.reset();
     lent_.reset();
 }
@@ -66,18 +48,13 @@ void TUnitSession::DeviceChanged(void*) {
 }
 
 bool TUnitSession::Offer(THidDevice* device, int index) {
-    if (device == nullptr || !IsTarvenikUnit(*device))
-        return true;
-    offered_.emplace_back(index, EntryOf(*device));
-    return true;
+    return discovery_->Offer(device, index);
 }
 
 std::vector<TUnitEntry> TUnitSession::Units() {
-    offered_.clear();
-    controller_->EnumerateDevices();
     std::vector<TUnitEntry> units;
-    for (const auto& offer : offered_)
-        units.push_back(offer.second);
+    for (TUnitDiscovery::TFound& found : discovery_->Find())
+        units.push_back(std::move(found.Entry));
     return units;
 }
 
@@ -92,37 +69,27 @@ bool TUnitSession::Hold() {
         Release(); // unplugged while held: given back, so a unit plugged in again is found
     if (held_ == nullptr) {
         deniedPath_.clear();
-        const std::vector<TUnitEntry> units = Units();
-        // A unit that refuses reading and writing would only ever answer with an all-zero
-        // block: the choice runs over the others, and one it would have named is reported.
-        std::vector<TUnitEntry> open;
-        std::vector<int> openIndex;
-        for (std::size_t i = 0; i < units.size(); ++i)
-            if (units[i].ReadWrite) {
-                open.push_back(units[i]);
-                openIndex.push_back(static_cast<int>(i));
-            }
-        const int chosen = ChosenIndex(open);
-        if (chosen < 0) {
-            const TChosen any = ChooseUnit(choice_, units);
-            if (any.Index >= 0) {
-                const TUnitEntry& denied = units[static_cast<std::size_t>(any.Index)];
-                deniedPath_ = denied.Path;
-                choiceProblem_.clear();
+        // The choice runs over every unit, whatever its access, as `list` shows it: two units it
+        // can't tell apart are refused before either is opened, and a unit it names that refuses
+        // reading and writing is reported, never swapped for another one.
+        const std::vector<TUnitDiscovery::TFound> found = discovery_->Find();
+        std::vector<TUnitEntry> units;
+        for (const TUnitDiscovery::TFound& each : found)
+            units.push_back(each.Entry);
+        const int chosen = ChosenIndex(units);
+        if (chosen >= 0) {
+            const TUnitDiscovery::TFound& offer = found[static_cast<std::size_t>(chosen)];
+            THidDevice* device = nullptr;
+            if (!offer.Entry.ReadWrite) {
+                deniedPath_ = offer.Entry.Path;
                 qCWarning(lcUnit).noquote()
                     << "no read-write access to the unit at" << QString::fromStdString(deniedPath_)
-                    << "-" << denied.AccessReason << "-" << framework::AccessQuestion();
-            } else if (!any.Problem.isEmpty()) {
-                choiceProblem_ = any.Problem;
-            }
-        } else {
-            const auto& offer = offered_[static_cast<std::size_t>(openIndex[std::size_t(chosen)])];
-            THidDevice* device = nullptr;
-            if (controller_->CheckOutAt(offer.first, device) && device != nullptr) {
+                    << "-" << offer.Entry.AccessReason << "-" << framework::AccessQuestion();
+            } else if (controller_->CheckOutAt(offer.Index, device) && device != nullptr) {
                 lent_.reset(device);
                 held_ = device;
                 ++taking_;
-                heldEntry_ = offer.second;
+                heldEntry_ = offer.Entry;
                 held_->OpenMainHandle();
             }
         }
@@ -179,20 +146,44 @@ void TUnitSession::Note(const TUnitAddress& unit, const TUnitAnswer& answer) {
         qCInfo(lcUnit) << "the unit held has gone from its node; it is taken anew when found";
         Release();
     }
-    // A read-back counts only when every step was answered.
+    // A read-back counts only when every step was answered, and a save asked after it is what
+    // the unit holds.
     if (!answer.Read || answer.Request == TUnitRequest::Send)
         return;
     last_ = {unit, answer.Block};
-    if (answer.Request != TUnitRequest::Read)
+    if (answer.Request != TUnitRequest::Read && !answer.Superseded)
         loaded_ = {unit, true, answer.Block};
+}
+
+// A save the unit took is compared with the next block that unit answers with, as `set` compares
+// it: the unit keeps what it was sent, or says otherwise only by what it holds.
+void TUnitSession::CheckSave(const TUnitAddress& unit, const TDataBlock& sent,
+                             TUnitAnswer& answer) {
+    if (answer.Request == TUnitRequest::Send) {
+        const bool taken =
+            !answer.Steps.empty() && answer.Steps.back().Result == ExchangeResult::Answered;
+        if (taken && sent[block::kCommand] == cmd_save_eeprom)
+            saveCheck_ = TSaveCheck{unit, sent};
+        return;
+    }
+    if (!answer.Read || !saveCheck_ || saveCheck_->Unit != unit)
+        return;
+    answer.SaveKept = SameParameters(saveCheck_->Sent, answer.Block);
+    saveCheck_.reset();
+    if (!*answer.SaveKept)
+        qCWarning(lcUnit) << "the unit did not keep the parameters it was given";
 }
 
 void TUnitSession::Ask(TUnitRequest request, const TDataBlock& block, TApply apply,
                        bool replacing) {
     const TUnitAddress unit = HeldAddress();
+    const std::uint64_t asked = ++asked_;
     exchange_->Ask(
         unit, request, block, report_,
-        [this, unit, apply = std::move(apply)](const TUnitAnswer& answer) {
+        [this, unit, asked, block, apply = std::move(apply)](const TUnitAnswer& given) {
+            TUnitAnswer answer = given;
+            answer.Superseded = answer.Request == TUnitRequest::ReadBack && saveAsked_ > asked;
+            CheckSave(unit, block, answer);
             Note(unit, answer);
             if (apply)
                 apply(answer);
@@ -214,16 +205,44 @@ bool TUnitSession::AskReadBack(TApply apply) {
     return true;
 }
 
-bool TUnitSession::AskCommand(std::uint8_t command, const TParameterChange& change, TApply apply) {
-    if (!ParametersLoaded() || !last_.Block || last_.Unit != HeldAddress()) {
-        qCWarning(lcUnit) << "command" << command
-                          << "not sent: the parameters of the unit held have not been read back";
-        return false;
+QString TUnitSession::CommandRefusal(std::uint8_t command, const TParameterChange& change) const {
+    if (held_ == nullptr)
+        return QStringLiteral("no unit is held");
+    if (!ParametersLoaded() || !last_.Block || last_.Unit != HeldAddress())
+        return QStringLiteral("the parameters of the unit held have not been read back");
+    // Values read back at one scale, written at another, would move every threshold.
+    if ((command == cmd_save_eeprom || !change.Empty()) && ScaleChangedSinceReadBack())
+        return QStringLiteral("the unit's scale changed from %1 to %2 since its parameters were "
+                              "read back")
+            .arg(ScaleOf(loaded_.Block))
+            .arg(ScaleOf(*last_.Block));
+    return QString();
+}
+
+bool TUnitSession::ScaleChangedSinceReadBack() const {
+    return ParametersLoaded() && last_.Block && last_.Unit == loaded_.Unit &&
+           ScaleOf(*last_.Block) != ScaleOf(loaded_.Block);
+}
+
+std::optional<TDataBlock> TUnitSession::CommandBlock(std::uint8_t command,
+                                                     const TParameterChange& change) const {
+    if (const QString refusal = CommandRefusal(command, change); !refusal.isEmpty()) {
+        qCWarning(lcUnit).noquote() << "command" << command << "not sent:" << refusal;
+        return std::nullopt;
     }
     TDataBlock block = *last_.Block;
     ApplyParameters(change, block);
     block[block::kCommand] = command;
-    Ask(TUnitRequest::Send, block, std::move(apply), true);
+    return block;
+}
+
+bool TUnitSession::AskCommand(std::uint8_t command, const TParameterChange& change, TApply apply) {
+    const std::optional<TDataBlock> block = CommandBlock(command, change);
+    if (!block)
+        return false;
+    Ask(TUnitRequest::Send, *block, std::move(apply), true);
+    if (command == cmd_save_eeprom || !change.Empty())
+        saveAsked_ = asked_;
     return true;
 }
 
@@ -247,8 +266,17 @@ TUnitAnswer TUnitSession::Read(const std::function<bool()>& stop) {
     return AskAndWait(TUnitRequest::Read, TDataBlock{}, stop);
 }
 
-TUnitAnswer TUnitSession::Send(const TDataBlock& block, const std::function<bool()>& stop) {
-    return AskAndWait(TUnitRequest::Send, block, stop);
+TUnitAnswer TUnitSession::Command(std::uint8_t command, const TParameterChange& change,
+                                  const std::function<bool()>& stop) {
+    const std::optional<TDataBlock> block = CommandBlock(command, change);
+    if (!block) {
+        TUnitAnswer refused;
+        refused.Request = TUnitRequest::Send;
+        refused.Steps.push_back(
+            {"sending the block", ExchangeResult::Failed, CommandRefusal(command, change)});
+        return refused;
+    }
+    return AskAndWait(TUnitRequest::Send, *block, stop);
 }
 
 TUnitAnswer TUnitSession::ReadBack(const std::function<bool()>& stop) {

@@ -30,7 +30,12 @@ TUnitAnswer Run(THidReportChannel& channel, TUnitRequest request, TDataBlock blo
     auto note = [&](const char* what, ExchangeResult result) {
         // Taken at once: nothing else may change the thread's last error first.
         const QString reason =
-            result == ExchangeResult::Answered ? QString() : hidlog::LastErrorText();
+            result == ExchangeResult::Answered ? QString()
+            : result == ExchangeResult::NotTheBlock
+                ? QStringLiteral("the unit answered with a report that is not its block (its ID "
+                                 "is not %1)")
+                      .arg(block::kReportId)
+                : hidlog::LastErrorText();
         answer.Steps.push_back({what, result, reason});
         answer.NoAnswer = answer.NoAnswer || result == ExchangeResult::NoAnswer;
         answer.Gone = answer.Gone || (result == ExchangeResult::Failed &&
@@ -81,11 +86,14 @@ struct TUnitExchange::TShared {
         bool Replacing = false;
     };
     std::atomic<std::uint64_t> dropBelow{0}; // tickets below this are dropped
-    std::mutex lock;                         // guards everything below but the channel
-    std::condition_variable wake;            // the thread: a job, or the end
-    std::condition_variable done;            // a waiter: an answer, or the thread's end
-    std::deque<TJob> jobs;                   // asked, not yet taken by the exchange thread
-    std::uint64_t running = 0;               // the ticket being run, 0 for none
+    // The request given up on that is still at the unit (0: none): its answer goes to nobody,
+    // and nothing else is sent to the unit until it ends.
+    std::atomic<std::uint64_t> givenUp{0};
+    std::mutex lock;              // guards everything below but the channel
+    std::condition_variable wake; // the thread: a job, or the end
+    std::condition_variable done; // a waiter: an answer, or the thread's end
+    std::deque<TJob> jobs;        // asked, not yet taken by the exchange thread
+    std::uint64_t running = 0;    // the ticket being run, 0 for none
     TUnitRequest runningRequest = TUnitRequest::Read;
     std::map<std::uint64_t, TUnitAnswer> answers; // answered, not yet taken
     std::set<std::uint64_t> waitedFor;            // answers a caller waits for, not delivered
@@ -112,7 +120,9 @@ void TUnitExchange::TShared::Serve(std::shared_ptr<TShared> self) {
         running = job.Ticket;
         runningRequest = job.Request;
         guard.unlock();
-        const auto dropped = [&] { return job.Ticket < dropBelow.load(); };
+        const auto dropped = [&] {
+            return job.Ticket < dropBelow.load() || job.Ticket == givenUp.load();
+        };
         TUnitAnswer answer;
         answer.Request = job.Request;
         answer.Block = job.Block;
@@ -131,7 +141,12 @@ void TUnitExchange::TShared::Serve(std::shared_ptr<TShared> self) {
         guard.lock();
         running = 0;
         if (ending)
-            break; // given up on: the request was answered without it
+            break;
+        if (job.Ticket == givenUp.load()) {
+            // Its asker has heard that the unit did not answer; the presses that waited go now.
+            givenUp.store(0);
+            continue;
+        }
         answers.emplace(job.Ticket, std::move(answer));
         if (waitedFor.count(job.Ticket) != 0) {
             done.notify_all();
@@ -166,8 +181,6 @@ TUnitExchange::TUnitExchange(QObject* parent) : QObject(parent) {
 }
 
 void TUnitExchange::Start() {
-    if (thread_.joinable())
-        thread_.detach(); // left with the request it was given up on
     shared_ = std::make_shared<TShared>();
     shared_->receiver = this;
     thread_ = std::thread([shared = shared_]() mutable {
@@ -186,6 +199,8 @@ void TUnitExchange::CheckDeadline() {
         request = shared_->runningRequest;
         waited = !shared_->waitedFor.empty() || !shared_->jobs.empty();
     }
+    if (running != 0 && running == shared_->givenUp.load())
+        return; // still at the unit: it stays there until the unit answers or goes
     if (running == 0) {
         seenRunning_ = 0;
         if (waiting_.empty() && !waited)
@@ -201,57 +216,82 @@ void TUnitExchange::CheckDeadline() {
         GiveUpRunning(running, request);
 }
 
-// The thread stays with the request the unit keeps; what was asked after it goes on through a
-// new thread, and the request is answered as one the unit did not answer.
-void TUnitExchange::GiveUpRunning(std::uint64_t ticket, TUnitRequest request) {
-    std::deque<TShared::TJob> left;
-    std::set<std::uint64_t> waited;
-    bool waitedFor = false;
-    const std::uint64_t dropBelow = shared_->dropBelow.load();
-    {
-        const std::lock_guard guard(shared_->lock);
-        if (shared_->running != ticket)
-            return; // it has just ended
-        shared_->receiver = nullptr;
-        shared_->ending = true;
-        // Should the unit answer after all, a read-back given up on goes no further than its
-        // step: the requests after it may already be at the unit through the new thread.
-        shared_->dropBelow.store(std::max(dropBelow, ticket + 1));
-        left.swap(shared_->jobs);
-        waited.swap(shared_->waitedFor);
-        waitedFor = waited.erase(ticket) != 0;
-        shared_->wake.notify_all();
-    }
-    Hid::PinServicesForProcess();
-    ++abandonedRequests;
-    qCWarning(lcUnit) << "the unit did not answer a request in" << kNoAnswerAfter.count()
-                      << "ms; it is given up and the next requests go on without it";
-    Start();
-    {
-        const std::lock_guard guard(shared_->lock);
-        shared_->dropBelow.store(dropBelow);
-        shared_->jobs = std::move(left);
-        shared_->waitedFor = std::move(waited);
-        shared_->wake.notify_all();
-    }
-    seenRunning_ = 0;
+namespace {
+
+TUnitAnswer NotAnswered(TUnitRequest request) {
     TUnitAnswer answer;
     answer.Request = request;
     answer.NoAnswer = true;
     answer.Steps.push_back(
         {"waiting for the unit", ExchangeResult::NoAnswer,
-         QStringLiteral("no answer in %1 s").arg(kNoAnswerAfter.count() / 1000)});
-    if (waitedFor) {
-        givenUp_.emplace(ticket, std::move(answer));
-        return;
+         QStringLiteral("no answer in %1 s").arg(TUnitExchange::kNoAnswerAfter.count() / 1000)});
+    return answer;
+}
+
+} // namespace
+
+bool TUnitExchange::Stalled() const {
+    return shared_->givenUp.load() != 0;
+}
+
+// The request stays at the unit, on the one thread, until the unit answers it or goes: nothing
+// else is sent to the unit meanwhile. Its asker hears now that the unit did not answer, and so
+// does every read asked behind it (by the time it went it would tell nothing); presses wait, each
+// replacing the one before, and the last goes once the unit is free.
+void TUnitExchange::GiveUpRunning(std::uint64_t ticket, TUnitRequest request) {
+    std::vector<std::pair<std::uint64_t, TUnitRequest>> unanswered{{ticket, request}};
+    std::set<std::uint64_t> waited;
+    {
+        const std::lock_guard guard(shared_->lock);
+        if (shared_->running != ticket)
+            return; // it has just ended
+        shared_->givenUp.store(ticket);
+        std::erase_if(shared_->jobs, [&](const TShared::TJob& job) {
+            if (job.Replacing)
+                return false;
+            unanswered.emplace_back(job.Ticket, job.Request);
+            return true;
+        });
+        for (const auto& each : unanswered)
+            if (shared_->waitedFor.erase(each.first) != 0)
+                waited.insert(each.first);
     }
-    const auto found = waiting_.find(ticket);
-    if (found == waiting_.end())
-        return;
-    const TApply apply = std::move(found->second);
-    waiting_.erase(found);
-    if (ticket >= dropBelow && apply)
-        apply(answer);
+    qCWarning(lcUnit) << "the unit did not answer a request in" << kNoAnswerAfter.count()
+                      << "ms; nothing more is sent to it until it answers or goes";
+    for (const auto& [each, what] : unanswered) {
+        if (waited.count(each) != 0) {
+            givenUp_.emplace(each, NotAnswered(what));
+            continue;
+        }
+        const auto found = waiting_.find(each);
+        if (found == waiting_.end())
+            continue;
+        const TApply apply = std::move(found->second);
+        waiting_.erase(found);
+        if (each >= shared_->dropBelow.load() && apply)
+            apply(NotAnswered(what));
+    }
+}
+
+void TUnitExchange::AnswerNotSent(std::uint64_t ticket, TUnitRequest request) {
+    givenUp_.emplace(ticket, NotAnswered(request));
+    QMetaObject::invokeMethod(
+        this,
+        [this, ticket] {
+            const auto made = givenUp_.find(ticket);
+            if (made == givenUp_.end())
+                return;
+            const TUnitAnswer answer = std::move(made->second);
+            givenUp_.erase(made);
+            const auto found = waiting_.find(ticket);
+            if (found == waiting_.end())
+                return;
+            const TApply apply = std::move(found->second);
+            waiting_.erase(found);
+            if (ticket >= shared_->dropBelow.load() && apply)
+                apply(answer);
+        },
+        Qt::QueuedConnection);
 }
 
 TUnitExchange::~TUnitExchange() {
@@ -303,12 +343,21 @@ void TUnitExchange::Ask(const TUnitAddress& unit, TUnitRequest request, const TD
     // The answer's place is made before the request can be answered.
     const std::uint64_t ticket = nextTicket_;
     waiting_.emplace(ticket, std::move(apply));
+    if (!replacing && Stalled()) {
+        ++nextTicket_; // not sent: the unit still holds a request given up on
+        AnswerNotSent(ticket, request);
+        return;
+    }
     Enqueue(unit, request, block, report, replacing);
 }
 
 TUnitAnswer TUnitExchange::AskAndWait(const TUnitAddress& unit, TUnitRequest request,
                                       const TDataBlock& block, const TReportBuffer& report,
                                       const std::function<bool()>& stop) {
+    if (Stalled()) {
+        ++nextTicket_; // not sent: the unit still holds a request given up on
+        return NotAnswered(request);
+    }
     const std::uint64_t ticket = nextTicket_;
     {
         const std::lock_guard guard(shared_->lock);
@@ -317,7 +366,6 @@ TUnitAnswer TUnitExchange::AskAndWait(const TUnitAddress& unit, TUnitRequest req
     Enqueue(unit, request, block, report, false);
     for (;;) {
         {
-            // This turn's shared state: a request given up on moves the rest to a new one.
             const std::shared_ptr<TShared> shared = shared_;
             std::unique_lock guard(shared->lock);
             if (const auto found = shared->answers.find(ticket); found != shared->answers.end()) {

@@ -7,10 +7,14 @@
 //
 // A unit may hold a request for as long as it likes: some HID stacks (Windows') give a feature
 // request no timeout of their own. A request still running after kNoAnswerAfter is answered as
-// one the unit did not answer, and the requests after it go on through a new thread. Going away
-// never waits for more than kAbandonAfter. Either way the request is abandoned with its thread,
-// which keeps what it uses alive by itself (the HID services stay loaded for the rest of the
-// run), and AbandonedRequests() tells the program to end without running what might wait on it.
+// one the unit did not answer, but it is still at the unit, and stays there on the one thread
+// until the unit answers it or goes: one request at the unit at a time, one thread per exchange
+// however long the unit keeps it. Meanwhile (Stalled) nothing else is sent: a read or a read-back
+// is answered at once as not answered, and commands asked replacing wait, each replacing the one
+// before, so the last asked goes once the unit is free. Going away never waits for more than
+// kAbandonAfter: a request still running then is abandoned with its thread, which keeps what it
+// uses alive by itself (the HID services stay loaded for the rest of the run), and
+// AbandonedRequests() tells the program to end without running what might wait on it.
 //
 // Everything here but the exchange thread's own work runs on the thread that made the object.
 
@@ -57,6 +61,12 @@ struct TUnitAnswer {
     bool Gone = false;        // a step failed as the unit's node has gone: take the unit anew
     bool Answered = false;    // a step was answered
     bool Abandoned = false;   // not run, or its answer never came (only from AskAndWait)
+    // ReadBack: a save was asked after it, so what it read is not what the unit holds once that
+    // save has gone; it loads nothing (set by the session).
+    bool Superseded = false;
+    // Read and ReadBack, the first answered after a save the unit took: whether it holds the
+    // parameters it was sent (set by the session).
+    std::optional<bool> SaveKept;
 };
 
 // The unit a request goes to: its node path and its DevInst, which tells a unit plugged in again
@@ -100,6 +110,8 @@ public:
     void DropAll();
     // Asked and not yet answered or dropped.
     bool Busy() const { return !waiting_.empty(); }
+    // A request given up on is still at the unit: nothing else goes to it until it ends.
+    bool Stalled() const;
 
     // Requests abandoned on a thread that was still waiting on its unit, in this process.
     static int AbandonedRequests();
@@ -116,7 +128,8 @@ public:
     // The clock the watch over a long request reads; a test puts its own in.
     TClock Clock;
     // One look of the watch over a long request (a timer looks every second while requests are
-    // out): a request seen running for kNoAnswerAfter is given up.
+    // out): a request seen running for kNoAnswerAfter is given up (answered as not answered,
+    // while it stays at the unit).
     void CheckDeadline();
 
 private:
@@ -124,14 +137,16 @@ private:
     void Deliver(std::uint64_t ticket);
     void Start();
     void GiveUpRunning(std::uint64_t ticket, TUnitRequest request);
+    // Answers a request not sent, as not answered, by a queued call.
+    void AnswerNotSent(std::uint64_t ticket, TUnitRequest request);
     std::uint64_t Enqueue(const TUnitAddress& unit, TUnitRequest request, const TDataBlock& block,
                           const TReportBuffer& report, bool replacing);
 
     std::shared_ptr<TShared> shared_;
-    std::thread thread_; // the one serving shared_
+    std::thread thread_; // the one serving shared_, for the exchange's whole life
     std::uint64_t nextTicket_ = 1;
     std::map<std::uint64_t, TApply> waiting_;      // asked, answer not yet come
-    std::map<std::uint64_t, TUnitAnswer> givenUp_; // answers made for requests given up
+    std::map<std::uint64_t, TUnitAnswer> givenUp_; // answers made for requests given up or not sent
     QTimer* watch_ = nullptr;                      // owned: the watch over a long request
     std::uint64_t seenRunning_ = 0;                // the request the watch saw running
     std::chrono::steady_clock::time_point seenSince_;

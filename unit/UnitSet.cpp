@@ -1,16 +1,15 @@
 #include "unit/UnitSet.h"
 
 #include "hid/HidControllerClass.h"
-#include "unit/Identity.h"
-#include "unit/Session.h"
 #include "unit/UnitLogging.h"
 
 #include <algorithm>
 
 namespace unit {
 
-TUnitSet::TUnitSet() : controller_(std::make_unique<THidDeviceController>(nullptr)) {
-    controller_->SetOnEnumerate(THidEnumerateEvent(this, &TUnitSet::Offer));
+TUnitSet::TUnitSet()
+    : controller_(std::make_unique<THidDeviceController>(nullptr)),
+      discovery_(std::make_unique<TUnitDiscovery>(*controller_)) {
     // The controller's own first scan waits for an event loop; the first take does not.
     controller_->DeviceChange();
 }
@@ -22,6 +21,7 @@ TUnitSet::~TUnitSet() {
     // the controller, which closes the held units' handles; then the units.
     for (TSlot& slot : slots_)
         slot.Exchange.reset();
+    discovery_.reset();
     controller_.reset();
     slots_.clear();
 }
@@ -41,28 +41,19 @@ void TUnitSet::DeviceChanged(void*) {
         devicesChanged_();
 }
 
-bool TUnitSet::Offer(THidDevice* device, int index) {
-    if (device == nullptr || !IsTarvenikUnit(*device))
-        return true;
-    for (const TSlot& slot : slots_)
-        if (slot.Device && slot.Device.get() == device)
-            return true;
-    TUnitEntry entry = EntryOf(*device);
-    if (!entry.ReadWrite) {
-        qCWarning(lcUnit).noquote() << "no read-write access to the unit at"
-                                    << QString::fromStdString(entry.Path) << "- it is left out";
-        return true;
-    }
-    offered_.emplace_back(index, std::move(entry));
-    return true;
-}
-
 void TUnitSet::TakeNew() {
-    offered_.clear();
-    controller_->EnumerateDevices();
-    for (auto& offer : offered_) {
-        const auto index = offer.first;
-        auto& entry = offer.second; // a plain name: a lambda below refers to it
+    const auto held = [this](THidDevice* device) {
+        return std::any_of(slots_.begin(), slots_.end(),
+                           [device](const TSlot& slot) { return slot.Device.get() == device; });
+    };
+    for (TUnitDiscovery::TFound& found : discovery_->Find(held)) {
+        const int index = found.Index;
+        TUnitEntry& entry = found.Entry; // a plain name: a lambda below refers to it
+        if (!entry.ReadWrite) {
+            qCWarning(lcUnit).noquote() << "no read-write access to the unit at"
+                                        << QString::fromStdString(entry.Path) << "- it is left out";
+            continue;
+        }
         THidDevice* device = nullptr;
         if (!controller_->CheckOutAt(index, device) || device == nullptr)
             continue;
@@ -78,14 +69,14 @@ void TUnitSet::TakeNew() {
         slot->Entry = std::move(entry);
         slot->Device.reset(device);
         ++slot->Taking;
-        // A request still waiting on the unit as it was is left to its own thread.
-        if (!slot->Exchange || Busy(*slot))
+        // A request still waiting on the unit as it was, or still held by it, is left to its own
+        // thread: the unit taken anew is not kept silent by it.
+        if (!slot->Exchange || Busy(*slot) || slot->Exchange->Stalled())
             slot->Exchange = std::make_shared<TUnitExchange>();
         if (!slot->Device->OpenMainHandle() || !slot->Device->ReadWriteAllowed())
             qCWarning(lcUnit).noquote() << "the unit at" << QString::fromStdString(slot->Entry.Path)
                                         << "can't be opened for reading and writing any more";
     }
-    offered_.clear();
 }
 
 bool TUnitSet::AskRead(TSlot& slot, TUnitExchange::TApply apply) {

@@ -6,6 +6,7 @@
 
 #include "unit/Block.h"
 #include "unit/Choice.h"
+#include "unit/Discovery.h"
 #include "unit/UnitExchange.h"
 
 #include <functional>
@@ -59,14 +60,13 @@ public:
     static bool Present(const TSlot& slot);
 
 private:
-    bool Offer(THidDevice* device, int index);
     void DeviceChanged(void* sender);
 
     std::function<void()> devicesChanged_;
-    std::vector<std::pair<int, TUnitEntry>> offered_;
     // The slots (their units and exchanges) go before the controller, whose services their
     // threads call; the controller closes a held unit's handles as it goes.
     std::unique_ptr<THidDeviceController> controller_;
+    std::unique_ptr<TUnitDiscovery> discovery_;
     std::vector<TSlot> slots_;
 };
 

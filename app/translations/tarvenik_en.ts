@@ -126,6 +126,10 @@
         <source>Осциллограмма</source>
         <translation>Oscillogram</translation>
     </message>
+    <message>
+        <source>Устройство не сохранило параметры :(</source>
+        <translation>The device did not keep the parameters :(</translation>
+    </message>
 </context>
 <context>
     <name>history</name>

@@ -45,9 +45,10 @@ struct Unit {
     std::optional<std::array<uint8_t, kBlockSize>> fixedBlock;
     bool failGet = false;
     bool failSet = false;
-    bool stalled = false;     // every feature request waits until the stall ends
-    bool keepDevInst = false; // a plug after an unplug gives back the DevInst it had
-    uint64_t timeOuts = 0;    // the waits a transfer timeout has ended so far
+    bool stalled = false;       // every feature request waits until the stall ends
+    bool keepDevInst = false;   // a plug after an unplug gives back the DevInst it had
+    uint8_t answerReportId = 0; // the report ID its answers carry (a faulty unit's is not 0)
+    uint64_t timeOuts = 0;      // the waits a transfer timeout has ended so far
     std::array<uint8_t, kInputReportSize - 1> lastInput{};
 
     void restoreDefaults(int number) {
@@ -57,6 +58,7 @@ struct Unit {
         fixedBlock.reset();
         failGet = failSet = false;
         stalled = keepDevInst = false;
+        answerReportId = 0;
         lastInput.fill(0);
         model.factoryReset();
     }
@@ -324,6 +326,7 @@ int getFeature(HANDLE handle, uint8_t* buffer, size_t length) {
         } else {
             u.model.nextReport(buffer);
         }
+        buffer[0] = u.answerReportId;
         b.record(i, 1, buffer, length);
         return ERROR_SUCCESS;
     });
@@ -471,6 +474,13 @@ int VirtualUnit_TimeOutStalled(int unit) {
     b.endStalls();
     return 0;
 #endif
+}
+
+void VirtualUnit_SetAnswerReportId(int unit, int report_id) {
+    Bus& b = bus();
+    std::lock_guard lock(b.mutex);
+    if (Bus::validUnit(unit))
+        b.unit(unit).answerReportId = static_cast<uint8_t>(report_id);
 }
 
 void VirtualUnit_KeepDevInst(int unit, int keep) {

@@ -56,6 +56,9 @@ VIRTUALUNIT_API int VirtualUnit_TimeOutStalled(int unit);
 // with it the same interface path, as Windows may for a unit put back in its port;
 // handles of the earlier plug still answer ERROR_DEVICE_NOT_CONNECTED. Until a reset.
 VIRTUALUNIT_API void VirtualUnit_KeepDevInst(int unit, int keep);
+// The report ID in byte 0 of every answer to HidD_GetFeature, as a faulty unit
+// might send it (the unit's own is 0). Until a reset.
+VIRTUALUNIT_API void VirtualUnit_SetAnswerReportId(int unit, int report_id);
 // How many requests wait in a stall now.
 VIRTUALUNIT_API int VirtualUnit_StalledRequests(void);
 // Queues one input report (8 data bytes), read from the node as
@@ -107,6 +110,7 @@ struct VirtualUnitControl {
     decltype(&VirtualUnit_SetStall) SetStall = nullptr;
     decltype(&VirtualUnit_TimeOutStalled) TimeOutStalled = nullptr;
     decltype(&VirtualUnit_KeepDevInst) KeepDevInst = nullptr;
+    decltype(&VirtualUnit_SetAnswerReportId) SetAnswerReportId = nullptr;
     decltype(&VirtualUnit_StalledRequests) StalledRequests = nullptr;
     decltype(&VirtualUnit_QueueInputReport) QueueInputReport = nullptr;
     decltype(&VirtualUnit_LogCount) LogCount = nullptr;
@@ -116,8 +120,8 @@ struct VirtualUnitControl {
     // True when the module was found and exports every control function.
     bool complete() const {
         return Reset && Plug && Unplug && IsPlugged && SetStrings && SetSerial && SetFixedBlock &&
-               SetFailures && SetStall && TimeOutStalled && KeepDevInst && StalledRequests &&
-               QueueInputReport && LogCount && LogEntry && ClearLog;
+               SetFailures && SetStall && TimeOutStalled && KeepDevInst && SetAnswerReportId &&
+               StalledRequests && QueueInputReport && LogCount && LogEntry && ClearLog;
     }
 };
 
@@ -169,6 +173,7 @@ inline VirtualUnitControl resolveVirtualUnitControl() {
     resolve(c.SetStall, "VirtualUnit_SetStall");
     resolve(c.TimeOutStalled, "VirtualUnit_TimeOutStalled");
     resolve(c.KeepDevInst, "VirtualUnit_KeepDevInst");
+    resolve(c.SetAnswerReportId, "VirtualUnit_SetAnswerReportId");
     resolve(c.StalledRequests, "VirtualUnit_StalledRequests");
     resolve(c.QueueInputReport, "VirtualUnit_QueueInputReport");
     resolve(c.LogCount, "VirtualUnit_LogCount");

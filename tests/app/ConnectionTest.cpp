@@ -81,7 +81,9 @@ TEST_F(PanelTest, ControllerIsSetUpAsDesigned) {
     EXPECT_EQ(controller->DeviceCount(), 1); // the first scan has run
 }
 
-TEST_F(PanelTest, ParametersOutsideTheFieldLimitsAreShownClampedAndSavedClamped) {
+// Shown clamped, but saved unedited as the unit holds them: nothing the user did not change is
+// changed.
+TEST_F(PanelTest, ParametersOutsideTheFieldLimitsAreShownClampedAndSavedAsTheUnitHoldsThem) {
     TDataBlock fixed = ParameterBlock();
     fixed[block::kPollPeriod] = 0;
     fixed[block::kThreshold0] = 0;
@@ -102,12 +104,25 @@ TEST_F(PanelTest, ParametersOutsideTheFieldLimitsAreShownClampedAndSavedClamped)
     const auto log = testsupport::SentLog();
     ASSERT_EQ(log.size(), 1u);
     const auto sent = BlockOf(log[0]);
-    EXPECT_EQ(sent[block::kPollPeriod], 1);
-    EXPECT_EQ(sent[block::kThreshold0], 1);   // 0.58 counts, to the nearest
-    EXPECT_EQ(sent[block::kThreshold1], 233); // 232.7 counts
+    EXPECT_EQ(sent[block::kPollPeriod], 0);
+    EXPECT_EQ(sent[block::kThreshold0], 0);
+    EXPECT_EQ(sent[block::kThreshold1], 255);
     EXPECT_EQ(sent[block::kOs2Length], 30);
-    EXPECT_EQ(sent[block::kOs2Delay], 5);
+    EXPECT_EQ(sent[block::kOs2Delay], 2);
     EXPECT_EQ(sent[block::kCommand], 2);
+
+    // Edited, a field is saved as it shows: the clamped value typed in again counts as edited
+    // only once it differs from what was loaded.
+    form->SpinEdit35->setText("2");
+    form->SpinEdit37->setText("3.99");
+    Unit().ClearLog();
+    form->FuncComboBox->setCurrentIndex(2);
+    form->GoButtonClick(form->GoButton);
+    Settle();
+    const auto edited = BlockOf(testsupport::SentLog().at(0));
+    EXPECT_EQ(edited[block::kPollPeriod], 2);
+    EXPECT_EQ(edited[block::kThreshold0], 0);
+    EXPECT_EQ(edited[block::kThreshold1], 232); // 232.1 counts
 }
 
 TEST_F(PanelTest, AFailedReadBackLoadsNothingSendsNothingAndKeepsExecuteDisabled) {
@@ -197,6 +212,10 @@ TEST_F(PanelTest, SavingEditedFieldsRoundsToTheNearestCountAndCapsAtTheTop) {
     SetFixedBlock(wide);
     Poll();
     ASSERT_EQ(form->State.scale, 100);
+    // The unit did not keep the save above (it answers one block whatever it is sent): the
+    // fields were read back, at its new scale.
+    Settle();
+    EXPECT_EQ(form->SpinEdit36->text(), "0.64"); // 58 counts at scale 100
     form->SpinEdit36->setText("x");
     form->SpinEdit37->SetValue(4);
     Unit().ClearLog();
@@ -208,6 +227,35 @@ TEST_F(PanelTest, SavingEditedFieldsRoundsToTheNearestCountAndCapsAtTheTop) {
     sent = BlockOf(log[0]);
     EXPECT_EQ(sent[block::kThreshold0], 1); // 0.01 V is 0.9 counts
     EXPECT_EQ(sent[block::kThreshold1], 255);
+}
+
+// Fields read back at one scale are not saved at another: the first Save once the unit's scale
+// has changed reads them back again, and the next saves the unit's own bytes.
+TEST_F(PanelTest, ASaveAfterTheUnitsScaleChangedReadsBackFirst) {
+    SetFixedBlock(ParameterBlock());
+    Connect();
+    TDataBlock wide = ParameterBlock();
+    wide[block::kScaleByte] = 128;
+    SetFixedBlock(wide);
+    Poll();
+    ASSERT_EQ(form->SpinEdit36->text(), "1.00"); // 58 counts at scale 64
+    Unit().ClearLog();
+    form->FuncComboBox->setCurrentIndex(2);
+    form->GoButtonClick(form->GoButton);
+    Settle();
+    for (const auto& sent : testsupport::SentLog())
+        EXPECT_NE(sent.report[1 + block::kCommand], cmd_save_eeprom);
+    EXPECT_EQ(form->SpinEdit36->text(), "0.50"); // 58 counts at scale 128
+
+    Unit().ClearLog();
+    form->FuncComboBox->setCurrentIndex(2);
+    form->GoButtonClick(form->GoButton);
+    Settle();
+    const auto sent = testsupport::SentLog();
+    ASSERT_EQ(sent.size(), 1u);
+    TDataBlock expected = wide;
+    expected[block::kCommand] = cmd_save_eeprom;
+    EXPECT_EQ(BlockOf(sent[0]), expected) << "not 116 / 255, the volts of scale 64 at 128";
 }
 
 TEST_F(PanelTest, ReadAndSaveWithoutEditingKeepsEveryThreshold) {

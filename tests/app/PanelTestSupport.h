@@ -98,6 +98,12 @@ protected:
         exchange.CheckDeadline();
     }
 
+    // Until the unit has answered the request given up on that it held: nothing else is sent to
+    // it before.
+    void WaitUntilFree() {
+        ASSERT_TRUE(testsupport::PumpUntil([&] { return !form->Session().Exchange().Stalled(); }));
+    }
+
     std::unique_ptr<TTarvenik_Control_Form> form;
     std::chrono::steady_clock::time_point now{}; // the watch's clock, once given up with
 };

@@ -3,6 +3,10 @@
 // that failed to read; and a unit that lets its requests wait gets no burst of commands.
 
 #include "PanelTestSupport.h"
+#include "tests/support/LogCapture.h"
+#ifndef _WIN32 // access to a device node is a Linux permission
+#include "tests/support/NodeAccess.h"
+#endif
 
 #include <QTemporaryDir>
 
@@ -12,6 +16,7 @@ using namespace paneltest;
 using testsupport::BlockOf;
 using testsupport::kGet;
 using testsupport::kSet;
+using testsupport::TLogCapture;
 
 namespace {
 
@@ -101,7 +106,8 @@ TEST_F(ParameterSafety, AConnectWhoseReadBackTimedOutLoadsTheFieldsOnceTheUnitAn
     form->CheckBox1->setChecked(true);
     WaitUntilStalled();
     GiveUpOnTheRunningRequest();
-    Unit().SetStall(0, 0); // the unit answers the next, and the one given up on too late
+    Unit().SetStall(0, 0); // the unit answers the one given up on, too late
+    WaitUntilFree();
     Settle();
     EXPECT_FALSE(form->ParametersLoaded());
     Poll();
@@ -184,7 +190,8 @@ TEST_F(ParameterSafety, PressesDuringAStallNeverComeOutAsABurst) {
     Settle();
     EXPECT_EQ(SetsWithCommand(cmd_os1_test_0).size(), 1u);
 
-    // Once the caption says the unit does not answer, a press sends nothing at all.
+    // Once the caption says the unit does not answer, the request it holds is still at it: the
+    // presses wait behind it, each replacing the one before, and the unit gets the last, once.
     Unit().ClearLog();
     Unit().SetStall(0, kLongStall);
     form->TimerTimer(form->Timer);
@@ -192,12 +199,21 @@ TEST_F(ParameterSafety, PressesDuringAStallNeverComeOutAsABurst) {
     GiveUpOnTheRunningRequest(); // the stall goes on
     ASSERT_TRUE(testsupport::PumpUntil(
         [&] { return form->windowTitle() == QStringLiteral("Устройство не отвечает :("); }));
-    for (int press = 0; press < 10; ++press)
+    for (int press = 0; press < 10; ++press) {
+        form->FuncComboBox->setCurrentIndex(press % 2 == 0 ? 5 : 4); // the last: item 4
         form->GoButtonClick(form->GoButton);
+        // The polls go on, answered at once: nothing is sent to the unit meanwhile.
+        form->TimerTimer(form->Timer);
+        ASSERT_TRUE(testsupport::PumpUntil([&] { return form->Timer->isActive(); }));
+    }
+    EXPECT_EQ(Unit().StalledRequests(), 1);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Устройство не отвечает :("));
     Unit().SetStall(0, 0);
     Settle();
+    EXPECT_EQ(SetsWithCommand(cmd_os1_test_0).size(), 1u);
+    EXPECT_TRUE(SetsWithCommand(cmd_os1_test_1).empty());
     Poll();
-    EXPECT_TRUE(SetsWithCommand(cmd_os1_test_0).empty());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Устройство обнаруженно :)"));
 }
 
 TEST_F(ParameterSafety, ClosingDuringAStalledRequestDoesNotWaitForTheUnit) {
@@ -247,4 +263,90 @@ TEST_F(ParameterSafety, TwoUnitsWithTheWantedSerialAreRefusedAsTheToolRefusesThe
         << form->Session().ChoiceProblem().toStdString();
     UnplugNow(1);
     EXPECT_TRUE(form->Get_Tarvenik_Dev());
+}
+
+#ifndef _WIN32
+// The one of the two that can't be opened is no reason to take the other: the serial does not
+// tell them apart, whatever their access.
+TEST_F(ParameterSafety, TwoUnitsWithTheWantedSerialAreRefusedThoughOneCannotBeOpened) {
+    ASSERT_EQ(Unit().Plug(1), 0);
+    Unit().SetSerial(0, "TWIN", 1);
+    Unit().SetSerial(1, "TWIN", 1);
+    form->HidDeviceController->DeviceChange();
+    ASSERT_EQ(form->HidDeviceController->DeviceCount(), 2);
+    testsupport::TNodeAccessDenied denied(
+        form->HidDeviceController->DeviceAt(1)->InterfaceInfo().InterfacePath);
+    ASSERT_TRUE(denied.Valid());
+    form->WantedSerial = QStringLiteral("TWIN");
+    EXPECT_FALSE(form->Get_Tarvenik_Dev());
+    EXPECT_EQ(form->State.held_device, nullptr);
+    EXPECT_FALSE(form->UnitAccessDenied());
+    EXPECT_TRUE(form->Session().ChoiceProblem().contains(QStringLiteral("--location")))
+        << form->Session().ChoiceProblem().toStdString();
+    EXPECT_TRUE(ExchangeLog().empty());
+}
+#endif
+
+// Saves pressed while a read-back waits on a slow unit: the unit gets the last one after the
+// read-back, and the read-back's answer, older than those saves, never takes their values out of
+// the fields.
+TEST_F(ParameterSafety, AReadBackAnsweredBeforeALaterSaveNeverOverwritesItsValues) {
+    Connect(); // the live unit: its EEPROM keeps what is saved
+    Poll();
+    const QString before = form->SpinEdit35->text();
+    ASSERT_NE(before, "55");
+    Unit().SetStall(0, kLongStall);
+    form->FuncComboBox->setCurrentIndex(1);
+    form->GoButtonClick(form->GoButton); // the read-back waits in the unit
+    WaitUntilStalled();
+    for (const char* period : {"33", "44", "55"}) {
+        form->SpinEdit35->setText(QString::fromLatin1(period));
+        form->FuncComboBox->setCurrentIndex(2);
+        form->GoButtonClick(form->GoButton);
+    }
+    Unit().ClearLog();
+    Unit().SetStall(0, 0);
+    Settle();
+    const auto saves = SetsWithCommand(cmd_save_eeprom);
+    ASSERT_EQ(saves.size(), 1u);
+    EXPECT_EQ(saves[0].report[1 + block::kPollPeriod], 55);
+    EXPECT_EQ(form->SpinEdit35->text(), "55") << "the older read-back's value came back";
+
+    // Read back again: the unit holds the save.
+    Poll();
+    form->FuncComboBox->setCurrentIndex(1);
+    form->GoButtonClick(form->GoButton);
+    Settle();
+    EXPECT_EQ(form->SpinEdit35->text(), "55");
+}
+
+// A save is checked against the next block the unit answers with: one it did not keep is said in
+// the caption and the log, and the fields are read back to show what it holds; a save it keeps
+// ends that.
+TEST_F(ParameterSafety, ASaveTheUnitDidNotKeepIsSaidAndTheFieldsShowWhatItHolds) {
+    SetFixedBlock(UnitBlock(64)); // answers the same whatever it is sent
+    Connect();
+    Poll();
+    TLogCapture log;
+    form->SpinEdit35->setText("99");
+    Save();
+    Poll();
+    Settle();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Устройство не сохранило параметры :("));
+    EXPECT_TRUE(log.Lines.join('\n').contains("did not keep"))
+        << log.Lines.join('\n').toStdString();
+    EXPECT_EQ(form->SpinEdit35->text(), "20") << "the fields show what the unit holds";
+    Poll();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Устройство не сохранило параметры :("));
+
+    Unit().SetFixedBlock(0, nullptr); // the live unit keeps what it is sent
+    Poll();
+    form->FuncComboBox->setCurrentIndex(1);
+    form->GoButtonClick(form->GoButton);
+    Settle();
+    form->SpinEdit35->setText("42");
+    Save();
+    Poll();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Устройство обнаруженно :)"));
+    EXPECT_EQ(form->SpinEdit35->text(), "42");
 }

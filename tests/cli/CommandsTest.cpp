@@ -225,7 +225,9 @@ TEST_F(CliTest, HelpNamesTheDemoAndTheManualPage) {
     }
 }
 
-TEST_F(CliTest, RunSendsTheFunctionsCodeOnTheBlockAsRead) {
+// Every command goes through the session's guard, `run save` included: the parameters are read
+// back first, and the command goes out on the block the unit gave last.
+TEST_F(CliTest, RunSendsTheFunctionsCodeOnTheBlockReadBack) {
     const std::vector<std::pair<QString, int>> functions{
         {"normal", 0},      {"save", 2},        {"reset", 32},      {"os1-test-0", 48},
         {"os1-test-1", 49}, {"os2-test-0", 64}, {"os2-test-1", 65},
@@ -235,10 +237,12 @@ TEST_F(CliTest, RunSendsTheFunctionsCodeOnTheBlockAsRead) {
         const TRun run = Cli({"run", name});
         ASSERT_EQ(run.Status, 0) << run.Err;
         const auto log = Log();
-        ASSERT_EQ(Directions(log), (std::vector<int>{kGet, kSet})) << name.toStdString();
-        TDataBlock expected = BlockOf(log[0]);
+        ASSERT_EQ(Directions(log), (std::vector<int>{kGet, kSet, kGet, kSet, kSet}))
+            << name.toStdString();
+        EXPECT_EQ(log[1].report[1 + block::kCommand], cmd_read_eeprom) << name.toStdString();
+        TDataBlock expected = BlockOf(log[2]);
         expected[block::kCommand] = static_cast<std::uint8_t>(code);
-        EXPECT_EQ(BlockOf(log[1]), expected) << name.toStdString();
+        EXPECT_EQ(BlockOf(log[4]), expected) << name.toStdString();
     }
     // The unit runs the last test it was given: OS2 forced high answers 65.
     Unit().ClearLog();

@@ -22,6 +22,10 @@
 #include <unistd.h>
 #endif
 
+#ifndef _WIN32
+#include "tests/support/NodeAccess.h"
+#endif
+
 using namespace clitest;
 
 namespace {
@@ -102,12 +106,13 @@ TEST(ChooseUnit, TheAdviceForUnitsSharingASerialNamesOnlyWhatTellsThemApart) {
               "2 Tarvenik units with serial S1, at /dev/hidraw1 and /dev/hidraw2: choose one "
               "with --device");
     // One without a location, or two at one location: --location cannot choose either.
-    chosen = unit::ChooseUnit(bySerial, {unitAt("/dev/hidraw1", "1-1"), unitAt("/dev/hidraw2", "")});
+    chosen =
+        unit::ChooseUnit(bySerial, {unitAt("/dev/hidraw1", "1-1"), unitAt("/dev/hidraw2", "")});
     EXPECT_EQ(chosen.Problem.toStdString(),
               "2 Tarvenik units with serial S1, at /dev/hidraw1 and /dev/hidraw2: choose one "
               "with --device");
     chosen = unit::ChooseUnit({{}, QStringLiteral("S1"), QStringLiteral("1-1")},
-                             {unitAt("/dev/hidraw1", "1-1"), unitAt("/dev/hidraw2", "1-1")});
+                              {unitAt("/dev/hidraw1", "1-1"), unitAt("/dev/hidraw2", "1-1")});
     EXPECT_EQ(chosen.Problem.toStdString(),
               "2 Tarvenik units with serial S1 at location 1-1, at /dev/hidraw1 and "
               "/dev/hidraw2: choose one with --device");
@@ -115,13 +120,13 @@ TEST(ChooseUnit, TheAdviceForUnitsSharingASerialNamesOnlyWhatTellsThemApart) {
     // Locations that differ do tell them apart.
     chosen =
         unit::ChooseUnit(bySerial, {unitAt("/dev/hidraw1", "1-1"), unitAt("/dev/hidraw2", "1-2"),
-                                   unitAt("/dev/hidraw3", "1-3")});
+                                    unitAt("/dev/hidraw3", "1-3")});
     EXPECT_EQ(chosen.Problem.toStdString(),
               "3 Tarvenik units with serial S1, at 1-1 and 1-2 and 1-3: choose one with "
               "--location");
     // And the advice given works: the device path chooses one.
     EXPECT_EQ(unit::ChooseUnit({"/dev/hidraw2", QStringLiteral("S1"), {}},
-                              {unitAt("/dev/hidraw1", ""), unitAt("/dev/hidraw2", "")})
+                               {unitAt("/dev/hidraw1", ""), unitAt("/dev/hidraw2", "")})
                   .Index,
               1);
 }
@@ -457,3 +462,36 @@ TEST_F(CliTest, AUnitReplugedBetweenTwoPeriodsGetsItsGapAndKeepsItsPlace) {
         EXPECT_EQ(seen[i + 1], i == 4 ? "unplugged,VU1001,virtual-2" : ",VU1001,virtual-2") << i;
     }
 }
+
+#ifndef _WIN32 // a unit denied by its node's Linux permission
+// The choice runs over every unit, whatever its access, and `list` shows the same choice: two
+// units with the wanted serial are refused though one of them can't be opened, and a unit chosen
+// that can't be opened is reported rather than swapped for one that can.
+TEST_F(CliTest, TwoUnitsWithTheWantedSerialAreRefusedWhateverTheirAccess) {
+    ASSERT_EQ(Unit().Plug(1), 0);
+    Unit().SetSerial(1, "VU1000", 1); // both units carry serial VU1000
+    const QStringList lines =
+        QString::fromStdString(Cli({"list"}).Out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    testsupport::TNodeAccessDenied denied(lines[1].section('\t', 0, 0).toStdString());
+    ASSERT_TRUE(denied.Valid());
+    Unit().ClearLog();
+
+    TRun run = Cli({"--serial", "VU1000", "set", "--os2-length", "9"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "tarvenik-cli: 2 Tarvenik units with serial VU1000, at virtual-1 and "
+                       "virtual-2: choose one with --location\n");
+    EXPECT_EQ(Unit().LogCount(), 0) << "written to the one that could be opened";
+    run = Cli({"--serial", "VU1000", "list"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_FALSE(QString::fromStdString(run.Out).contains("chosen")) << run.Out;
+
+    // Nothing named: the last found is chosen, as `list` marks it, though it can't be opened.
+    run = Cli({"list"});
+    EXPECT_TRUE(QString::fromStdString(run.Out).split('\n')[1].endsWith("\tchosen")) << run.Out;
+    run = Cli({"read"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_TRUE(QString::fromStdString(run.Err).contains("no access to")) << run.Err;
+    EXPECT_EQ(Unit().LogCount(), 0);
+}
+#endif
