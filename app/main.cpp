@@ -5,6 +5,7 @@
 #include "app/Desktop.h"
 #include "app/FirstFrame.h"
 #include "app/FontWarmUp.h"
+#include "app/MessageLog.h"
 #include "app/Placement.h"
 #include "app/PollLog.h"
 #include "app/Translation.h"
@@ -71,6 +72,8 @@ int main(int argc, char** argv) {
     QApplication::setFont(design::DesignFont());
     // Lets a desktop match the window to its menu entry, and tell the demo from the panel.
     desktop::Identify(demo);
+    // Named after the application: the demo's messages go apart.
+    messages::RouteMessages();
     QTranslator english;
     translation::Install(english);
     // The JPEG format is known to the picture registry for the whole run.
@@ -98,7 +101,7 @@ int main(int argc, char** argv) {
         framework::TStopSignals stopSignals;
         QObject::connect(&stopSignals, &framework::TStopSignals::Stop, &window, &QWidget::close);
         window.show();
-        startup::AfterFirstFrame(window, [] { desktop::SetWindowIcon(); });
+        startup::AfterFirstFrame(window, [demo] { desktop::SetWindowIcon(demo); });
         result = QApplication::exec();
         design::RememberPosition(settings, window.pos());
     } // the window and its destroy handler go here, while the global still names it
