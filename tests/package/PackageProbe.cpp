@@ -11,6 +11,9 @@
 //                           the virtual unit and feature reports reached it; then opens the
 //                           history window by its Ctrl+H action and waits until its chart shows
 //                           the live polls.
+//                           "text": the same as "plain", then reports the ink of Label1's text as
+//                           grab() draws it at the screen's scaling (see InkOf), so that the
+//                           check compares it across scalings.
 //                           Unset: the library does nothing (it is also loaded into the
 //                           launcher's shell and its helpers on the way).
 //   TARVENIK_PROBE_MODULES  the folder the two modules must have been loaded from.
@@ -38,6 +41,10 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <QImage>
+#include <QPixmap>
+
+#include <algorithm>
 #include <cstdio>
 #ifdef _WIN32
 #include <QGenericPlugin>
@@ -48,6 +55,33 @@
 #endif
 
 namespace {
+
+// Where a label's text put ink (device pixels darker than mid-grey) when drawn at the screen's
+// scaling: a text drawn whole at 150 % has 1.5 times the extent of 100 %'s, and 2.25 times the
+// pixels; glyphs that lose a part fall short.
+QString InkOf(QWidget* label) {
+    const QImage image = label->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int left = image.width(), right = -1, top = image.height(), bottom = -1, dark = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(row[x]) >= 128)
+                continue;
+            ++dark;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    return QStringLiteral("ratio %1, ink %2x%3 from x %4, %5 dark pixels, \"%6\"")
+        .arg(image.devicePixelRatio())
+        .arg(std::max(0, right - left + 1))
+        .arg(std::max(0, bottom - top + 1))
+        .arg(left)
+        .arg(dark)
+        .arg(label->property("text").toString());
+}
 
 const QString kIdleCaption = QStringLiteral("Tarvenik. www.mirdal-vk.example ");
 
@@ -111,8 +145,9 @@ LoadedModules ModulesFrom(const QString&) {
 
 class Probe : public QObject {
 public:
-    Probe(bool demo, QString modules, int seconds, QObject* parent)
-        : QObject(parent), demo_(demo), modules_(std::move(modules)), limitMs_(seconds * 1000),
+    Probe(bool demo, bool text, QString modules, int seconds, QObject* parent)
+        : QObject(parent), demo_(demo), text_(text), modules_(std::move(modules)),
+          limitMs_(seconds * 1000),
           texts_(qEnvironmentVariable("TARVENIK_PROBE_LANGUAGE") == QLatin1String("en") ? kEnglish
                                                                                         : kRussian),
           desktopFile_(qEnvironmentVariable("TARVENIK_PROBE_DESKTOP", QStringLiteral("tarvenik"))) {
@@ -172,6 +207,8 @@ private:
         if (wanted.isEmpty() || loaded.hidsvc != wanted || loaded.setupsvc != wanted)
             return finish(false, "modules loaded from \"" + loaded.hidsvc + "\" and \"" +
                                      loaded.setupsvc + "\", not from \"" + modules_ + "\"");
+        if (text_)
+            return finish(true, "text: " + InkOf(pollPeriod));
         if (!demo_)
             return finish(true, "window shown, disconnected, \"" + box_->text() + "\", icon, " +
                                     desktopFile_ + ".desktop, modules from " + wanted);
@@ -244,6 +281,7 @@ private:
     }
 
     const bool demo_;
+    const bool text_;
     const QString modules_;
     const qint64 limitMs_;
     const Texts texts_;
@@ -263,7 +301,7 @@ void startProbe() {
     const QByteArray mode = qgetenv("TARVENIK_PROBE");
     if (mode.isEmpty())
         return;
-    if (mode != "plain" && mode != "demo") {
+    if (mode != "plain" && mode != "demo" && mode != "text") {
         std::fprintf(stderr, "package-probe: FAIL: unknown TARVENIK_PROBE \"%s\"\n",
                      mode.constData());
         QMetaObject::invokeMethod(
@@ -277,10 +315,11 @@ void startProbe() {
     // This runs inside the application object's constructor; the probe starts once the event
     // loop runs, owned by the application object, so it goes when the program ends.
     const bool demo = mode == "demo";
+    const bool text = mode == "text";
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
-        [demo, seconds] {
-            new Probe(demo, qEnvironmentVariable("TARVENIK_PROBE_MODULES"), seconds,
+        [demo, text, seconds] {
+            new Probe(demo, text, qEnvironmentVariable("TARVENIK_PROBE_MODULES"), seconds,
                       QCoreApplication::instance());
         },
         Qt::QueuedConnection);
