@@ -196,7 +196,7 @@ private:
         if (QGuiApplication::desktopFileName() != desktopFile_)
             return finish(false, "desktop file name \"" + QGuiApplication::desktopFileName() +
                                      "\", not \"" + desktopFile_ + "\"");
-        const auto* pollPeriod = window->findChild<QLabel*>(QStringLiteral("Label1"));
+        auto* pollPeriod = window->findChild<QLabel*>(QStringLiteral("Label1"));
         if (box_->text() != texts_.connect || !pollPeriod ||
             pollPeriod->text() != texts_.pollPeriod)
             return finish(false, "texts \"" + box_->text() + "\" and \"" +
