@@ -1,9 +1,0 @@
-#include "app/QtPlatform.h"
-
-namespace startup {
-
-QByteArray QtPlatformOptions() {
-    return {};
-}
-
-} // namespace startup
