@@ -8,6 +8,7 @@
 #include "app/MessageLog.h"
 #include "app/Placement.h"
 #include "app/PollLog.h"
+#include "app/QtPlatform.h"
 #include "app/Translation.h"
 #include "app/Unit1.h"
 #include "framework/Arguments.h"
@@ -61,10 +62,15 @@ int main(int argc, char** argv) {
     startup::TFontWarmUp fontWarmUp;
     // Qt's own options are not the program's: Qt is given the program name only, and the demo
     // copy (a file named tarvenik too) is given its own, which names its window's X11 instance.
+    // The platform's options, where the program chooses them for its system, follow.
     static char panelName[] = "tarvenik";
     static char demoName[] = "tarvenik-demo";
-    int qtArgc = 1;
-    char* qtArgv[] = {demo ? demoName : panelName, nullptr};
+    static char platformFlag[] = "-platform";
+    QByteArray platformOptions = startup::QtPlatformOptions();
+    char* qtArgv[] = {demo ? demoName : panelName, platformFlag, platformOptions.data(), nullptr};
+    int qtArgc = platformOptions.isEmpty() ? 1 : 3;
+    if (qtArgc == 1)
+        qtArgv[1] = nullptr;
     QApplication application(qtArgc, qtArgv);
     fontWarmUp.Wait();
     // The uninstaller waits while the panel runs.
