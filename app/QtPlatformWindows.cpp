@@ -7,7 +7,7 @@ namespace startup {
 QByteArray QtPlatformOptions() {
     if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         return {};
-    return QByteArrayLiteral("windows:nodirectwrite");
+    return QByteArrayLiteral("windows:fontengine=freetype");
 }
 
 } // namespace startup

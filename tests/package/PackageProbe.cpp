@@ -33,6 +33,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
@@ -74,13 +75,13 @@ QString InkOf(QWidget* label) {
             bottom = std::max(bottom, y);
         }
     }
-    return QStringLiteral("ratio %1, ink %2x%3 from x %4, %5 dark pixels, \"%6\"")
+    return QStringLiteral("ratio %1, ink %2x%3 from x %4, %5 dark pixels, \"%6\" in %7")
         .arg(image.devicePixelRatio())
         .arg(std::max(0, right - left + 1))
         .arg(std::max(0, bottom - top + 1))
         .arg(left)
         .arg(dark)
-        .arg(label->property("text").toString());
+        .arg(label->property("text").toString(), QFontInfo(label->font()).family());
 }
 
 const QString kIdleCaption = QStringLiteral("Tarvenik. www.mirdal-vk.example ");
