@@ -12,10 +12,10 @@ QString ApplicationName(bool demo) {
     return QString::fromLatin1(demo ? kDemoDesktopFile : kDesktopFile);
 }
 
-QIcon BuiltInIcon() {
+QIcon BuiltInIcon(const char* resource) {
     // Read as the PNG it is: a reader left to find the format loads every image format plugin to
     // ask whether it reads the file.
-    QImageReader reader(QString::fromLatin1(kBuiltInIcon), "PNG");
+    QImageReader reader(QString::fromLatin1(resource), "PNG");
     reader.setAutoDetectImageFormat(false);
     return QIcon(QPixmap::fromImage(reader.read()));
 }
@@ -31,11 +31,11 @@ void Identify(bool demo) {
     QGuiApplication::setDesktopFileName(ApplicationName(demo));
 }
 
-void SetWindowIcon() {
+void SetWindowIcon(bool demo) {
     // The theme lookup reads the whole hicolor index and probes hundreds of paths, and even the
     // built-in picture brings the image plugins' index: both would cost more than the window's
     // own controls before its first frame. The desktop takes a window's icon when it comes.
-    QGuiApplication::setWindowIcon(PanelIcon());
+    QGuiApplication::setWindowIcon(demo ? BuiltInIcon(kBuiltInDemoIcon) : PanelIcon());
 }
 
 } // namespace desktop

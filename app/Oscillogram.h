@@ -23,6 +23,14 @@ constexpr int MarkerX(int position) {
     return 2 * position - 2;
 }
 
+// The top of the right axis's live value label for a raw value: centred on the value's row, but
+// never over the axis's "0" label (whose top is zeroLabelTop) that the values near 0 would
+// centre it on; those sit just above it instead.
+constexpr int SignalLabelTop(int raw, int labelHeight, int zeroLabelTop) {
+    const int centred = kBaseRow - raw - labelHeight / 2;
+    return centred + labelHeight > zeroLabelTop ? zeroLabelTop - labelHeight : centred;
+}
+
 // Draws everything on `canvas`, whose picture is width x height pixels.
 void Draw(framework::TCanvas& canvas, const TDataBlock& data, int width, int height);
 

@@ -146,7 +146,8 @@ void TTarvenik_Control_Form::PlaceLabels() {
     const int signalIndex = Byte(State.data_block, block::kOs2Voltage);
     if (position != 0 && signalIndex >= 1 && signalIndex <= block::kBlockSize) {
         const std::uint8_t signal = Byte(State.data_block, signalIndex - 1);
-        CentreOnValueRow(sig_Label, signal);
+        sig_Label->move(sig_Label->x(),
+                        oscillogram::SignalLabelTop(signal, sig_Label->height(), Label6->y()));
         sig_Label->setText(VoltText1(State.raw_to_volts(signal)));
     }
     PollStep(16);

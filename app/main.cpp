@@ -6,8 +6,10 @@
 #include "app/FirstFrame.h"
 #include "app/FontWarmUp.h"
 #include "app/HistoryLink.h"
+#include "app/MessageLog.h"
 #include "app/Placement.h"
 #include "app/PollLog.h"
+#include "app/QtPlatform.h"
 #include "app/Translation.h"
 #include "app/Unit1.h"
 #include "framework/Arguments.h"
@@ -64,10 +66,15 @@ int main(int argc, char** argv) {
     startup::TFontWarmUp fontWarmUp;
     // Qt's own options are not the program's: Qt is given the program name only, and the demo
     // copy (a file named tarvenik too) is given its own, which names its window's X11 instance.
+    // The platform's options, where the program chooses them for its system, follow.
     static char panelName[] = "tarvenik";
     static char demoName[] = "tarvenik-demo";
-    int qtArgc = 1;
-    char* qtArgv[] = {demo ? demoName : panelName, nullptr};
+    static char platformFlag[] = "-platform";
+    QByteArray platformOptions = startup::QtPlatformOptions();
+    char* qtArgv[] = {demo ? demoName : panelName, platformFlag, platformOptions.data(), nullptr};
+    int qtArgc = platformOptions.isEmpty() ? 1 : 3;
+    if (qtArgc == 1)
+        qtArgv[1] = nullptr;
     QApplication application(qtArgc, qtArgv);
     fontWarmUp.Wait();
     // The uninstaller waits while the panel runs.
@@ -75,6 +82,8 @@ int main(int argc, char** argv) {
     QApplication::setFont(design::DesignFont());
     // Lets a desktop match the window to its menu entry, and tell the demo from the panel.
     desktop::Identify(demo);
+    // Named after the application: the demo's messages go apart.
+    messages::RouteMessages();
     QTranslator english;
     translation::Install(english);
     // The JPEG format is known to the picture registry for the whole run.
@@ -117,7 +126,7 @@ int main(int argc, char** argv) {
         framework::TStopSignals stopSignals;
         QObject::connect(&stopSignals, &framework::TStopSignals::Stop, &window, &QWidget::close);
         window.show();
-        startup::AfterFirstFrame(window, [] { desktop::SetWindowIcon(); });
+        startup::AfterFirstFrame(window, [demo] { desktop::SetWindowIcon(demo); });
         result = QApplication::exec();
         if (settings)
             design::RememberPosition(*settings, window.pos());

@@ -53,42 +53,48 @@ function(tarvenik_path_from_bin out folder)
   set(${out} "${relative}" PARENT_SCOPE)
 endfunction()
 
-# The Windows programs' icon, rendered from the SVG by rsvg-convert and packed by icotool
-# (Debian: librsvg2-bin, icoutils); one target, for the resource files of every program.
+# The Windows programs' icons, the panel's and (orange) the demo copies', rendered from the SVGs
+# by rsvg-convert and packed by icotool (Debian: librsvg2-bin, icoutils); one target, for the
+# resource files of every program.
 if(WIN32)
   find_program(RSVG_CONVERT rsvg-convert REQUIRED)
   find_program(TARVENIK_ICOTOOL icotool REQUIRED)
   set(TARVENIK_WINDOWS_ICON ${CMAKE_BINARY_DIR}/windows-icon/tarvenik.ico)
-  set(icon_pngs)
-  foreach(size 16 24 32 48 64 256)
-    set(png ${CMAKE_BINARY_DIR}/windows-icon/tarvenik-${size}.png)
-    add_custom_command(OUTPUT ${png}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/windows-icon
-      COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} -o ${png}
-              ${PROJECT_SOURCE_DIR}/packaging/icons/tarvenik.svg
-      DEPENDS ${PROJECT_SOURCE_DIR}/packaging/icons/tarvenik.svg
+  set(TARVENIK_WINDOWS_DEMO_ICON ${CMAKE_BINARY_DIR}/windows-icon/tarvenik-demo.ico)
+  foreach(icon tarvenik tarvenik-demo)
+    set(svg ${PROJECT_SOURCE_DIR}/packaging/icons/${icon}.svg)
+    set(icon_pngs)
+    foreach(size 16 24 32 48 64 256)
+      set(png ${CMAKE_BINARY_DIR}/windows-icon/${icon}-${size}.png)
+      add_custom_command(OUTPUT ${png}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/windows-icon
+        COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} -o ${png} ${svg}
+        DEPENDS ${svg}
+        VERBATIM)
+      list(APPEND icon_pngs ${png})
+    endforeach()
+    # The largest size is kept as PNG inside the icon, as Windows expects it.
+    list(POP_BACK icon_pngs largest)
+    set(ico ${CMAKE_BINARY_DIR}/windows-icon/${icon}.ico)
+    add_custom_command(OUTPUT ${ico}
+      COMMAND ${TARVENIK_ICOTOOL} -c -o ${ico} ${icon_pngs} -r ${largest}
+      DEPENDS ${icon_pngs} ${largest}
       VERBATIM)
-    list(APPEND icon_pngs ${png})
+    list(APPEND icons ${ico})
   endforeach()
-  # The largest size is kept as PNG inside the icon, as Windows expects it.
-  list(POP_BACK icon_pngs largest)
-  add_custom_command(OUTPUT ${TARVENIK_WINDOWS_ICON}
-    COMMAND ${TARVENIK_ICOTOOL} -c -o ${TARVENIK_WINDOWS_ICON} ${icon_pngs} -r ${largest}
-    DEPENDS ${icon_pngs} ${largest}
-    VERBATIM)
-  add_custom_target(windows_icon DEPENDS ${TARVENIK_WINDOWS_ICON})
+  add_custom_target(windows_icon DEPENDS ${icons})
 endif()
 
-# tarvenik_windows_resource(<target> <name> <description>): the icon, version record and
+# tarvenik_windows_resource(<target> <name> <description> <icon>): the icon, version record and
 # manifest of a Windows program.
-function(tarvenik_windows_resource target name description)
+function(tarvenik_windows_resource target name description icon)
   if(NOT WIN32)
     return()
   endif()
   set(TARVENIK_RC_NAME ${name})
   set(TARVENIK_RC_FILE ${name}.exe)
   set(TARVENIK_RC_DESCRIPTION "${description}")
-  set(TARVENIK_RC_ICON ${TARVENIK_WINDOWS_ICON})
+  set(TARVENIK_RC_ICON ${icon})
   set(TARVENIK_RC_MANIFEST ${PROJECT_SOURCE_DIR}/packaging/windows/tarvenik.manifest)
   set(TARVENIK_RC_VERSION_COMMAS
       "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},0,0")
@@ -96,7 +102,7 @@ function(tarvenik_windows_resource target name description)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/windows-program.rc.in ${rc} @ONLY)
   target_sources(${target} PRIVATE ${rc})
   set_source_files_properties(${rc} TARGET_DIRECTORY ${target} PROPERTIES
-    OBJECT_DEPENDS "${TARVENIK_WINDOWS_ICON};${TARVENIK_RC_MANIFEST}")
+    OBJECT_DEPENDS "${icon};${TARVENIK_RC_MANIFEST}")
   add_dependencies(${target} windows_icon)
 endfunction()
 
@@ -135,7 +141,7 @@ function(tarvenik_add_program name)
   add_executable(${name} ${CMAKE_BINARY_DIR}/editions/${name}_real.cpp)
   target_link_libraries(${name} PRIVATE ${name}_objects)
   set_target_properties(${name} PROPERTIES WIN32_EXECUTABLE ${P_GUI})
-  tarvenik_windows_resource(${name} ${name} "${P_DESCRIPTION}")
+  tarvenik_windows_resource(${name} ${name} "${P_DESCRIPTION}" "${TARVENIK_WINDOWS_ICON}")
   # Linked with the installed RUNPATH already: otherwise CMake pads the build tree's RUNPATH
   # with empty entries to make room for it, and glibc searches an empty entry as the current
   # folder, for the program's libraries and for the modules alike. In the build tree the
@@ -154,7 +160,8 @@ function(tarvenik_add_program name)
   endif()
   add_executable(${name}_demo ${CMAKE_BINARY_DIR}/editions/${name}_demo.cpp)
   target_link_libraries(${name}_demo PRIVATE ${name}_objects)
-  tarvenik_windows_resource(${name}_demo ${name} "${P_DESCRIPTION} (demo)")
+  tarvenik_windows_resource(${name}_demo ${name} "${P_DESCRIPTION} (demo)"
+                            "${TARVENIK_WINDOWS_DEMO_ICON}")
   set_target_properties(${name}_demo PROPERTIES
     WIN32_EXECUTABLE ${P_GUI}
     OUTPUT_NAME ${name}
@@ -215,6 +222,14 @@ function(tarvenik_install_man page)
     install(FILES ${dated} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     return()
   endif()
+  # The page's Windows parts (the register windows, 0 in the source); its name line without the
+  # demo launcher, a Linux command (a condition there would defeat the whatis parsers).
+  string(REGEX REPLACE "\n\\.nr windows 0\n" "\n.nr windows 1\n" text "${text}")
+  string(REGEX REPLACE "\n\\.SH NAME\n([^,\n]+), [^ \n]+ " "\n.SH NAME\n\\1 " text "${text}")
+  file(WRITE ${dated}.windows.new "${text}")
+  file(COPY_FILE ${dated}.windows.new ${dated}.windows ONLY_IF_DIFFERENT)
+  file(REMOVE ${dated}.windows.new)
+  set(dated ${dated}.windows)
   find_program(TARVENIK_MANDOC mandoc REQUIRED)
   get_filename_component(stem ${page} NAME_WE)
   set(html ${CMAKE_BINARY_DIR}/doc/${stem}.html)

@@ -2,11 +2,12 @@
 
 namespace framework {
 
-// The setup program installs the manuals as HTML in doc\ beside the programs and names the
-// panel's in the Start menu; there are no man pages on Windows.
+// The setup program installs the manuals as HTML in doc\ beside the programs, and each has an
+// entry in the Start menu's Tarvenik folder (named in the setup's language); there are no man
+// pages on Windows.
 QString ManualPlace(const QString& program) {
-    return QStringLiteral("doc\\%1.html beside this program (Start menu: Tarvenik, \"Tarvenik "
-                          "manual\")")
+    return QStringLiteral("doc\\%1.html beside this program (also in the Start menu, under "
+                          "Tarvenik)")
         .arg(program);
 }
 

@@ -112,7 +112,7 @@ TEST_F(IconTheme, NoPictureIsReadBeforeTheWindowThenTheThemesIcon) {
     desktop::Identify(false);
     EXPECT_TRUE(QGuiApplication::windowIcon().isNull()) << "the icon was read before the window";
 
-    desktop::SetWindowIcon();
+    desktop::SetWindowIcon(false);
     const QIcon icon = QGuiApplication::windowIcon();
     EXPECT_EQ(icon.name(), QLatin1String(desktop::kIconName));
     EXPECT_EQ(icon.pixmap(48, 48).toImage().pixelColor(24, 24), QColor(Qt::red));
@@ -120,10 +120,25 @@ TEST_F(IconTheme, NoPictureIsReadBeforeTheWindowThenTheThemesIcon) {
 
 TEST_F(IconTheme, AThemeWithoutTheIconGivesTheBuiltInOne) {
     MakeTheme(false);
-    desktop::SetWindowIcon();
+    desktop::SetWindowIcon(false);
     const QIcon icon = QGuiApplication::windowIcon();
     EXPECT_TRUE(icon.name().isEmpty());
     EXPECT_TRUE(icon.availableSizes().contains(QSize(64, 64)));
+}
+
+// A user running both tells them apart in the taskbar: the demo's icon is its own, not the
+// theme's panel icon.
+TEST_F(IconTheme, TheDemoHasAnIconOfItsOwn) {
+    MakeTheme(true);
+    desktop::SetWindowIcon(true);
+    const QImage demo = QGuiApplication::windowIcon().pixmap(64, 64).toImage();
+    ASSERT_FALSE(demo.isNull());
+    EXPECT_TRUE(QGuiApplication::windowIcon().name().isEmpty());
+    const QImage panel = desktop::BuiltInIcon().pixmap(64, 64).toImage();
+    // The body of the icon, beside the screen: orange in the demo's.
+    const QColor body = demo.pixelColor(5, 32);
+    EXPECT_GT(body.red(), body.blue() + 80) << body.name().toStdString();
+    EXPECT_NE(panel.pixelColor(5, 32), body);
 }
 
 } // namespace

@@ -17,6 +17,9 @@
 //                           length 9 ("SpinEdit38", the function "Сохранить переменные в
 //                           eeprom", "GoButton") and waits for two more points. The modules are
 //                           checked only when TARVENIK_PROBE_MODULES names a folder.
+//                           "text": the same as "plain", then reports the ink of Label1's text as
+//                           grab() draws it at the screen's scaling (see InkOf), so that the
+//                           check compares it across scalings.
 //                           Unset: the library does nothing (it is also loaded into the
 //                           launcher's shell and its helpers on the way).
 //   TARVENIK_PROBE_MODULES  the folder the two modules must have been loaded from.
@@ -37,6 +40,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
@@ -47,6 +51,10 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <QImage>
+#include <QPixmap>
+
+#include <algorithm>
 #include <cstdio>
 #ifdef _WIN32
 #include <QGenericPlugin>
@@ -57,6 +65,33 @@
 #endif
 
 namespace {
+
+// Where a label's text put ink (device pixels darker than mid-grey) when drawn at the screen's
+// scaling: a text drawn whole at 150 % has 1.5 times the extent of 100 %'s, and 2.25 times the
+// pixels; glyphs that lose a part fall short.
+QString InkOf(QWidget* label) {
+    const QImage image = label->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int left = image.width(), right = -1, top = image.height(), bottom = -1, dark = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(row[x]) >= 128)
+                continue;
+            ++dark;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    return QStringLiteral("ratio %1, ink %2x%3 from x %4, %5 dark pixels, \"%6\" in %7")
+        .arg(image.devicePixelRatio())
+        .arg(std::max(0, right - left + 1))
+        .arg(std::max(0, bottom - top + 1))
+        .arg(left)
+        .arg(dark)
+        .arg(label->property("text").toString(), QFontInfo(label->font()).family());
+}
 
 const QString kIdleCaption = QStringLiteral("Tarvenik. www.mirdal-vk.example ");
 
@@ -77,9 +112,12 @@ constexpr const char* kSavedField = "SpinEdit38";
 constexpr const char* kSavedValue = "9";
 constexpr int kSaveItem = 2;
 
-enum class Mode { Plain, Demo, Unit };
+enum class Mode { Plain, Demo, Unit, Text };
 const char* ModeName(Mode mode) {
-    return mode == Mode::Plain ? "plain" : mode == Mode::Demo ? "demo" : "unit";
+    return mode == Mode::Plain  ? "plain"
+           : mode == Mode::Demo ? "demo"
+           : mode == Mode::Unit ? "unit"
+                                : "text";
 }
 
 // The folder each loaded module file came from, by file name.
@@ -181,7 +219,7 @@ private:
         if (QGuiApplication::desktopFileName() != desktopFile_)
             return finish(false, "desktop file name \"" + QGuiApplication::desktopFileName() +
                                      "\", not \"" + desktopFile_ + "\"");
-        const auto* pollPeriod = window->findChild<QLabel*>(QStringLiteral("Label1"));
+        auto* pollPeriod = window->findChild<QLabel*>(QStringLiteral("Label1"));
         if (box_->text() != texts_.connect || !pollPeriod ||
             pollPeriod->text() != texts_.pollPeriod)
             return finish(false, "texts \"" + box_->text() + "\" and \"" +
@@ -193,6 +231,8 @@ private:
             (wanted.isEmpty() || loaded.hidsvc != wanted || loaded.setupsvc != wanted))
             return finish(false, "modules loaded from \"" + loaded.hidsvc + "\" and \"" +
                                      loaded.setupsvc + "\", not from \"" + modules_ + "\"");
+        if (mode_ == Mode::Text)
+            return finish(true, "text: " + InkOf(pollPeriod));
         if (mode_ == Mode::Plain)
             return finish(true, "window shown, disconnected, \"" + box_->text() + "\", icon, " +
                                     desktopFile_ + ".desktop, modules from " + wanted);
@@ -331,7 +371,7 @@ void startProbe() {
     const QByteArray mode = qgetenv("TARVENIK_PROBE");
     if (mode.isEmpty())
         return;
-    if (mode != "plain" && mode != "demo" && mode != "unit") {
+    if (mode != "plain" && mode != "demo" && mode != "unit" && mode != "text") {
         std::fprintf(stderr, "package-probe: FAIL: unknown TARVENIK_PROBE \"%s\"\n",
                      mode.constData());
         QMetaObject::invokeMethod(
@@ -344,7 +384,10 @@ void startProbe() {
         seconds = 30;
     // This runs inside the application object's constructor; the probe starts once the event
     // loop runs, owned by the application object, so it goes when the program ends.
-    const Mode probeMode = mode == "demo" ? Mode::Demo : mode == "unit" ? Mode::Unit : Mode::Plain;
+    const Mode probeMode = mode == "demo"   ? Mode::Demo
+                           : mode == "unit" ? Mode::Unit
+                           : mode == "text" ? Mode::Text
+                                            : Mode::Plain;
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
         [probeMode, seconds] {

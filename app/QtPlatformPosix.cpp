@@ -1,0 +1,9 @@
+#include "app/QtPlatform.h"
+
+namespace startup {
+
+QByteArray QtPlatformOptions() {
+    return {};
+}
+
+} // namespace startup
