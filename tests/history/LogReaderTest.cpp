@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 using namespace history;
 using namespace historytest;
@@ -165,7 +166,7 @@ TEST(LogReader, ALogLongerThanTheBudgetIsKeptReducedWithItsPeaks) {
         QByteArray line = kRecord;
         const qint64 time = At("2025-03-01T14:05:09.250+01:00") + i * 500;
         line.replace(0, 29,
-                     QDateTime::fromMSecsSinceEpoch(time, Qt::OffsetFromUTC, 3600)
+                     QDateTime::fromMSecsSinceEpoch(time, QTimeZone(3600))
                          .toString(Qt::ISODateWithMs)
                          .toLatin1());
         // OS1 max 1.72 V (100 counts) but for one record of 4.38 V, OS1 min one of 0.00 V.
