@@ -301,8 +301,12 @@ void THistoryWindow::closeEvent(QCloseEvent* event) {
 }
 
 void THistoryWindow::LiveChanged() {
-    if (ShowingLive() && isVisible())
-        Chart->Refresh();
+    if (!ShowingLive() || !isVisible())
+        return;
+    Chart->Refresh();
+    // The count of live points grows with each poll, not only when the window opens.
+    if (!reader_)
+        ShowLogStatus();
 }
 
 void THistoryWindow::ShowLogStatus() {

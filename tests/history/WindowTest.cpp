@@ -68,6 +68,13 @@ TEST_F(HistoryWindowTest, FollowsTheLatestAndStopsWhenMovedBack) {
     EXPECT_GT(chart->View().To, kStart + 20'000'000);
 }
 
+TEST_F(HistoryWindowTest, TheLivePointCountGrowsWithEachPoll) {
+    EXPECT_EQ(window->Status->text(), QStringLiteral("Текущие измерения, точек: 240"));
+    live.Measurement(kStart + 240 * kPoll, Block(1), {QStringLiteral("A"), {}});
+    window->LiveChanged();
+    EXPECT_EQ(window->Status->text(), QStringLiteral("Текущие измерения, точек: 241"));
+}
+
 TEST_F(HistoryWindowTest, KeysZoomAndPan) {
     THistoryChart* chart = window->Chart;
     chart->SetFollow(false);
