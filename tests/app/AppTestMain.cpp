@@ -4,14 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
+    // What the window makes in the user's folders (the screenshots' fallback pictures folder,
+    // which Qt's test mode leaves in place, and the test mode's own settings) goes into a home
+    // of the run, removed with it.
+    QTemporaryDir home;
+    if (home.isValid())
+        qputenv("HOME", QFile::encodeName(home.path()));
     QApplication application(argc, argv);
-    // Pictures that fall back to the user's folder land in a test folder instead.
     QStandardPaths::setTestModeEnabled(true);
     return RUN_ALL_TESTS();
 }
