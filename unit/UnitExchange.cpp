@@ -263,13 +263,7 @@ void TUnitExchange::GiveUpRunning(std::uint64_t ticket, TUnitRequest request) {
             givenUp_.emplace(each, NotAnswered(what));
             continue;
         }
-        const auto found = waiting_.find(each);
-        if (found == waiting_.end())
-            continue;
-        const TApply apply = std::move(found->second);
-        waiting_.erase(found);
-        if (each >= shared_->dropBelow.load() && apply)
-            apply(NotAnswered(what));
+        HandOver(each, NotAnswered(what));
     }
 }
 
@@ -283,13 +277,7 @@ void TUnitExchange::AnswerNotSent(std::uint64_t ticket, TUnitRequest request) {
                 return;
             const TUnitAnswer answer = std::move(made->second);
             givenUp_.erase(made);
-            const auto found = waiting_.find(ticket);
-            if (found == waiting_.end())
-                return;
-            const TApply apply = std::move(found->second);
-            waiting_.erase(found);
-            if (ticket >= shared_->dropBelow.load() && apply)
-                apply(answer);
+            HandOver(ticket, answer);
         },
         Qt::QueuedConnection);
 }
@@ -408,12 +396,16 @@ void TUnitExchange::Deliver(std::uint64_t ticket) {
         answer = std::move(found->second);
         shared_->answers.erase(found);
     }
+    HandOver(ticket, answer);
+}
+
+void TUnitExchange::HandOver(std::uint64_t ticket, const TUnitAnswer& answer) {
     const auto found = waiting_.find(ticket);
     if (found == waiting_.end())
         return; // replaced by a later request
     const TApply apply = std::move(found->second);
     waiting_.erase(found);
-    if (ticket < shared_->dropBelow.load())
+    if (ticket < shared_->dropBelow.load() || !apply)
         return; // asked before the caller let go of it
     apply(answer);
 }

@@ -135,6 +135,8 @@ public:
 private:
     struct TShared;
     void Deliver(std::uint64_t ticket);
+    // The answer to whoever still waits for `ticket`, unless it was replaced or let go of.
+    void HandOver(std::uint64_t ticket, const TUnitAnswer& answer);
     void Start();
     void GiveUpRunning(std::uint64_t ticket, TUnitRequest request);
     // Answers a request not sent, as not answered, by a queued call.
